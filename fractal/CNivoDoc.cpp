@@ -1,0 +1,96 @@
+#include "CNivoDoc.h"
+
+#include <limits>
+#include <new>
+
+#include "EscapeTime.h"
+#include "PlaneGeometry.h"
+#include "app/CProgressDlg.h"
+#include "platform/User32.h"
+
+namespace {
+constexpr std::int64_t kMaxEntries = std::numeric_limits<std::ptrdiff_t>::max() / sizeof(std::int32_t);
+
+// Sizes are formed in 64 bits: W x H overflows 32 bits on large clients.
+std::int64_t EntryCount(std::int32_t width, std::int32_t height)
+{
+    return width > 0 && height > 0 ? std::int64_t(width) * height : 0;
+}
+
+WPARAM ComputeProgress(std::int64_t written, std::int64_t total)
+{
+    return total > 0 ? static_cast<WPARAM>(static_cast<std::int32_t>((written * 50.0) / static_cast<double>(total))) : 0;
+}
+} // namespace
+
+CNivoDoc::CNivoDoc() = default;
+
+CNivoDoc::CNivoDoc(HWND targetWnd) : m_targetWnd(targetWnd) {}
+
+CNivoDoc::~CNivoDoc() { delete[] m_buffer; }
+
+void CNivoDoc::SetWindow(HWND window) { m_targetWnd = window; }
+
+void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom)
+{
+    CProgressDlg progress;
+    progress.Create(CProgressDlg::IDD, nullptr);
+    progress.CenterWindow();
+    progress.ShowWindow(SW_SHOW);
+    SendMessageA(progress.m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(progress.m_progress, PBM_SETPOS, 0, 0);
+
+    RECT client;
+    GetClientRect(m_targetWnd, &client);
+    const std::int32_t W = client.right - client.left;
+    const std::int32_t H = client.bottom - client.top;
+    const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
+
+    delete[] m_buffer;
+    m_buffer = nullptr;
+    m_bufferSize = 0;
+    const std::int64_t total = EntryCount(W, H);
+    if (total > kMaxEntries)
+        return;
+    m_buffer = new (std::nothrow) std::int32_t[static_cast<std::size_t>(total)];
+    if (!m_buffer)
+        return;
+    m_bufferSize = total;
+
+    const double inv = 1.0 / zoom;
+    const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
+    const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
+    // Also stops a negative or not-a-number zoom; a zero width has no room for any entry.
+    if (!(xmin < xmax) || W <= 0)
+        return;
+    const double half = (h1 * 0.5) * inv;
+    const double ymin = centreY - half;
+    const double ymax = half + centreY;
+
+    std::int64_t position = 0;
+    std::int32_t column = 0;
+    double x = xmin;
+    for (;;) {
+        if (ymin < ymax) {
+            std::int32_t row = 0;
+            double y = ymin;
+            for (;;) {
+                m_buffer[position] = EscapeCount(x, y, maxIterations);
+                ++position;
+                ++row;
+                if (row > H - 1)
+                    break;
+                y = y + PlaneGeometry::YStep(inv, h1, H);
+                if (!(y < ymax))
+                    break;
+            }
+        }
+        SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress(position, total), 0);
+        ++column;
+        if (column > W - 1)
+            break;
+        x = PlaneGeometry::XStep(inv, W) + x;
+        if (!(x < xmax))
+            break;
+    }
+}

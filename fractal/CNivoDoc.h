@@ -1,0 +1,27 @@
+#pragma once
+// The document class, which also serves the view as its fractal calculator:
+// it measures a window and fills one escape count per pixel, column by column.
+#include <cstdint>
+
+#include "platform/WinTypes.h"
+
+class CNivoDoc {
+public:
+    CNivoDoc();
+    explicit CNivoDoc(HWND targetWnd);
+    virtual ~CNivoDoc();
+    CNivoDoc(const CNivoDoc&) = delete;
+    CNivoDoc& operator=(const CNivoDoc&) = delete;
+
+    virtual void SetWindow(HWND window);
+    virtual void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom);
+
+    // Entries in m_buffer: W x H of the last Compute, 0 when it holds none.
+    std::int64_t BufferSize() const { return m_bufferSize; }
+
+    std::int32_t* m_buffer = nullptr;
+    HWND m_targetWnd = nullptr;
+
+private:
+    std::int64_t m_bufferSize = 0;
+};

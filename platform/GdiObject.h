@@ -1,0 +1,31 @@
+#pragma once
+// A bitmap behind an HBITMAP: either a device-independent section (pixels we
+// hand out by address) or a plain device-dependent bitmap.
+#include <cstddef>
+#include <memory>
+
+#include "WinTypes.h"
+
+class GdiObject {
+public:
+    static GdiObject* NewSection(const BITMAPINFOHEADER& header);
+    static GdiObject* NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel);
+
+    bool IsSection() const { return m_isSection; }
+    const BITMAPINFOHEADER& Header() const { return m_header; }
+    LONG Width() const { return m_header.biWidth; }
+    LONG Height() const { return m_header.biHeight < 0 ? -m_header.biHeight : m_header.biHeight; }
+    bool BottomUp() const { return m_header.biHeight > 0; }
+    LONG Stride() const { return m_stride; }
+    BYTE* Bits() const { return m_bits.get(); }
+    // Address of the first byte of picture row `row` (0 at the top).
+    BYTE* Row(LONG row) const;
+
+private:
+    GdiObject() = default;
+
+    bool m_isSection = false;
+    BITMAPINFOHEADER m_header {};
+    LONG m_stride = 0;
+    std::unique_ptr<BYTE[]> m_bits;
+};

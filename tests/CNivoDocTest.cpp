@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "FakeWindows.h"
+#include "fractal/CNivoDoc.h"
+#include "fractal/EscapeTime.h"
+
+namespace {
+std::vector<int> Entries(const CNivoDoc& doc)
+{
+    return std::vector<int>(doc.m_buffer, doc.m_buffer + doc.BufferSize());
+}
+
+struct Calculator : testing::Test {
+    ProgressRecorder recorder;
+    CNivoDoc doc;
+
+    void Run(LONG w, LONG h, int limit, double cx, double cy, double zoom)
+    {
+        FakeWindow window(w, h);
+        doc.SetWindow(&window);
+        doc.Compute(limit, cx, cy, zoom);
+        doc.SetWindow(nullptr);
+    }
+};
+
+TEST(CNivoDocConstruction, StartsWithoutBufferOrWindow)
+{
+    CNivoDoc plain;
+    EXPECT_EQ(plain.m_buffer, nullptr);
+    EXPECT_EQ(plain.m_targetWnd, nullptr);
+    FakeWindow window(4, 3);
+    CNivoDoc bound(&window);
+    EXPECT_EQ(bound.m_targetWnd, &window);
+    EXPECT_EQ(bound.m_buffer, nullptr);
+}
+
+TEST_F(Calculator, FourByThreeStartViewFillsColumnByColumn)
+{
+    Run(4, 3, 50, -0.5, -0.0, 1.0);
+    EXPECT_EQ(Entries(doc), (std::vector<int> {1, 1, 1, 2, 4, 4, 2, 50, 50, 2, 7, 7}));
+    EXPECT_EQ(recorder.log.created, 1);
+    EXPECT_EQ(recorder.log.shown, 1);
+    EXPECT_EQ(recorder.log.destroyed, 1);
+    ASSERT_GE(recorder.log.messages.size(), 2u);
+    EXPECT_EQ(recorder.log.messages[0], (BarMessage {PBM_SETRANGE, 0, 100 * 65536}));
+    EXPECT_EQ(recorder.log.messages[1], (BarMessage {PBM_SETPOS, 0, 0}));
+    EXPECT_EQ(recorder.log.Positions(), (std::vector<int> {0, 12, 25, 37, 50}));
+}
+
+TEST_F(Calculator, EveryEntryIsTheCountOfItsAccumulatedSamplePoint)
+{
+    const int W = 37, H = 23;
+    Run(W, H, 200, -0.7, 0.2, 3.0);
+    const double inv = 1.0 / 3.0;
+    const double h1 = (3.6 / W) * H;
+    double x = 0.2 - 0.2 + (-0.7 - inv * 1.8);
+    ASSERT_EQ(doc.BufferSize(), W * H);
+    for (int c = 0; c < W; ++c) {
+        double y = 0.2 - (h1 * 0.5) * inv;
+        for (int r = 0; r < H; ++r) {
+            ASSERT_EQ(doc.m_buffer[c * H + r], EscapeCount(x, y, 200)) << c << "," << r;
+            y = y + (inv * h1) / H;
+        }
+        x = ((inv * 3.6) / W) + x;
+    }
+}
+
+TEST_F(Calculator, LargePictureBarRisesOncePerColumn)
+{
+    Run(800, 600, 1, -0.5, -0.0, 1.0);
+    const std::vector<int> positions = recorder.log.Positions();
+    ASSERT_EQ(positions.size(), 801u);
+    EXPECT_EQ(positions[1], 0);
+    EXPECT_EQ(positions[15], 0);
+    EXPECT_EQ(positions[16], 1);
+    EXPECT_EQ(positions.back(), 50);
+    for (std::size_t i = 1; i < positions.size(); ++i)
+        EXPECT_EQ(positions[i], (50 * int(i)) / 800);
+}
+
+TEST_F(Calculator, LimitsOneAndZeroFillEveryEntry)
+{
+    Run(16, 9, 1, -0.5, 0.0, 1.0);
+    EXPECT_EQ(Entries(doc), std::vector<int>(16 * 9, 1));
+    Run(16, 9, 0, -0.5, 0.0, 1.0);
+    EXPECT_EQ(Entries(doc), std::vector<int>(16 * 9, 0));
+}
+
+TEST_F(Calculator, ZeroZoomWritesExactlyOneEntry)
+{
+    Run(8, 6, 50, -0.5, 0.0, 0.0);
+    ASSERT_EQ(doc.BufferSize(), 48);
+    EXPECT_EQ(doc.m_buffer[0], 1);
+    // One position per column visited: the first column is the only one.
+    EXPECT_EQ(recorder.log.Positions(), (std::vector<int> {0, 1}));
+}
+
+TEST_F(Calculator, NegativeOrNotANumberZoomComputesNothing)
+{
+    for (double zoom : {-1.0, -2.0, std::numeric_limits<double>::quiet_NaN()}) {
+        recorder.log = {};
+        Run(8, 6, 50, -0.5, 0.0, zoom);
+        EXPECT_EQ(doc.BufferSize(), 48);
+        EXPECT_EQ(recorder.log.Positions(), (std::vector<int> {0})) << zoom;
+        EXPECT_EQ(recorder.log.destroyed, 1);
+    }
+}
+
+TEST_F(Calculator, EmptyClientAreasGiveEmptyBuffers)
+{
+    Run(640, 0, 50, -0.5, 0.0, 1.0);
+    EXPECT_EQ(doc.BufferSize(), 0);
+    EXPECT_EQ(recorder.log.Positions(), std::vector<int>(641, 0));
+    recorder.log = {};
+    Run(0, 480, 50, -0.5, 0.0, 1.0);
+    EXPECT_EQ(doc.BufferSize(), 0);
+    Run(0, 0, 50, -0.5, 0.0, 1.0);
+    EXPECT_EQ(doc.BufferSize(), 0);
+    EXPECT_EQ(recorder.log.destroyed, 2);
+}
+
+TEST_F(Calculator, EachComputeReplacesTheBuffer)
+{
+    Run(4, 3, 50, -0.5, 0.0, 1.0);
+    Run(2, 2, 50, -0.5, 0.0, 1.0);
+    EXPECT_EQ(doc.BufferSize(), 4);
+}
+
+TEST_F(Calculator, DeepZoomStallsRepeatNeighboursAndEndColumnsEarly)
+{
+    // A step of 0.6 ulp: every addition jumps a whole ulp, so both coordinates
+    // reach their bound before the counters do; columns end early and later
+    // entries move up, leaving the tail unwritten.
+    const double cx = 1.5, cy = 1.5, zoom = 4503599627370496.0;
+    const int W = 6, H = 5;
+    Run(W, H, 20, cx, cy, zoom);
+    const double inv = 1.0 / zoom;
+    const double h1 = (3.6 / W) * H;
+    const double half = (h1 * 0.5) * inv;
+    const double ymin = cy - half, ymax = half + cy;
+    std::vector<double> ys {ymin};
+    for (double y = ymin + (inv * h1) / H; y < ymax && ys.size() < std::size_t(H); y = y + (inv * h1) / H)
+        ys.push_back(y);
+    const double xmin = cx - inv * 1.8, xmax = inv * 1.8 + cx;
+    std::vector<double> xs {xmin};
+    for (double x = ((inv * 3.6) / W) + xmin; x < xmax && xs.size() < std::size_t(W); x = ((inv * 3.6) / W) + x)
+        xs.push_back(x);
+    ASSERT_LT(ys.size(), std::size_t(H));
+    ASSERT_LT(xs.size(), std::size_t(W));
+
+    std::vector<int> expected;
+    for (double x : xs)
+        for (double y : ys)
+            expected.push_back(EscapeCount(x, y, 20));
+    const std::vector<int> all = Entries(doc);
+    EXPECT_EQ(std::vector<int>(all.begin(), all.begin() + expected.size()), expected);
+    EXPECT_EQ(recorder.log.Positions().size(), xs.size() + 1);
+    EXPECT_EQ(recorder.log.Positions().back(), int((expected.size() * 50.0) / (W * H)));
+}
+
+TEST_F(Calculator, CoordinatesThatNoLongerMoveRepeatTheirCount)
+{
+    // The step is below half an ulp: every column samples
+    // the same x, every row the same y, all W x H entries are written.
+    Run(4, 3, 30, 1.25, 1.25, 1.08e16);
+    EXPECT_EQ(Entries(doc), std::vector<int>(12, EscapeCount(1.25 - 0x1p-52, 1.25 - 0x1p-52, 30)));
+    EXPECT_EQ(recorder.log.Positions(), (std::vector<int> {0, 12, 25, 37, 50}));
+}
+
+TEST_F(Calculator, ProgressDialogIsCreatedEvenWhenAllocationIsImpossible)
+{
+    // 2^31 - 1 by 2^31 - 1 entries cannot be had: no buffer, nothing written, no crash.
+    Run(0x7fffffff, 0x7fffffff, 50, -0.5, 0.0, 1.0);
+    EXPECT_EQ(doc.m_buffer, nullptr);
+    EXPECT_EQ(doc.BufferSize(), 0);
+    EXPECT_EQ(recorder.log.destroyed, 1);
+}
+
+TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
+{
+    FakeWindow window(4, 3);
+    CNivoDoc doc(&window);
+    doc.Compute(50, -0.5, 0.0, 1.0);
+    ASSERT_EQ(doc.BufferSize(), 12);
+    EXPECT_EQ(doc.m_buffer[7], 50);
+}
+} // namespace

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "fractal/EscapeTime.h"
+
+namespace {
+struct PointCase {
+    double x, y;
+    int limit;
+    int expected;
+};
+
+class EscapeCountCases : public testing::TestWithParam<PointCase> {};
+
+TEST_P(EscapeCountCases, CountsIterationsUntilTheModulusPassesTwo)
+{
+    const PointCase& c = GetParam();
+    EXPECT_EQ(EscapeCount(c.x, c.y, c.limit), c.expected) << c.x << " + " << c.y << "i, limit " << c.limit;
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit50, EscapeCountCases,
+                         testing::Values(PointCase {0, 0, 50, 50}, PointCase {1, 0, 50, 3}, PointCase {2, 0, 50, 2},
+                                         // -2 lands exactly on modulus 2 and stays: never escapes.
+                                         PointCase {-2, 0, 50, 50}, PointCase {3, 0, 50, 1},
+                                         PointCase {0.5, 0.5, 50, 5}, PointCase {0.3, 0, 50, 12}));
+
+INSTANTIATE_TEST_SUITE_P(SmallLimits, EscapeCountCases,
+                         testing::Values(PointCase {0, 0, 1, 1}, PointCase {3, 0, 1, 1}, PointCase {0, 0, 0, 0},
+                                         PointCase {3, 0, 0, 0}, PointCase {0, 0, -5, 0}));
+
+TEST(EscapeCount, NotANumberAndInfinityEscapeAtOnce)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(EscapeCount(nan, 0, 50), 1);
+    EXPECT_EQ(EscapeCount(0, nan, 50), 1);
+    EXPECT_EQ(EscapeCount(-inf, -inf, 50), 1);
+}
+
+TEST(EscapeCount, TheConjugatePointHasTheSameCount)
+{
+    for (double y = 0.01; y < 1.2; y += 0.037)
+        EXPECT_EQ(EscapeCount(-0.7436, y, 500), EscapeCount(-0.7436, -y, 500)) << y;
+}
+} // namespace

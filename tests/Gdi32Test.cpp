@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "platform/DeviceContext.h"
+#include "platform/Gdi32.h"
+#include "platform/GdiObject.h"
+
+namespace {
+HBITMAP NewSection(LONG w, LONG h, BYTE** bits)
+{
+    BITMAPINFO info {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(bits), nullptr, 0);
+}
+
+TEST(CreateDIBSection, RowsArePaddedAndStoredBottomUp)
+{
+    BYTE* bits = nullptr;
+    HBITMAP bitmap = NewSection(801, 3, &bits);
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_NE(bits, nullptr);
+    DIBSECTION ds {};
+    ASSERT_EQ(GetObjectA(bitmap, sizeof ds, &ds), int(sizeof(DIBSECTION)));
+    EXPECT_EQ(ds.dsBm.bmBits, bits);
+    EXPECT_EQ(ds.dsBm.bmWidthBytes, 2404);
+    EXPECT_EQ(ds.dsBmih.biSizeImage, 2404u * 3);
+    EXPECT_EQ(ds.dsBmih.biHeight, 3);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectObject(dc, bitmap), nullptr);
+    EXPECT_EQ(SetPixel(dc, 2, 0, RGB(1, 2, 3)), RGB(1, 2, 3));
+    // Row 0 is the top of the picture, the last row in memory; blue first.
+    const BYTE* top = bits + 2 * 2404 + 2 * 3;
+    EXPECT_EQ(top[0], 3);
+    EXPECT_EQ(top[1], 2);
+    EXPECT_EQ(top[2], 1);
+    EXPECT_EQ(SetPixel(dc, 801, 0, 0), CLR_INVALID);
+    EXPECT_EQ(SelectObject(dc, nullptr), bitmap);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+}
+
+TEST(CreateDIBSection, RefusesEmptyAndImpossibleSizes)
+{
+    BYTE* bits = reinterpret_cast<BYTE*>(1);
+    EXPECT_EQ(NewSection(0, 10, &bits), nullptr);
+    EXPECT_EQ(bits, nullptr);
+    EXPECT_EQ(NewSection(10, 0, &bits), nullptr);
+    EXPECT_EQ(NewSection(0x7fffffff, 0x7fffffff, &bits), nullptr);
+}
+
+TEST(GetObjectA, DescribesAPlainBitmapWithoutTheSectionPart)
+{
+    HBITMAP plain = CreateCompatibleBitmap(nullptr, 4, 4);
+    DIBSECTION ds {};
+    EXPECT_EQ(GetObjectA(plain, sizeof ds, &ds), int(sizeof(BITMAP)));
+    EXPECT_EQ(GetObjectA(nullptr, sizeof ds, &ds), 0);
+    DeleteObject(plain);
+}
+
+TEST(BitBlt, CopiesBetweenMemoryContextsAndClips)
+{
+    BYTE* sourceBits = nullptr;
+    BYTE* targetBits = nullptr;
+    HBITMAP source = NewSection(3, 2, &sourceBits);
+    HBITMAP target = NewSection(2, 2, &targetBits);
+    HDC from = CreateCompatibleDC(nullptr);
+    HDC to = CreateCompatibleDC(nullptr);
+    SelectObject(from, source);
+    SelectObject(to, target);
+    SetPixel(from, 1, 0, RGB(10, 20, 30));
+    SetPixel(from, 2, 1, RGB(40, 50, 60));
+    EXPECT_TRUE(BitBlt(to, 0, 0, 3, 2, from, 1, 0, SRCCOPY));
+    EXPECT_EQ(target->Row(0)[0], 30);
+    EXPECT_EQ(target->Row(1)[3], 60);
+    EXPECT_FALSE(BitBlt(to, 0, 0, 3, 2, nullptr, 0, 0, SRCCOPY));
+    DeleteDC(from);
+    DeleteDC(to);
+    DeleteObject(source);
+    DeleteObject(target);
+}
+} // namespace
