@@ -1,0 +1,88 @@
+#include "CDibImage.h"
+
+#include <cstdlib>
+
+#include "MemoryDCCache.h"
+#include "platform/Gdi32.h"
+
+CDibImage::~CDibImage()
+{
+    if (m_bitmap)
+        DeleteObject(DetachBitmap());
+}
+
+void CDibImage::CreateDib(std::int32_t width, std::int32_t height)
+{
+    BITMAPINFO info {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_topRow), nullptr, 0);
+    if (!bitmap)
+        return;
+    m_bitmap = bitmap;
+    AdoptBitmap(bitmap, height >= 0 ? RowOrder::BottomUp : RowOrder::TopDown);
+}
+
+void CDibImage::AdoptBitmap(HBITMAP bitmap, RowOrder order)
+{
+    DIBSECTION ds {};
+    GetObjectA(bitmap, sizeof ds, &ds);
+    m_bitsPerPixel = ds.dsBmih.biBitCount;
+    m_width = ds.dsBmih.biWidth;
+    m_height = std::abs(ds.dsBmih.biHeight);
+    m_pitch = ((m_bitsPerPixel * m_width + 31) / 32) * 4;
+    m_topRow = static_cast<BYTE*>(ds.dsBm.bmBits);
+    m_isDibSection = true;
+    m_hasAlpha = false;
+    m_transparentIndex = -1;
+    if (order == RowOrder::BottomUp) {
+        m_topRow += static_cast<std::ptrdiff_t>(m_height - 1) * m_pitch;
+        m_pitch = -m_pitch;
+    }
+}
+
+HDC CDibImage::GetImageDC()
+{
+    ++m_memDCUses;
+    if (!m_memDC) {
+        m_memDC = MemoryDCCache::Instance().TakeDC();
+        m_savedBitmap = SelectObject(m_memDC, m_bitmap);
+    }
+    return m_memDC;
+}
+
+void CDibImage::ReleaseImageDC()
+{
+    if (--m_memDCUses == 0) {
+        SelectObject(m_memDC, m_savedBitmap);
+        MemoryDCCache::Instance().ReturnDC(m_memDC);
+        m_memDC = nullptr;
+    }
+}
+
+BOOL CDibImage::Blit(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, DWORD rop)
+{
+    HDC source = GetImageDC();
+    const BOOL result = BitBlt(target, x, y, width, height, source, sourceX, sourceY, rop);
+    ReleaseImageDC();
+    return result;
+}
+
+HBITMAP CDibImage::DetachBitmap()
+{
+    HBITMAP bitmap = m_bitmap;
+    m_bitmap = nullptr;
+    m_topRow = nullptr;
+    m_width = 0;
+    m_height = 0;
+    m_pitch = 0;
+    m_bitsPerPixel = 0;
+    m_isDibSection = false;
+    m_hasAlpha = false;
+    m_transparentIndex = -1;
+    return bitmap;
+}
