@@ -1,0 +1,237 @@
+#include "CNivoView.h"
+
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QLabel>
+
+#include "CDibImage.h"
+#include "CoordinateText.h"
+#include "PixelColour.h"
+#include "ViewCanvas.h"
+#include "app/CParamDlg.h"
+#include "app/CommandIds.h"
+#include "app/CProgressDlg.h"
+#include "fractal/PlaneGeometry.h"
+#include "platform/Gdi32.h"
+#include "platform/User32.h"
+#include "platform/qt/QtWindow.h"
+
+namespace {
+constexpr int kScrollSize = 100;
+constexpr int IDOK = 1;
+
+// Panes are 100 pixels wide, or as wide as a typical coordinate when the
+// desktop font needs more, so that the text is never cut.
+void SetPane(QLabel* pane, const std::string& text)
+{
+    if (!pane)
+        return;
+    const int typical = pane->fontMetrics().horizontalAdvance(QStringLiteral("y: -0.0000000000")) + 8;
+    pane->setFixedWidth(std::max(100, typical));
+    pane->setText(QString::fromStdString(text));
+}
+
+WPARAM ColourProgress(std::int64_t i, std::int64_t total)
+{
+    return static_cast<WPARAM>(50 - static_cast<std::int32_t>((i * -50.0) / static_cast<double>(total)));
+}
+} // namespace
+
+CNivoView::CNivoView(QWidget* parent)
+    : QScrollArea(parent), m_calculator(nullptr), m_canvas(new ViewCanvas(*this)),
+      m_window(std::make_unique<QtWindow>(m_canvas, viewport()))
+{
+    setObjectName("CNivoView");
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    m_canvas->setMinimumSize(kScrollSize, kScrollSize);
+    setWidget(m_canvas);
+    m_history.Append({m_iterations, m_centerX, m_centerY, m_zoom});
+}
+
+CNivoView::~CNivoView()
+{
+    delete m_image;
+    m_image = nullptr;
+}
+
+HWND CNivoView::WindowHandle() const { return m_window.get(); }
+
+RECT CNivoView::ClientArea() const
+{
+    RECT client;
+    GetClientRect(WindowHandle(), &client);
+    return client;
+}
+
+void CNivoView::Render()
+{
+    m_rendering = true;
+    m_calculator.SetWindow(WindowHandle());
+    m_calculator.Compute(m_iterations, m_centerX, -m_centerY, m_zoom);
+
+    const RECT client = ClientArea();
+    const std::int32_t W = client.right - client.left;
+    const std::int32_t H = client.bottom - client.top;
+
+    delete m_image;
+    m_image = new CDibImage;
+    m_image->CreateDib(W, H);
+
+    {
+        CProgressDlg progress;
+        progress.Create(CProgressDlg::IDD, nullptr);
+        progress.CenterWindow();
+        progress.ShowWindow(SW_SHOW);
+        SendMessageA(progress.m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        SendMessageA(progress.m_progress, PBM_SETPOS, 50, 0);
+        const std::int64_t total = std::int64_t(W) * H;
+        // The buffer was measured on the same window; never read past what it holds.
+        if (m_calculator.m_buffer && W > 0 && H > 0 && total <= m_calculator.BufferSize()) {
+            for (std::int64_t i = 0; i < total; ++i) {
+                const COLORREF colour = PixelColour(m_calculator.m_buffer[i], m_iterations);
+                const int column = static_cast<int>(i / H);
+                const int row = static_cast<int>(i % H);
+                HDC dc = m_image->GetImageDC();
+                SetPixel(dc, column, row, colour);
+                m_image->ReleaseImageDC();
+                if (i % W == 0)
+                    SendMessageA(progress.m_progress, PBM_SETPOS, ColourProgress(i, total), 0);
+            }
+        }
+        progress.DestroyWindow();
+
+        HDC dc = GetDC(WindowHandle());
+        OnDraw(dc);
+        ReleaseDC(WindowHandle(), dc);
+    }
+    m_rendering = false;
+    // A size change that arrived while the picture was made is honoured now.
+    if (m_resizeWhileRendering) {
+        m_resizeWhileRendering = false;
+        DiscardImage();
+        Render();
+    }
+}
+
+void CNivoView::OnDraw(HDC dc)
+{
+    if (!m_image)
+        return;
+    m_image->Blit(dc, 0, 0, m_image->m_width, m_image->m_height, 0, 0, SRCCOPY);
+}
+
+void CNivoView::UndoView()
+{
+    if (m_history.Count() <= 1)
+        return;
+    m_history.RemoveLast();
+    const ViewRecord& last = m_history.Last();
+    m_iterations = last.iterations;
+    m_centerX = last.centerX;
+    m_centerY = last.centerY;
+    m_zoom = last.zoom;
+    Render();
+}
+
+void CNivoView::UpdateUndoCommand(CommandState& state) const { state.Enable(m_history.Count() != 1); }
+
+void CNivoView::DiscardImage()
+{
+    delete m_image;
+    m_image = nullptr;
+}
+
+void CNivoView::ZoomAtPoint(UINT, int px, int py)
+{
+    const RECT client = ClientArea();
+    const PlanePoint centre =
+        PlaneGeometry::RecentreOnClick(m_centerX, m_centerY, m_zoom, client.right - client.left,
+                                       client.bottom - client.top, px, py);
+    m_zoom = m_clickZoom * m_zoom;
+    m_centerX = centre.x;
+    m_centerY = centre.y;
+    m_history.Append({m_iterations, centre.x, centre.y, m_zoom});
+    DiscardImage();
+    Render();
+}
+
+void CNivoView::ShowPlaneCoordinates(UINT, int px, int py)
+{
+    const RECT client = ClientArea();
+    const PlanePoint p = PlaneGeometry::PointerToPlane(m_centerX, m_centerY, m_zoom, client.right - client.left,
+                                                       client.bottom - client.top, px, py);
+    const std::string x = CoordinateText("x: ", p.x);
+    const std::string y = CoordinateText("y: ", p.y);
+    QWidget* frame = parentWidget();
+    QStatusBar* bar = frame ? frame->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!bar)
+        return;
+    SetPane(bar->findChild<QLabel*>("ID_INDICATOR_X"), x);
+    SetPane(bar->findChild<QLabel*>("ID_INDICATOR_Y"), y);
+}
+
+void CNivoView::ResizeView(UINT, int, int)
+{
+    if (!m_image)
+        return;
+    if (m_rendering) {
+        m_resizeWhileRendering = true;
+        return;
+    }
+    DiscardImage();
+    Render();
+}
+
+void CNivoView::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    ResizeView(0, viewport()->width(), viewport()->height());
+}
+
+void CNivoView::EditParameters()
+{
+    CParamDlg dialog;
+    dialog.m_iterations = m_iterations;
+    dialog.m_centerX = m_centerX;
+    dialog.m_centerY = m_centerY;
+    dialog.m_zoom = m_zoom;
+    dialog.m_clickZoom = m_clickZoom;
+    if (dialog.DoModal() != IDOK)
+        return;
+    const auto limit = static_cast<std::uint32_t>(dialog.m_iterations);
+    m_iterations = limit > 1000 ? 1000 : limit == 0 ? 1 : static_cast<std::int32_t>(limit);
+    m_centerX = dialog.m_centerX;
+    m_centerY = dialog.m_centerY;
+    m_zoom = dialog.m_zoom == 0 ? 1.0 : dialog.m_zoom;
+    m_clickZoom = dialog.m_clickZoom == 0 ? 1.0 : dialog.m_clickZoom;
+    m_history.Append({m_iterations, m_centerX, m_centerY, m_zoom});
+    DiscardImage();
+    Render();
+}
+
+bool CNivoView::OnCmdMsg(int id, CommandState* state)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+        if (!state)
+            Render();
+        return true;
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+        if (!state)
+            IgnoreSave();
+        return true;
+    case ID_EDIT_UNDO:
+        if (state)
+            UpdateUndoCommand(*state);
+        else
+            UndoView();
+        return true;
+    case ID_EDIT_PARAMETERS:
+        if (!state)
+            EditParameters();
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The one view: navigation state, history, the frame image, and the
+// commands that move through the plane.
+#include <QScrollArea>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "CommandState.h"
+#include "CommandTarget.h"
+#include "ViewHistory.h"
+#include "fractal/CNivoDoc.h"
+#include "platform/WinTypes.h"
+
+class CDibImage;
+class QtWindow;
+class ViewCanvas;
+
+class CNivoView : public QScrollArea, public CommandTarget {
+public:
+    explicit CNivoView(QWidget* parent = nullptr);
+    ~CNivoView() override;
+
+    void Render();
+    void OnDraw(HDC dc);
+
+    void UndoView();
+    void UpdateUndoCommand(CommandState& state) const;
+
+    void ZoomAtPoint(UINT flags, int px, int py);
+    void ShowPlaneCoordinates(UINT flags, int px, int py);
+    void ResizeView(UINT type, int width, int height);
+    void EditParameters();
+    void IgnoreSave() {}
+
+    bool OnCmdMsg(int id, CommandState* state) override;
+
+    HWND WindowHandle() const;
+    QtWindow& Window() const { return *m_window; }
+
+    CNivoDoc m_calculator;
+    CDibImage* m_image = nullptr;
+    ViewHistory m_history;
+    std::string m_lastExportPath;
+    std::int32_t m_iterations = 50;
+    double m_centerX = -0.5;
+    double m_centerY = 0.0;
+    double m_zoom = 1.0;
+    double m_clickZoom = 10.0;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void DiscardImage();
+    void ColourImage(std::int32_t width, std::int32_t height);
+    RECT ClientArea() const;
+
+    ViewCanvas* m_canvas;
+    std::unique_ptr<QtWindow> m_window;
+    bool m_rendering = false;
+    bool m_resizeWhileRendering = false;
+};

@@ -1,0 +1,45 @@
+#include "ViewCanvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "CNivoView.h"
+#include "platform/qt/PainterDC.h"
+#include "platform/qt/QtWindow.h"
+
+ViewCanvas::ViewCanvas(CNivoView& view) : QWidget(nullptr), m_view(view)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAutoFillBackground(true);
+}
+
+void ViewCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (const QImage* drawing = m_view.Window().PendingDrawing()) {
+        painter.drawImage(0, 0, *drawing);
+        return;
+    }
+    PainterDC dc(&painter);
+    m_view.OnDraw(&dc);
+}
+
+QPoint ViewCanvas::ClientPoint(const QPointF& canvasPoint) const
+{
+    return mapTo(parentWidget(), canvasPoint.toPoint());
+}
+
+void ViewCanvas::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    const QPoint p = ClientPoint(event->position());
+    m_view.ZoomAtPoint(0, p.x(), p.y());
+}
+
+void ViewCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = ClientPoint(event->position());
+    m_view.ShowPlaneCoordinates(0, p.x(), p.y());
+}
