@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "platform/DeviceContext.h"
+#include "platform/Gdi32.h"
+#include "platform/GdiObject.h"
+#include "view/CDibImage.h"
+#include "view/MemoryDCCache.h"
+
+namespace {
+// Counts device contexts so that deletions can be observed.
+int g_liveContexts = 0;
+class CountedDC : public DeviceContext {
+public:
+    CountedDC() { ++g_liveContexts; }
+    ~CountedDC() override { --g_liveContexts; }
+};
+
+struct Cache : testing::Test {
+    MemoryDCCache cache;
+};
+
+TEST_F(Cache, TakesFromTheFirstFullSlotOrCreatesOne)
+{
+    HDC created = cache.TakeDC();
+    ASSERT_NE(created, nullptr);
+    cache.ReturnDC(created);
+    EXPECT_EQ(cache.Peek(0), created);
+    EXPECT_EQ(cache.TakeDC(), created);
+    EXPECT_EQ(cache.Peek(0), nullptr);
+    DeleteDC(created);
+}
+
+TEST_F(Cache, ReturnPushesOlderContextsAlongAndDropsTheOldest)
+{
+    HDC dcs[5];
+    for (HDC& dc : dcs)
+        dc = new CountedDC;
+    for (int i = 0; i < 4; ++i)
+        cache.ReturnDC(dcs[i]);
+    EXPECT_EQ(cache.Peek(0), dcs[3]);
+    EXPECT_EQ(cache.Peek(3), dcs[0]);
+    EXPECT_EQ(g_liveContexts, 5);
+    cache.ReturnDC(dcs[4]);
+    // The one that was in slot 3 is gone; the newest is in slot 0.
+    EXPECT_EQ(g_liveContexts, 4);
+    EXPECT_EQ(cache.Peek(0), dcs[4]);
+    EXPECT_EQ(cache.Peek(3), dcs[1]);
+    cache.DeleteAll();
+    EXPECT_EQ(g_liveContexts, 0);
+}
+
+TEST_F(Cache, TakeScansSlotsInOrder)
+{
+    HDC a = new CountedDC, b = new CountedDC;
+    cache.ReturnDC(a);
+    cache.ReturnDC(b); // b in slot 0, a in slot 1
+    EXPECT_EQ(cache.TakeDC(), b);
+    EXPECT_EQ(cache.TakeDC(), a);
+    DeleteDC(a);
+    DeleteDC(b);
+}
+
+TEST(CDibImage, StartsEmpty)
+{
+    CDibImage image;
+    EXPECT_EQ(image.m_bitmap, nullptr);
+    EXPECT_EQ(image.m_topRow, nullptr);
+    EXPECT_EQ(image.m_width, 0);
+    EXPECT_EQ(image.m_transparentIndex, -1);
+    EXPECT_FALSE(image.m_isDibSection);
+    EXPECT_EQ(image.m_memDC, nullptr);
+}
+
+struct PitchCase {
+    int width;
+    int pitch;
+};
+class DibPitch : public testing::TestWithParam<PitchCase> {};
+
+TEST_P(DibPitch, BottomUpRowsPaddedToFourBytes)
+{
+    CDibImage image;
+    image.CreateDib(GetParam().width, 3);
+    ASSERT_NE(image.m_bitmap, nullptr);
+    EXPECT_EQ(image.m_pitch, -GetParam().pitch);
+    EXPECT_EQ(image.m_bitsPerPixel, 24);
+    EXPECT_EQ(image.m_height, 3);
+    EXPECT_TRUE(image.m_isDibSection);
+    EXPECT_FALSE(image.m_hasAlpha);
+    // The top row is the last one in memory.
+    EXPECT_EQ(image.m_topRow, image.m_bitmap->Bits() + 2 * GetParam().pitch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, DibPitch,
+                         testing::Values(PitchCase {800, 2400}, PitchCase {801, 2404}, PitchCase {1, 4},
+                                         PitchCase {3, 12}, PitchCase {4, 12}));
+
+TEST(CDibImage, FailedCreationLeavesTheImageEmpty)
+{
+    CDibImage image;
+    image.CreateDib(0, 600);
+    EXPECT_EQ(image.m_bitmap, nullptr);
+    image.CreateDib(800, 0);
+    EXPECT_EQ(image.m_bitmap, nullptr);
+    EXPECT_FALSE(image.m_isDibSection);
+}
+
+TEST(CDibImage, NestedUsesShareOneContextUntilTheLastRelease)
+{
+    CDibImage image;
+    image.CreateDib(2, 2);
+    HDC first = image.GetImageDC();
+    HDC second = image.GetImageDC();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->Selected(), image.m_bitmap);
+    image.ReleaseImageDC();
+    EXPECT_EQ(image.m_memDC, first);
+    EXPECT_NE(MemoryDCCache::Instance().Peek(0), first);
+    image.ReleaseImageDC();
+    EXPECT_EQ(image.m_memDC, nullptr);
+    EXPECT_EQ(MemoryDCCache::Instance().Peek(0), first);
+    EXPECT_EQ(first->Selected(), nullptr);
+}
+
+TEST(CDibImage, PixelsLandUprightInTheBottomUpSection)
+{
+    CDibImage image;
+    image.CreateDib(3, 2);
+    HDC dc = image.GetImageDC();
+    SetPixel(dc, 0, 0, RGB(1, 2, 3));
+    SetPixel(dc, 2, 1, RGB(4, 5, 6));
+    image.ReleaseImageDC();
+    EXPECT_EQ(image.m_topRow[0], 3);
+    EXPECT_EQ(image.m_topRow[2], 1);
+    const BYTE* bottom = image.m_topRow + image.m_pitch;
+    EXPECT_EQ(bottom[6], 6);
+    EXPECT_EQ(bottom[8], 4);
+}
+
+TEST(CDibImage, BlitCopiesTheImageToAnotherContext)
+{
+    CDibImage image;
+    image.CreateDib(2, 2);
+    HDC dc = image.GetImageDC();
+    SetPixel(dc, 1, 1, RGB(9, 8, 7));
+    image.ReleaseImageDC();
+    CDibImage target;
+    target.CreateDib(2, 2);
+    HDC targetDC = target.GetImageDC();
+    EXPECT_TRUE(image.Blit(targetDC, 0, 0, 2, 2, 0, 0, SRCCOPY));
+    target.ReleaseImageDC();
+    EXPECT_EQ(target.m_topRow[target.m_pitch + 3], 7);
+}
+
+TEST(CDibImage, DetachedBitmapOutlivesTheImage)
+{
+    HBITMAP bitmap = nullptr;
+    {
+        CDibImage image;
+        image.CreateDib(5, 4);
+        bitmap = image.DetachBitmap();
+        EXPECT_EQ(image.m_bitmap, nullptr);
+        EXPECT_EQ(image.m_width, 0);
+        EXPECT_EQ(image.m_pitch, 0);
+        EXPECT_FALSE(image.m_isDibSection);
+    }
+    DIBSECTION ds {};
+    EXPECT_EQ(GetObjectA(bitmap, sizeof ds, &ds), int(sizeof ds));
+    EXPECT_EQ(ds.dsBmih.biWidth, 5);
+    DeleteObject(bitmap);
+}
+} // namespace

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include "FakeWindows.h"
+#include "fractal/CNivoDoc.h"
+#include "view/CDibImage.h"
+#include "view/CNivoView.h"
+#include "view/PixelColour.h"
+
+namespace {
+struct View : testing::Test {
+    ProgressRecorder recorder;
+    CNivoView view;
+
+    void SetClient(int width, int height)
+    {
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.resize(width, height);
+        view.show();
+        QApplication::processEvents();
+        ASSERT_EQ(view.viewport()->width(), width);
+        ASSERT_EQ(view.viewport()->height(), height);
+    }
+
+    // Colour of picture pixel (column, row) read from the section's bytes.
+    COLORREF PixelAt(int column, int row) const
+    {
+        const BYTE* p = view.m_image->m_topRow + row * view.m_image->m_pitch + column * 3;
+        return RGB(p[2], p[1], p[0]);
+    }
+
+    ViewRecord Current() const { return {view.m_iterations, view.m_centerX, view.m_centerY, view.m_zoom}; }
+};
+
+TEST_F(View, StartsAtTheDefaultViewWithoutPicture)
+{
+    EXPECT_EQ(view.m_image, nullptr);
+    EXPECT_EQ(view.m_history.Count(), 1u);
+    EXPECT_EQ(view.m_history.Last(), (ViewRecord {50, -0.5, 0.0, 1.0}));
+    EXPECT_EQ(view.m_clickZoom, 10.0);
+    EXPECT_EQ(view.m_lastExportPath, "");
+    CommandState undo;
+    view.UpdateUndoCommand(undo);
+    EXPECT_FALSE(undo.enabled);
+}
+
+TEST_F(View, FourByThreeStartViewColouredColumnByColumn)
+{
+    SetClient(4, 3);
+    view.Render();
+    ASSERT_NE(view.m_image, nullptr);
+    const COLORREF white = RGB(255, 255, 255);
+    const COLORREF expected[4][3] = {{RGB(0, 0, 40), RGB(0, 0, 40), RGB(0, 0, 40)},
+                                     {RGB(0, 0, 30), RGB(0, 0, 10), RGB(0, 0, 10)},
+                                     {RGB(0, 0, 30), white, white},
+                                     {RGB(0, 0, 30), RGB(0, 0, 21), RGB(0, 0, 21)}};
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(PixelAt(c, r), expected[c][r]) << c << "," << r;
+}
+
+TEST_F(View, EntryIGoesToColumnIOverHAndRowIModH)
+{
+    SetClient(3, 2);
+    view.m_iterations = 1000;
+    view.m_centerX = -0.75;
+    view.m_zoom = 2.5;
+    view.Render();
+    const int H = 2;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(PixelAt(i / H, i % H), PixelColour(view.m_calculator.m_buffer[i], 1000)) << i;
+}
+
+TEST_F(View, RenderShowsTwoProgressPhases)
+{
+    SetClient(800, 600);
+    view.m_iterations = 1;
+    view.Render();
+    EXPECT_EQ(recorder.log.created, 2);
+    EXPECT_EQ(recorder.log.destroyed, 2);
+    const std::vector<int> positions = recorder.log.Positions();
+    ASSERT_EQ(positions.size(), 801u + 601u);
+    EXPECT_EQ(positions[800], 50);
+    std::vector<int> second(positions.begin() + 801, positions.end());
+    EXPECT_EQ(second[0], 50);
+    for (int k = 0; k < 600; ++k)
+        ASSERT_EQ(second[k + 1], 50 + (50 * k) / 600) << k;
+    EXPECT_EQ(second.back(), 99);
+    int ranges = 0;
+    for (const BarMessage& m : recorder.log.messages)
+        ranges += m.msg == PBM_SETRANGE && m.lParam == 100 * 65536;
+    EXPECT_EQ(ranges, 2);
+}
+
+TEST_F(View, TheWindowShowsThePictureUprightAtOnce)
+{
+    SetClient(160, 120);
+    view.m_centerY = 0.3; // not symmetric, so a flip would show
+    view.Render();
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(160, 120));
+    int mismatches = 0;
+    for (int r = 0; r < 120; ++r)
+        for (int c = 0; c < 160; ++c) {
+            const COLORREF want = PixelAt(c, r);
+            const QRgb got = shown.pixel(c, r);
+            mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != want;
+        }
+    EXPECT_EQ(mismatches, 0);
+    // The top row shows the top of the plane: y above the centre is inside
+    // the set less often than the real axis, whose middle is white.
+    EXPECT_EQ(PixelAt(0, 0), PixelColour(view.m_calculator.m_buffer[0], 50));
+}
+
+TEST_F(View, ZeroHeightRenderLeavesAnEmptyImage)
+{
+    SetClient(40, 30);
+    view.Render();
+    view.resize(40, 0);
+    QApplication::processEvents();
+    ASSERT_NE(view.m_image, nullptr);
+    EXPECT_EQ(view.m_image->m_bitmap, nullptr);
+    EXPECT_EQ(view.m_calculator.BufferSize(), 0);
+    view.resize(50, 20);
+    QApplication::processEvents();
+    ASSERT_NE(view.m_image->m_bitmap, nullptr);
+    EXPECT_EQ(view.m_image->m_width, 50);
+}
+
+TEST_F(View, ResizingRendersOnlyOnceAPictureExists)
+{
+    SetClient(40, 30);
+    view.resize(60, 40);
+    QApplication::processEvents();
+    EXPECT_EQ(view.m_image, nullptr);
+    EXPECT_EQ(recorder.log.created, 0);
+    view.Render();
+    view.resize(70, 50);
+    QApplication::processEvents();
+    EXPECT_EQ(recorder.log.created, 4);
+    EXPECT_EQ(view.m_image->m_width, 70);
+    EXPECT_EQ(view.m_history.Count(), 1u);
+}
+
+TEST_F(View, UndoStepsBackThroughClicksToTheStartView)
+{
+    SetClient(400, 300);
+    view.ZoomAtPoint(0, 0, 0);
+    EXPECT_EQ(view.m_centerX, -2.3);
+    EXPECT_EQ(view.m_centerY, 1.35);
+    EXPECT_EQ(view.m_zoom, 10.0);
+    view.ZoomAtPoint(0, 200, 150);
+    view.ZoomAtPoint(0, 10, 290);
+    EXPECT_EQ(view.m_history.Count(), 4u);
+    EXPECT_EQ(view.m_history.Last(), Current());
+    const std::size_t capacity = view.m_history.Capacity();
+    for (int i = 0; i < 3; ++i) {
+        CommandState undo;
+        view.UpdateUndoCommand(undo);
+        EXPECT_TRUE(undo.enabled);
+        view.UndoView();
+        EXPECT_EQ(view.m_history.Last(), Current());
+    }
+    EXPECT_EQ(Current(), (ViewRecord {50, -0.5, 0.0, 1.0}));
+    CommandState undo;
+    view.UpdateUndoCommand(undo);
+    EXPECT_FALSE(undo.enabled);
+    const int rendered = recorder.log.created;
+    view.UndoView();
+    EXPECT_EQ(recorder.log.created, rendered);
+    EXPECT_EQ(view.m_history.Capacity(), capacity);
+}
+
+TEST_F(View, ClickOnTheCentreOnlyZoomsAndFactorsApply)
+{
+    SetClient(400, 300);
+    view.ZoomAtPoint(0, 200, 150);
+    EXPECT_EQ(view.m_centerX, -0.5);
+    EXPECT_EQ(view.m_centerY, 0.0);
+    EXPECT_EQ(view.m_zoom, 10.0);
+    view.m_clickZoom = 1.0;
+    view.ZoomAtPoint(0, 0, 0);
+    EXPECT_EQ(view.m_zoom, 10.0);
+    view.m_clickZoom = 0.5;
+    view.ZoomAtPoint(0, 200, 150);
+    EXPECT_EQ(view.m_zoom, 5.0);
+    view.UndoView();
+    view.UndoView();
+    EXPECT_EQ(view.m_clickZoom, 0.5);
+}
+
+TEST_F(View, ClickOnOddWidthLandsHalfAPixelLeftOfThePointer)
+{
+    SetClient(401, 300);
+    view.ZoomAtPoint(0, 200, 150);
+    EXPECT_NEAR(view.m_centerX, -0.5 - 0.5 * (3.6 / 401), 1e-15);
+}
+
+TEST_F(View, RedrawAddsNoRecordAndReplacesTheImage)
+{
+    SetClient(40, 30);
+    view.OnCmdMsg(57600, nullptr);
+    CDibImage* first = view.m_image;
+    ASSERT_NE(first, nullptr);
+    view.OnCmdMsg(57600, nullptr);
+    EXPECT_EQ(recorder.log.created, 4);
+    EXPECT_EQ(view.m_history.Count(), 1u);
+}
+
+TEST_F(View, UndoRendersEvenWhenNothingChanges)
+{
+    SetClient(40, 30);
+    view.m_history.Append(Current());
+    view.UndoView();
+    EXPECT_EQ(recorder.log.created, 2);
+}
+} // namespace
