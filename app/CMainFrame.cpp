@@ -202,7 +202,15 @@ bool CMainFrame::event(QEvent* event)
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride)
+    // Enable states are asked afresh after input, as an idle update would.
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyRelease:
         UpdateCommands();
+        break;
+    default:
+        break;
+    }
     return QMainWindow::eventFilter(watched, event);
 }

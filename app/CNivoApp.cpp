@@ -41,6 +41,7 @@ void CNivoApp::LoadTranslations()
 bool CNivoApp::InitInstance()
 {
     setWindowIcon(ApplicationIcon());
+    m_frame.reset();
     m_document = std::make_unique<CNivoDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (m_frame->OnCreate() != 0)

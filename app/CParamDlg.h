@@ -7,6 +7,8 @@
 class QLineEdit;
 
 class CParamDlg : public QDialog {
+    Q_OBJECT
+
 public:
     static constexpr int IDD = 130;
     static constexpr int IDOK = 1;

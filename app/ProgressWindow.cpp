@@ -46,6 +46,9 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_bar(new Bar(this))
 {
     setObjectName("IDD_PROGRESS");
+    // It must never take the focus from the main window, or its shortcuts would stop working.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setStyleSheet("ProgressWindow { border: 1px solid palette(dark); }");
     const DialogUnits du(font());
     setFixedSize(du.Size(186, 22));
@@ -77,4 +80,12 @@ void ProgressWindow::CentreOverParent()
     move(area.center() - rect().center());
 }
 
-void ProgressWindow::Destroy() { delete this; }
+void ProgressWindow::Destroy()
+{
+    QPointer<QWidget> owner = parentWidget();
+    const bool wasActive = isActiveWindow();
+    delete this;
+    // Give the activation back where some platforms moved it to us.
+    if (owner && wasActive)
+        owner->activateWindow();
+}

@@ -11,18 +11,27 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick poppler-utils
   cups cups-client cups-bsd printer-driver-cups-pdf
-  fonts-dejavu-core strace
+  fonts-dejavu-core strace locales
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# The tests check that a French locale changes nothing in how numbers are read and written.
+ensure_french_locale() {
+  locale -a 2>/dev/null | grep -qi '^fr_FR\.utf-\?8$' || $sudo localedef -i fr_FR -f UTF-8 fr_FR.UTF-8 >/dev/null 2>&1 || true
+}
+
+if [ ${#missing[@]} -eq 0 ]; then
+  ensure_french_locale
+  exit 0
+fi
 echo "Installing: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq >/dev/null
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+ensure_french_locale

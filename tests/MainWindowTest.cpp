@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <functional>
+
+#include "app/CMainFrame.h"
+#include "app/CNivoApp.h"
+#include "app/CParamDlg.h"
+#include "app/CommandIds.h"
+#include "view/CDibImage.h"
+#include "view/CNivoView.h"
+
+namespace {
+CNivoApp& App() { return *static_cast<CNivoApp*>(QCoreApplication::instance()); }
+
+// Runs `step` on the next modal dialog that opens.
+void OnNextModal(std::function<void(QWidget*)> step)
+{
+    QTimer::singleShot(0, [step] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            OnNextModal(step);
+            return;
+        }
+        step(modal);
+    });
+}
+
+struct MainWindow : testing::Test {
+    CMainFrame* frame = nullptr;
+    CNivoView* view = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(App().InitInstance());
+        frame = App().MainFrame();
+        view = App().View();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+        QApplication::processEvents();
+    }
+
+    // Resizes the frame so that the view's client area has this size.
+    void SetClient(int width, int height)
+    {
+        frame->setWindowState(Qt::WindowNoState);
+        for (int i = 0; i < 3; ++i) {
+            const QSize client = view->viewport()->size();
+            frame->resize(frame->size() + QSize(width, height) - client);
+            QApplication::processEvents();
+        }
+        ASSERT_EQ(view->viewport()->size(), QSize(width, height));
+    }
+
+    // A real press and release at a client point (QTest treats (0, 0) as "the middle").
+    void Click(int x, int y)
+    {
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, QPointF(x, y), Canvas()->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(Canvas(), &event);
+        }
+        QApplication::processEvents();
+    }
+
+    QString Pane(int i) const { return frame->Pane(i)->text(); }
+    QWidget* Canvas() const { return view->widget(); }
+    QStringList MenuTexts(int index) const
+    {
+        QStringList texts;
+        for (QAction* a : frame->Menu(index)->actions())
+            texts << (a->isSeparator() ? QString("-") : a->text());
+        return texts;
+    }
+    void Press(QKeySequence keys)
+    {
+        const QKeyCombination combo = keys[0];
+        QTest::keyClick(frame, combo.key(), combo.keyboardModifiers());
+        QApplication::processEvents();
+    }
+    bool Enabled(int id) const
+    {
+        frame->UpdateCommands();
+        return frame->Action(id)->isEnabled();
+    }
+};
+
+TEST_F(MainWindow, StartsTitledMaximisedAndEmpty)
+{
+    EXPECT_EQ(frame->windowTitle(), "Nivo - Lumivex");
+    EXPECT_TRUE(frame->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Prêt"));
+    EXPECT_EQ(Pane(1), "0.0");
+    EXPECT_EQ(Pane(2), "0.0");
+    EXPECT_EQ(view->m_image, nullptr);
+    EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+    EXPECT_EQ(frame->ToolBar()->orientation(), Qt::Horizontal);
+    EXPECT_EQ(frame->toolBarArea(frame->ToolBar()), Qt::TopToolBarArea);
+    EXPECT_FALSE(frame->windowIcon().isNull());
+}
+
+TEST_F(MainWindow, MenusListTheirItemsInOrder)
+{
+    ASSERT_EQ(frame->menuBar()->actions().size(), 4);
+    EXPECT_EQ(frame->menuBar()->actions()[0]->text(), "&Fichier");
+    EXPECT_EQ(frame->menuBar()->actions()[1]->text(), "&Edition");
+    EXPECT_EQ(frame->menuBar()->actions()[2]->text(), "&Affichage");
+    EXPECT_EQ(frame->menuBar()->actions()[3]->text(), "&?");
+    EXPECT_EQ(MenuTexts(0), QStringList({"&Dessiner\tCtrl+N", "&Ouvrir...\tCtrl+O", "&Enregistrer\tCtrl+S",
+                                         "En&registrer sous...", "-", "Exporter image", "E&xporter image...",
+                                         QString::fromUtf8("Ex&porter vidéo..."), "-", "&Imprimer...\tCtrl+P",
+                                         QString::fromUtf8("Aperçu a&vant impression"),
+                                         "C&onfiguration de l'impression...", "-", QString::fromUtf8("Fichier récent"),
+                                         "-", "&Quitter"}));
+    EXPECT_EQ(MenuTexts(1), QStringList({"&Annuler\tCtrl+Z", "-", QString::fromUtf8("&Paramètrage"), "&Couleurs"}));
+    EXPECT_EQ(MenuTexts(2), QStringList({"&Barre d'outils", QString::fromUtf8("Barre d'é&tat")}));
+    EXPECT_EQ(MenuTexts(3), QStringList({"&A propos de nivo..."}));
+}
+
+TEST_F(MainWindow, ToolbarHasFiveButtonsAndASeparator)
+{
+    const QList<QAction*> items = frame->ToolBar()->actions();
+    ASSERT_EQ(items.size(), 6);
+    const int ids[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_FILE_PRINT, ID_APP_ABOUT};
+    for (int i = 0; i < 6; ++i) {
+        if (ids[i] == 0)
+            EXPECT_TRUE(items[i]->isSeparator());
+        else
+            EXPECT_EQ(items[i], frame->Action(ids[i]));
+    }
+    EXPECT_EQ(frame->Action(ID_FILE_NEW)->toolTip(), "Nouveau");
+    EXPECT_EQ(frame->Action(ID_APP_ABOUT)->toolTip(), "A propos de");
+    EXPECT_EQ(frame->ToolBar()->iconSize(), QSize(16, 15));
+}
+
+TEST_F(MainWindow, EnableRulesFollowTheView)
+{
+    EXPECT_FALSE(Enabled(ID_EDIT_COLORS));
+    EXPECT_TRUE(Enabled(ID_EDIT_PARAMETERS));
+    EXPECT_TRUE(Enabled(ID_FILE_SAVE));
+    EXPECT_TRUE(Enabled(ID_FILE_SAVE_AS));
+    EXPECT_FALSE(frame->RunCommand(ID_EDIT_COLORS));
+    EXPECT_FALSE(frame->RunCommand(ID_EDIT_COPY));
+    EXPECT_FALSE(frame->RunCommand(ID_NEXT_PANE));
+}
+
+TEST_F(MainWindow, UndoAcceleratorsIdleAtStartAndWorkAfterAClick)
+{
+    SetClient(400, 300);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Press(QKeySequence(Qt::ALT | Qt::Key_Backspace));
+    EXPECT_EQ(view->m_image, nullptr);
+    Click(0, 0);
+    EXPECT_EQ(view->m_zoom, 10.0);
+    EXPECT_TRUE(Enabled(ID_EDIT_UNDO));
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(view->m_zoom, 1.0);
+    Click(200, 150);
+    Press(QKeySequence(Qt::ALT | Qt::Key_Backspace));
+    EXPECT_EQ(view->m_zoom, 1.0);
+    EXPECT_EQ(view->m_history.Count(), 1u);
+}
+
+TEST_F(MainWindow, CtrlNRendersWithoutRecordOrNewTitle)
+{
+    SetClient(200, 150);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_N));
+    CDibImage* first = view->m_image;
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->m_width, 200);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(view->m_history.Count(), 1u);
+    EXPECT_EQ(frame->windowTitle(), "Nivo - Lumivex");
+}
+
+TEST_F(MainWindow, PointerCoordinatesAppearBeforeTheClick)
+{
+    SetClient(400, 300);
+    QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), Canvas()->mapToGlobal(QPointF(0, 0)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Canvas(), &move);
+    EXPECT_EQ(Pane(1), "x: -2.3000000000");
+    EXPECT_EQ(Pane(2), "y: 1.3500000000");
+    Click(0, 0);
+    EXPECT_EQ(view->m_centerX, -2.3);
+    EXPECT_EQ(view->m_centerY, 1.35);
+    EXPECT_EQ(view->m_zoom, 10.0);
+}
+
+TEST_F(MainWindow, HiddenStatusBarStillReceivesCoordinates)
+{
+    SetClient(400, 300);
+    EXPECT_TRUE(frame->Action(ID_VIEW_STATUS_BAR)->isChecked());
+    frame->RunCommand(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    EXPECT_FALSE(frame->Action(ID_VIEW_STATUS_BAR)->isChecked());
+    view->ShowPlaneCoordinates(0, 200, 150);
+    EXPECT_EQ(Pane(1), "x: -0.5000000000");
+    frame->RunCommand(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+    frame->RunCommand(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(frame->ToolBar()->isVisible());
+    EXPECT_FALSE(frame->Action(ID_VIEW_TOOLBAR)->isChecked());
+}
+
+TEST_F(MainWindow, PromptsShowWhileAnItemIsHighlighted)
+{
+    frame->Action(ID_FILE_NEW)->showStatusText(frame);
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Crée un nouveau document"));
+    frame->ShowPrompt(QString());
+    QStatusTipEvent leave(QString {});
+    QApplication::sendEvent(frame, &leave);
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Prêt"));
+    // Through a real menu: the item without a prompt leaves the pane empty.
+    QMenu* edit = frame->Menu(1);
+    edit->popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(edit));
+    edit->setActiveAction(frame->Action(ID_EDIT_PARAMETERS));
+    EXPECT_EQ(Pane(0), QString());
+    edit->close();
+    QApplication::processEvents();
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Prêt"));
+    QMenu* file = frame->Menu(0);
+    file->popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(frame->Action(ID_FILE_NEW));
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Crée un nouveau document"));
+    file->close();
+    QApplication::processEvents();
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Prêt"));
+}
+
+TEST_F(MainWindow, ParametersDialogShowsTheViewAndAppliesClamps)
+{
+    SetClient(200, 150);
+    OnNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<CParamDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("Paramètres de mandelbrot"));
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("IDC_ITERATIONS")->text(), "50");
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("IDC_CENTER_X")->text(), "-0.5");
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("IDC_CENTER_Y")->text(), "0");
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("IDC_ZOOM")->text(), "1");
+        EXPECT_EQ(dialog->findChild<QLineEdit*>("IDC_CLICK_ZOOM")->text(), "10");
+        EXPECT_EQ(dialog->findChild<QPushButton*>("IDCANCEL")->text(), "Cancel");
+        dialog->findChild<QLineEdit*>("IDC_ITERATIONS")->setText("5000");
+        dialog->findChild<QLineEdit*>("IDC_ZOOM")->setText("0");
+        dialog->findChild<QLineEdit*>("IDC_CLICK_ZOOM")->setText("-2");
+        dialog->findChild<QPushButton*>("IDOK")->click();
+    });
+    frame->RunCommand(ID_EDIT_PARAMETERS);
+    EXPECT_EQ(view->m_iterations, 1000);
+    EXPECT_EQ(view->m_zoom, 1.0);
+    EXPECT_EQ(view->m_clickZoom, -2.0);
+    EXPECT_EQ(view->m_history.Count(), 2u);
+    ASSERT_NE(view->m_image, nullptr);
+
+    OnNextModal([](QWidget* modal) {
+        modal->findChild<QLineEdit*>("IDC_ITERATIONS")->setText("0");
+        modal->findChild<QLineEdit*>("IDC_ZOOM")->setText("-2");
+        modal->findChild<QPushButton*>("IDOK")->click();
+    });
+    view->EditParameters();
+    EXPECT_EQ(view->m_iterations, 1);
+    EXPECT_EQ(view->m_zoom, -2.0);
+}
+
+TEST_F(MainWindow, CancelChangesNothing)
+{
+    OnNextModal([](QWidget* modal) {
+        modal->findChild<QLineEdit*>("IDC_ITERATIONS")->setText("7");
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    view->EditParameters();
+    EXPECT_EQ(view->m_iterations, 50);
+    EXPECT_EQ(view->m_history.Count(), 1u);
+    EXPECT_EQ(view->m_image, nullptr);
+}
+
+TEST_F(MainWindow, AcceptingUnchangedAppendsADuplicateAndRenders)
+{
+    SetClient(200, 150);
+    OnNextModal([](QWidget* modal) { modal->findChild<QPushButton*>("IDOK")->click(); });
+    view->EditParameters();
+    EXPECT_EQ(view->m_history.Count(), 2u);
+    EXPECT_EQ(view->m_history.Last(), (ViewRecord {50, -0.5, 0.0, 1.0}));
+    EXPECT_NE(view->m_image, nullptr);
+}
+
+TEST_F(MainWindow, BadTextKeepsTheDialogOpenWithFocusOnTheField)
+{
+    const char* bad[] = {"abc", "nan", "inf", "1e999", ""};
+    for (const char* text : bad) {
+        bool refused = false;
+        OnNextModal([text, &refused](QWidget* modal) {
+            auto* zoom = modal->findChild<QLineEdit*>("IDC_ZOOM");
+            zoom->setText(text);
+            OnNextModal([&refused, modal, zoom](QWidget* box) {
+                EXPECT_NE(qobject_cast<QMessageBox*>(box), nullptr);
+                EXPECT_EQ(static_cast<QMessageBox*>(box)->text(), "Entrez un nombre.");
+                box->close();
+                QTimer::singleShot(0, [&refused, modal, zoom] {
+                    refused = modal->isVisible() && modal->focusWidget() == zoom;
+                    static_cast<QDialog*>(modal)->reject();
+                });
+            });
+            modal->findChild<QPushButton*>("IDOK")->click();
+        });
+        view->EditParameters();
+        EXPECT_TRUE(refused) << text;
+        EXPECT_EQ(view->m_history.Count(), 1u);
+    }
+}
+
+TEST_F(MainWindow, IterationFieldTakesDigitsOnly)
+{
+    OnNextModal([](QWidget* modal) {
+        auto* field = modal->findChild<QLineEdit*>("IDC_ITERATIONS");
+        field->clear();
+        field->setFocus();
+        QTest::keyClicks(field, "-1a2");
+        EXPECT_EQ(field->text(), "12");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    view->EditParameters();
+}
+
+TEST_F(MainWindow, AboutBoxOpensAndCloses)
+{
+    bool seen = false;
+    OnNextModal([&seen](QWidget* modal) {
+        seen = modal->windowTitle() == "A propos de Lumivex...";
+        EXPECT_NE(modal->findChild<QLabel*>(), nullptr);
+        modal->findChild<QPushButton*>("IDOK")->click();
+    });
+    frame->RunCommand(ID_APP_ABOUT);
+    EXPECT_TRUE(seen);
+}
+} // namespace
