@@ -8,12 +8,16 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = unsigned int;
+using ULONG = std::uint32_t;
+using ULONG_PTR = std::uintptr_t;
 using BOOL = int;
 using HRESULT = std::int32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using COLORREF = DWORD;
+// UTF-16 text, as the wide Windows calls take it.
+using WCHAR = char16_t;
 
 class WindowObject;
 class DeviceContext;
@@ -22,6 +26,18 @@ using HWND = WindowObject*;
 using HDC = DeviceContext*;
 using HGDIOBJ = GdiObject*;
 using HBITMAP = GdiObject*;
+// No palettes exist here: every bitmap is true-colour, so a palette handle is always null.
+using HPALETTE = void*;
+
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+    bool operator==(const GUID&) const = default;
+};
+using CLSID = GUID;
+constexpr GUID GUID_NULL {};
 
 struct RECT {
     LONG left = 0;

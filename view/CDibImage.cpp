@@ -1,9 +1,17 @@
 #include "CDibImage.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "MemoryDCCache.h"
+#include "export/ConversionCodePage.h"
+#include "export/EncoderChoice.h"
+#include "export/ImagingStartup.h"
 #include "platform/Gdi32.h"
+#include "platform/Gdiplus.h"
+#include "platform/Kernel32.h"
 
 CDibImage::~CDibImage()
 {
@@ -85,4 +93,34 @@ HBITMAP CDibImage::DetachBitmap()
     m_hasAlpha = false;
     m_transparentIndex = -1;
     return bitmap;
+}
+
+HRESULT CDibImage::Save(const char* path) const
+{
+    if (!path || !ImagingStartup::Process().Start())
+        return E_FAIL;
+    const UINT codePage = ConversionCodePage();
+
+    UINT count = 0;
+    UINT size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Ok)
+        return E_FAIL;
+    const auto list = std::make_unique<BYTE[]>(size);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(list.get());
+    if (GdipGetImageEncoders(count, size, encoders) != Ok)
+        return E_FAIL;
+    const CLSID encoder = ChooseEncoder(path, encoders, count, codePage);
+    if (encoder == GUID_NULL)
+        return E_FAIL;
+
+    // A bitmap that cannot be made shows as a failed save below.
+    GpBitmap* bitmap = nullptr;
+    GdipCreateBitmapFromHBITMAP(m_bitmap, nullptr, &bitmap);
+    // UTF-16 never needs more characters than UTF-8 has bytes; the terminator is converted too.
+    const int length = static_cast<int>(std::strlen(path)) + 1;
+    std::vector<WCHAR> widePath(length);
+    MultiByteToWideChar(codePage, 0, path, length, widePath.data(), length);
+    const GpStatus status = GdipSaveImageToFile(bitmap, widePath.data(), &encoder, nullptr);
+    GdipDisposeImage(bitmap);
+    return status == Ok ? S_OK : E_FAIL;
 }

@@ -1,0 +1,25 @@
+#pragma once
+// The image encoders behind the GDI+ interface: one per format Qt can write.
+#include <vector>
+
+#include "platform/Gdiplus.h"
+
+struct ImageEncoder {
+    CLSID clsid;
+    GUID formatId;
+    const char* qtFormat;
+    const WCHAR* codecName;
+    const WCHAR* description;
+    const WCHAR* extensions;
+    const WCHAR* mimeType;
+};
+
+// The encoders whose Qt writer is installed, in a fixed order: BMP, JPEG,
+// GIF, TIFF and PNG first, as GDI+ lists them, then the others.
+std::vector<const ImageEncoder*> AvailableEncoders();
+const ImageEncoder* FindEncoder(const CLSID& clsid);
+
+// Bytes the published list of `encoders` takes: the records, then their strings.
+UINT EncoderListSize(const std::vector<const ImageEncoder*>& encoders);
+// Lays that list out in `buffer`, which holds EncoderListSize(encoders) bytes.
+void WriteEncoderList(const std::vector<const ImageEncoder*>& encoders, ImageCodecInfo* buffer);

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QImageReader>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sched.h>
+#include <set>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include "view/CDibImage.h"
+#include "platform/Gdi32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kWidth = 63; // 189 bytes a row: the section pads rows to 192
+constexpr int kHeight = 47;
+
+// A smooth picture (so JPEG keeps it close) whose rows all differ: a picture
+// stored upside down cannot pass for it.
+QRgb ExpectedAt(int x, int y) { return qRgb(4 * x, 5 * y, 2 * (x + y)); }
+
+void Paint(CDibImage& image)
+{
+    HDC dc = image.GetImageDC();
+    for (int y = 0; y < image.m_height; ++y)
+        for (int x = 0; x < image.m_width; ++x)
+            SetPixel(dc, x, y, RGB(BYTE(qRed(ExpectedAt(x, y))), BYTE(qGreen(ExpectedAt(x, y))), BYTE(qBlue(ExpectedAt(x, y)))));
+    image.ReleaseImageDC();
+}
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::set<std::string> Entries(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Decodes by content alone, so a file name cannot decide the format.
+QImage Decode(const fs::path& path, QByteArray* format)
+{
+    QImageReader reader(QString::fromStdString(path.string()));
+    reader.setDecideFormatFromContent(true);
+    *format = reader.format();
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
+// Largest and mean difference over every channel of every pixel.
+void CompareWithPicture(const QImage& decoded, double* largest, double* mean)
+{
+    double sum = 0;
+    *largest = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const QRgb got = decoded.pixel(x, y);
+            const QRgb want = ExpectedAt(x, y);
+            for (const double d : {qRed(got) - qRed(want), qGreen(got) - qGreen(want), qBlue(got) - qBlue(want)}) {
+                *largest = std::max(*largest, std::abs(d));
+                sum += std::abs(d);
+            }
+        }
+    }
+    *mean = sum / (3.0 * kWidth * kHeight);
+}
+
+class ImageSave : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/nivo-image-save-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_folder = pattern;
+        m_image.CreateDib(kWidth, kHeight);
+        ASSERT_NE(m_image.m_bitmap, nullptr);
+        Paint(m_image);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    HRESULT Save(const fs::path& path) const { return m_image.Save(path.string().c_str()); }
+
+    fs::path m_folder;
+    CDibImage m_image;
+};
+
+struct WrittenCase {
+    const char* name;
+    std::string magic;
+    std::size_t magicAt;
+    const char* format;
+    bool lossless;
+};
+
+TEST_F(ImageSave, WritesTheFormatTheExtensionNames)
+{
+    const WrittenCase cases[] = {
+        {"picture.PNG", "\x89PNG\r\n\x1A\n", 0, "png", true},
+        {"picture.png", "\x89PNG\r\n\x1A\n", 0, "png", true},
+        {"picture.jpeg", "\xFF\xD8\xFF", 0, "jpeg", false},
+        {"picture.jpg", "\xFF\xD8\xFF", 0, "jpeg", false},
+        {"picture.bmp", "BM", 0, "bmp", true},
+        {"picture.DIB", "BM", 0, "bmp", true},
+        {"a.b.bmp", "BM", 0, "bmp", true},
+        // Not offered by the dialog, yet reached by typing the extension.
+        {"picture.tif", "II*", 0, "tiff", true},
+        {"picture.webp", "WEBP", 8, "webp", false},
+    };
+    for (const WrittenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = m_folder / c.name;
+        ASSERT_EQ(Save(path), S_OK);
+        EXPECT_EQ(ReadAll(path).substr(c.magicAt, c.magic.size()), c.magic);
+        QByteArray format;
+        const QImage decoded = Decode(path, &format);
+        EXPECT_EQ(format, QByteArray(c.format));
+        ASSERT_EQ(decoded.size(), QSize(kWidth, kHeight));
+        double largest = 0, mean = 0;
+        CompareWithPicture(decoded, &largest, &mean);
+        if (c.lossless) {
+            EXPECT_EQ(largest, 0);
+        } else {
+            // Measured here: JPEG 1.2 and 8, WebP 2.0 and 12; upside down would be about 55 on average.
+            EXPECT_LT(mean, 4.0);
+            EXPECT_LT(largest, 32);
+        }
+    }
+    EXPECT_EQ(Entries(m_folder).size(), std::size(cases)) << "no temporary file may be left";
+}
+
+TEST_F(ImageSave, KeepsAnAccentedFileNameAsTyped)
+{
+    const std::string name = "Mandelbrot \xC3\xA9 \xC3\xA0 \xC3\xBC.png";
+    ASSERT_EQ(Save(m_folder / name), S_OK);
+    EXPECT_EQ(Entries(m_folder), std::set<std::string> {name});
+    EXPECT_EQ(ReadAll(m_folder / name).substr(0, 4), "\x89PNG");
+}
+
+TEST_F(ImageSave, FailsWithoutAnEncoderForTheFileName)
+{
+    fs::create_directory(m_folder / "dir.v2");
+    for (const char* name : {"dir.v2/picture", "picture", "picture.", "picture.xyz", "picture.png.part"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Save(m_folder / name), E_FAIL);
+    }
+    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"dir.v2"});
+    EXPECT_TRUE(fs::is_empty(m_folder / "dir.v2"));
+}
+
+TEST_F(ImageSave, FailsWhereNoFileCanBeWritten)
+{
+    fs::create_directory(m_folder / "folder.png");
+    ASSERT_EQ(mkfifo((m_folder / "pipe.png").c_str(), 0644), 0);
+    EXPECT_EQ(Save(m_folder / "missing" / "picture.png"), E_FAIL);
+    EXPECT_EQ(Save(m_folder / "folder.png"), E_FAIL);
+    EXPECT_EQ(Save(m_folder / "pipe.png"), E_FAIL);
+    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"folder.png", "pipe.png"}));
+    EXPECT_TRUE(fs::is_empty(m_folder / "folder.png"));
+    EXPECT_TRUE(fs::is_fifo(m_folder / "pipe.png"));
+}
+
+TEST_F(ImageSave, FailsForAnEmptyImageOrNoPath)
+{
+    const CDibImage empty;
+    EXPECT_EQ(empty.Save((m_folder / "empty.png").string().c_str()), E_FAIL);
+    EXPECT_EQ(m_image.Save(nullptr), E_FAIL);
+    EXPECT_TRUE(fs::is_empty(m_folder));
+}
+
+TEST_F(ImageSave, ReplacesAnOldFileAndFollowsASymbolicLink)
+{
+    WriteAll(m_folder / "picture.png", "old picture");
+    ASSERT_EQ(Save(m_folder / "picture.png"), S_OK);
+    QByteArray format;
+    EXPECT_EQ(Decode(m_folder / "picture.png", &format).size(), QSize(kWidth, kHeight));
+
+    fs::create_symlink("target.png", m_folder / "link.png");
+    ASSERT_EQ(Save(m_folder / "link.png"), S_OK);
+    EXPECT_TRUE(fs::is_symlink(m_folder / "link.png"));
+    EXPECT_EQ(ReadAll(m_folder / "target.png").substr(0, 4), "\x89PNG");
+    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"link.png", "picture.png", "target.png"}));
+}
+
+TEST_F(ImageSave, LeavesTheImageAsItWas)
+{
+    const HBITMAP bitmap = m_image.m_bitmap;
+    const BYTE* topRow = m_image.m_topRow;
+    ASSERT_EQ(Save(m_folder / "picture.bmp"), S_OK);
+    EXPECT_EQ(m_image.m_bitmap, bitmap);
+    EXPECT_EQ(m_image.m_topRow, topRow);
+    EXPECT_EQ(m_image.m_pitch, -192);
+    QByteArray format;
+    double largest = 0, mean = 0;
+    CompareWithPicture(Decode(m_folder / "picture.bmp", &format), &largest, &mean);
+    EXPECT_EQ(largest, 0);
+}
+
+// A folder of its own on a small file system, mounted in a mount namespace
+// private to this test process, so nothing outside sees it or has to clean up.
+class ImageSaveOnSmallDisk : public ImageSave {
+protected:
+    void SetUp() override
+    {
+        ImageSave::SetUp();
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount("tmpfs", m_folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+            GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
+        m_mounted = true;
+    }
+    void TearDown() override
+    {
+        if (m_mounted)
+            umount2(m_folder.c_str(), MNT_DETACH);
+        ImageSave::TearDown();
+    }
+
+    bool m_mounted = false;
+};
+
+const std::string kOldBytes(1000, 'o');
+
+TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileWhenTheDiskFills)
+{
+    ASSERT_EQ(Save(m_folder / "small.png"), S_OK) << "a small picture still fits";
+    fs::remove(m_folder / "small.png");
+    WriteAll(m_folder / "old.bmp", kOldBytes);
+
+    // Uncompressed, 300 x 200 takes 180 000 bytes, far beyond the 64 KiB.
+    CDibImage large;
+    large.CreateDib(300, 200);
+    ASSERT_NE(large.m_bitmap, nullptr);
+    EXPECT_EQ(large.Save((m_folder / "old.bmp").string().c_str()), E_FAIL);
+    EXPECT_EQ(large.Save((m_folder / "new.bmp").string().c_str()), E_FAIL);
+    EXPECT_TRUE(ReadAll(m_folder / "old.bmp") == kOldBytes) << "the old file was overwritten";
+    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"old.bmp"});
+}
+
+TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileInAReadOnlyFolder)
+{
+    WriteAll(m_folder / "old.png", kOldBytes);
+    ASSERT_EQ(mount(nullptr, m_folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(Save(m_folder / "old.png"), E_FAIL);
+    EXPECT_EQ(Save(m_folder / "new.png"), E_FAIL);
+    EXPECT_TRUE(ReadAll(m_folder / "old.png") == kOldBytes) << "the old file was overwritten";
+    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"old.png"});
+}
+} // namespace
