@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <functional>
 
+#include "ModalDriver.h"
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
 #include "app/CParamDlg.h"
@@ -24,18 +25,6 @@
 namespace {
 CNivoApp& App() { return *static_cast<CNivoApp*>(QCoreApplication::instance()); }
 
-// Runs `step` on the next modal dialog that opens.
-void OnNextModal(std::function<void(QWidget*)> step)
-{
-    QTimer::singleShot(0, [step] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            OnNextModal(step);
-            return;
-        }
-        step(modal);
-    });
-}
 
 struct MainWindow : testing::Test {
     CMainFrame* frame = nullptr;

@@ -1,5 +1,9 @@
 #include "CNivoView.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QLabel>
@@ -228,10 +232,66 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
         else
             UndoView();
         return true;
+    case ID_FILE_EXPORT_IMAGE_AS:
+        if (state)
+            UpdateExportImage(*state);
+        else
+            ExportImageAs();
+        return true;
+    case ID_FILE_EXPORT_IMAGE:
+        if (state)
+            UpdateExportImage(*state);
+        else
+            ExportImage();
+        return true;
     case ID_EDIT_PARAMETERS:
         if (!state)
             EditParameters();
         return true;
     }
     return false;
+}
+
+void CNivoView::UpdateExportImage(CommandState& state) const { state.Enable(m_image != nullptr); }
+
+void CNivoView::ExportImageAs()
+{
+    static const QStringList filters = {"PNG Files (*.png)", "JPEG Files (*.jpeg *.jpg)", "BMP Files (*.bmp)"};
+    static const QStringList suffixes = {"png", "jpg", "bmp"};
+    QFileDialog dialog(this);
+    dialog.setObjectName("ExportImageDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Start where the last export went, or in the current folder.
+    dialog.setDirectory(m_lastExportPath.empty() ? QDir::currentPath()
+                                                 : QFileInfo(QString::fromStdString(m_lastExportPath)).absolutePath());
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(suffixes[0]);
+    // A name typed without extension takes the one of the selected entry.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter))); });
+    if (dialog.exec() != QDialog::Accepted || !m_image || dialog.selectedFiles().isEmpty())
+        return;
+    const std::string path = dialog.selectedFiles().first().toStdString();
+    if (m_image->Save(path.c_str()) == E_FAIL) {
+        ReportExportFailure();
+        return;
+    }
+    m_lastExportPath = path;
+}
+
+void CNivoView::ExportImage()
+{
+    if (m_lastExportPath.empty() || !m_image) {
+        ExportImageAs();
+        return;
+    }
+    if (m_image->Save(m_lastExportPath.c_str()) == E_FAIL)
+        ReportExportFailure();
+}
+
+void CNivoView::ReportExportFailure()
+{
+    QMessageBox::warning(this, QStringLiteral("Erreur"), QString::fromUtf8("Erreur lors de l'enregistrement de l'image."));
 }

@@ -33,6 +33,10 @@ public:
     void EditParameters();
     void IgnoreSave() {}
 
+    void ExportImageAs();
+    void ExportImage();
+    void UpdateExportImage(CommandState& state) const;
+
     bool OnCmdMsg(int id, CommandState* state) override;
 
     HWND WindowHandle() const;
@@ -53,6 +57,7 @@ protected:
 
 private:
     void DiscardImage();
+    void ReportExportFailure();
     void ColourImage(std::int32_t width, std::int32_t height);
     RECT ClientArea() const;
 
