@@ -1,7 +1,42 @@
+#include <cstdio>
+
 #include "CNivoApp.h"
+#include "CommandLine.h"
+#include "RenderCommand.h"
+
+namespace {
+QStringList Arguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
+    const CommandLine line = CommandLine::Parse(Arguments(argc, argv));
+    switch (line.mode) {
+    case CommandLine::Mode::Help:
+        std::fputs(CommandLine::HelpText().toUtf8().constData(), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        std::printf("nivo %s\n", NIVO_VERSION);
+        return 0;
+    case CommandLine::Mode::Error:
+        std::fprintf(stderr, "nivo: %s\nTry 'nivo --help' for more information.\n", line.error.toUtf8().constData());
+        return 2;
+    case CommandLine::Mode::Render: {
+        // No window is ever shown: this runs where no display exists.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        CNivoApp app(argc, argv);
+        return RunRenderCommand(line);
+    }
+    case CommandLine::Mode::Window:
+    case CommandLine::Mode::Print:
+        break;
+    }
     CNivoApp app(argc, argv);
     if (!app.InitInstance())
         return 1;

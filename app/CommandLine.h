@@ -1,0 +1,27 @@
+#pragma once
+// What the program was asked to do on its command line.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+struct CommandLine {
+    enum class Mode { Window, Render, Print, Help, Version, Error };
+
+    Mode mode = Mode::Window;
+    QString file;     // document to open, or to print
+    QString printer;  // -pt: the named printer; empty for the default one
+    QString error;    // why the command line was refused
+
+    // --render
+    QString output;
+    std::int32_t width = 800;
+    std::int32_t height = 600;
+    std::int32_t iterations = 50;
+    double centerX = -0.5;
+    double centerY = 0.0;
+    double zoom = 1.0;
+
+    // `arguments` without the program name.
+    static CommandLine Parse(const QStringList& arguments);
+    static QString HelpText();
+};

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "app/CommandLine.h"
+#include "view/CNivoView.h"
+
+namespace {
+using Mode = CommandLine::Mode;
+
+CommandLine Parse(const QStringList& args) { return CommandLine::Parse(args); }
+
+TEST(CommandLine, PlainFormsOpenOrPrint)
+{
+    EXPECT_EQ(Parse({}).mode, Mode::Window);
+    const CommandLine open = Parse({"/tmp/doc.nivo"});
+    EXPECT_EQ(open.mode, Mode::Window);
+    EXPECT_EQ(open.file, "/tmp/doc.nivo");
+    const CommandLine print = Parse({"-p", "/tmp/doc"});
+    EXPECT_EQ(print.mode, Mode::Print);
+    EXPECT_EQ(print.file, "/tmp/doc");
+    EXPECT_TRUE(print.printer.isEmpty());
+    const CommandLine named = Parse({"-pt", "/tmp/doc", "PDF"});
+    EXPECT_EQ(named.mode, Mode::Print);
+    EXPECT_EQ(named.printer, "PDF");
+    EXPECT_EQ(Parse({"--help"}).mode, Mode::Help);
+    EXPECT_EQ(Parse({"--version"}).mode, Mode::Version);
+}
+
+TEST(CommandLine, RefusesWhatItCannotDo)
+{
+    for (const QStringList& args :
+         {QStringList {"-x"}, QStringList {"-p"}, QStringList {"-pt", "f"}, QStringList {"a", "b"},
+          QStringList {"--render"}, QStringList {"--render", "a.png", "--size", "0x5"},
+          QStringList {"--render", "a.png", "--size", "1920"}, QStringList {"--render", "a.png", "--size", "-3x4"},
+          QStringList {"--render", "a.png", "--size", "100000x100000"},
+          QStringList {"--render", "a.png", "--iterations", "0"}, QStringList {"--render", "a.png", "--iterations", "1001"},
+          QStringList {"--render", "a.png", "--zoom", "0"}, QStringList {"--render", "a.png", "--zoom", "nan"},
+          QStringList {"--render", "a.png", "--center", "1"}, QStringList {"--render", "a.png", "--center", "1,inf"},
+          QStringList {"--render", "a.png", "--colour", "red"}, QStringList {"--render", "a.png", "--zoom"}}) {
+        const CommandLine line = Parse(args);
+        EXPECT_EQ(line.mode, Mode::Error) << args.join(' ').toStdString();
+        EXPECT_FALSE(line.error.isEmpty());
+    }
+}
+
+TEST(CommandLine, RenderOptionsWithTheStartViewAsDefaults)
+{
+    const CommandLine plain = Parse({"--render", "out.png"});
+    EXPECT_EQ(plain.mode, Mode::Render);
+    EXPECT_EQ(plain.width, 800);
+    EXPECT_EQ(plain.height, 600);
+    EXPECT_EQ(plain.iterations, 50);
+    EXPECT_EQ(plain.centerX, -0.5);
+    EXPECT_EQ(plain.centerY, 0.0);
+    EXPECT_EQ(plain.zoom, 1.0);
+    const CommandLine full = Parse({"--render", "f.jpg", "--size", "1920x1080", "--iterations", "1000", "--center",
+                                    "-0.745,0.113", "--zoom", "200"});
+    EXPECT_EQ(full.output, "f.jpg");
+    EXPECT_EQ(full.width, 1920);
+    EXPECT_EQ(full.height, 1080);
+    EXPECT_EQ(full.iterations, 1000);
+    EXPECT_EQ(full.centerX, -0.745);
+    EXPECT_EQ(full.centerY, 0.113);
+    EXPECT_EQ(full.zoom, 200.0);
+}
+
+QImage ViewPicture(int width, int height, int iterations, double cx, double cy, double zoom)
+{
+    CNivoView view;
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(width, height);
+    view.show();
+    QApplication::processEvents();
+    view.m_iterations = iterations;
+    view.m_centerX = cx;
+    view.m_centerY = cy;
+    view.m_zoom = zoom;
+    view.Render();
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+int RunNivo(const QStringList& args, QString* errors = nullptr)
+{
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    nivo.setProcessEnvironment(env);
+    nivo.start(NIVO_BINARY, args);
+    nivo.waitForFinished(120000);
+    if (errors)
+        *errors = QString::fromUtf8(nivo.readAllStandardError());
+    return nivo.exitStatus() == QProcess::NormalExit ? nivo.exitCode() : -1;
+}
+
+TEST(RenderCommand, WritesWhatAViewOfThatSizeShowsWithoutADisplay)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("rendu.png");
+    ASSERT_EQ(RunNivo({"--render", file, "--size", "321x123", "--iterations", "200", "--center", "-0.745,0.113",
+                       "--zoom", "40"}),
+              0);
+    const QImage written = QImage(file).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(written.size(), QSize(321, 123));
+    EXPECT_EQ(written, ViewPicture(321, 123, 200, -0.745, 0.113, 40));
+}
+
+TEST(RenderCommand, FailsClearlyWithANonZeroStatus)
+{
+    QTemporaryDir dir;
+    QString errors;
+    EXPECT_NE(RunNivo({"--render", dir.filePath("absent/x.png")}, &errors), 0);
+    EXPECT_TRUE(errors.contains("could not write")) << errors.toStdString();
+    EXPECT_NE(RunNivo({"--render", dir.filePath("x.unknown")}, &errors), 0);
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("x.png"), "--size", "big"}, &errors), 2);
+    EXPECT_TRUE(errors.contains("--size")) << errors.toStdString();
+}
+
+TEST(RenderCommand, HelpAndVersion)
+{
+    QProcess nivo;
+    nivo.start(NIVO_BINARY, {"--version"});
+    nivo.waitForFinished();
+    EXPECT_EQ(nivo.exitCode(), 0);
+    EXPECT_TRUE(nivo.readAllStandardOutput().startsWith("nivo " NIVO_VERSION));
+    nivo.start(NIVO_BINARY, {"--help"});
+    nivo.waitForFinished();
+    EXPECT_EQ(nivo.exitCode(), 0);
+    EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
+}
+} // namespace
