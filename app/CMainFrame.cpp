@@ -47,7 +47,6 @@ QAction* CMainFrame::CreateAction(int id)
     const CommandInfo* info = CommandTable::Find(id);
     auto* action = new QAction(this);
     action->setObjectName(info->name);
-    action->setData(id);
     if (info->menuText)
         action->setText(QString::fromUtf8(info->menuText));
     action->setStatusTip(info->Prompt());
@@ -183,6 +182,40 @@ bool CMainFrame::OnCmdMsg(int id, CommandState* state)
     else
         bar->setVisible(bar->isHidden());
     return true;
+}
+
+QString CMainFrame::RecentFileText(int index, const QString& path)
+{
+    // Long paths are shortened in the middle, as the list usually shows them.
+    const QString shown = path.size() > 60 ? path.left(20) + QStringLiteral("...") + path.right(37) : path;
+    return QStringLiteral("&%1 %2").arg(index + 1).arg(QString(shown).replace('&', QStringLiteral("&&")));
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& paths)
+{
+    QMenu* file = Menu(0);
+    QAction* placeholder = Action(ID_FILE_MRU_FILE1);
+    for (int i = 1; i < 4; ++i)
+        file->removeAction(Action(ID_FILE_MRU_FILE1 + i));
+    if (paths.isEmpty()) {
+        placeholder->setText(QString::fromUtf8("Fichier récent"));
+        return;
+    }
+    QAction* before = placeholder;
+    for (int i = 0; i < 4; ++i) {
+        QAction* entry = Action(ID_FILE_MRU_FILE1 + i);
+        if (i >= paths.size())
+            break;
+        entry->setText(RecentFileText(i, paths[i]));
+        entry->setData(paths[i]);
+        if (i > 0) {
+            const QList<QAction*> actions = file->actions();
+            const int at = actions.indexOf(before);
+            file->insertAction(at + 1 < actions.size() ? actions[at + 1] : nullptr, entry);
+        }
+        before = entry;
+    }
+    UpdateCommands();
 }
 
 void CMainFrame::ShowPrompt(const QString& prompt) { m_panes[0]->setText(prompt); }

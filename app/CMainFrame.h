@@ -32,6 +32,8 @@ public:
     QToolBar* ToolBar() const { return m_wndToolBar; }
     QLabel* Pane(int index) const;
     void ShowPrompt(const QString& prompt);
+    // Shows these paths in place of the "Fichier récent" placeholder.
+    void SetRecentFiles(const QStringList& paths);
 
     bool OnCmdMsg(int id, CommandState* state) override;
 
@@ -44,6 +46,7 @@ private:
     bool CreateStatusBar();
     void CreateMenus();
     QAction* CreateAction(int id);
+    static QString RecentFileText(int index, const QString& path);
     std::vector<CommandTarget*> Route() const;
 
     QStatusBar* m_wndStatusBar = nullptr;

@@ -1,20 +1,37 @@
 #include "CNivoApp.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QSettings>
 #include <QTranslator>
 #include <clocale>
+#include <cstdio>
 
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "CommandLine.h"
 #include "ProgressWindow.h"
 #include "ToolbarImages.h"
 #include "fractal/CNivoDoc.h"
 #include "view/CNivoView.h"
 
-CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv)
+namespace {
+QString SettingsFile()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "Local AppWizard-Generated Applications", "nivo")
+        .fileName();
+}
+} // namespace
+
+CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv), m_recent(QString())
 {
     // Qt adopts the environment's locale; numbers are always read and written with a point.
     std::setlocale(LC_NUMERIC, "C");
@@ -38,18 +55,35 @@ void CNivoApp::LoadTranslations()
         installTranslator(m_translator.get());
 }
 
-bool CNivoApp::InitInstance()
+bool CNivoApp::InitInstance() { return InitInstance(CommandLine::Parse(arguments().mid(1))); }
+
+bool CNivoApp::InitInstance(const CommandLine& line)
 {
+    m_exitStatus = 0;
+    m_recent = RecentFileList(SettingsFile());
+    m_recent.Load();
     setWindowIcon(ApplicationIcon());
     m_frame.reset();
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     m_document = std::make_unique<CNivoDoc>();
     m_frame = std::make_unique<CMainFrame>();
-    if (m_frame->OnCreate() != 0)
+    if (m_frame->OnCreate() != 0) {
+        m_exitStatus = 1;
         return false;
+    }
     m_view = new CNivoView(m_frame.get());
+    m_view->SetPrinter(m_printer.get());
     m_frame->setCentralWidget(m_view);
     m_frame->SetRoute(m_view, this);
+    m_frame->SetRecentFiles(m_recent.Paths());
     ProgressWindow::RegisterTemplate(m_frame.get());
+    m_document->OnNewDocument();
+    m_view->OnInitialUpdate();
+
+    if (line.mode == CommandLine::Mode::Print)
+        return PrintFromCommandLine(line);
+    if (!line.file.isEmpty())
+        OpenDocumentFile(line.file);
 
     m_frame->setWindowTitle("Nivo - Lumivex");
     m_frame->setWindowIcon(ApplicationIcon());
@@ -60,18 +94,120 @@ bool CNivoApp::InitInstance()
     return true;
 }
 
+bool CNivoApp::PrintFromCommandLine(const CommandLine& line)
+{
+    m_printingFromCommandLine = true;
+    if (!OpenDocumentFile(line.file)) {
+        m_exitStatus = 1;
+        return false;
+    }
+    if (!line.printer.isEmpty()) {
+        if (QPrinterInfo::printerInfo(line.printer).isNull()) {
+            std::fprintf(stderr, "nivo: no printer named '%s'\n", line.printer.toUtf8().constData());
+            m_exitStatus = 1;
+            return false;
+        }
+        m_printer->setPrinterName(line.printer);
+    }
+    if (!m_view->FilePrintDirect()) {
+        std::fprintf(stderr, "nivo: nothing printed: no printer is available\n");
+        m_exitStatus = 1;
+    }
+    return false;
+}
+
 void CNivoApp::OnAppAbout()
 {
     CAboutDlg about(m_frame.get());
     about.DoModal();
 }
 
+void CNivoApp::OnFileOpen()
+{
+    QFileDialog dialog(m_frame.get(), QString::fromUtf8("Ouvrir"));
+    dialog.setObjectName("OpenDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Tous les fichiers (*)"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        OpenDocumentFile(dialog.selectedFiles().first());
+}
+
+bool CNivoApp::OpenDocumentFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // The document already open: only bring the window forward.
+    if (!m_document->m_strPathName.empty() && QString::fromStdString(m_document->m_strPathName) == absolute) {
+        m_frame->raise();
+        m_frame->activateWindow();
+        return true;
+    }
+    const auto result = m_document->OnOpenDocument(absolute.toStdString());
+    if (result != CNivoDoc::OpenResult::Opened) {
+        ReportOpenFailure(absolute, static_cast<int>(result));
+        return false;
+    }
+    m_document->SetPathName(absolute.toStdString());
+    m_recent.Add(absolute);
+    m_frame->SetRecentFiles(m_recent.Paths());
+    m_view->OnInitialUpdate();
+    m_frame->setWindowTitle(QString::fromStdString(m_document->m_strTitle) + QStringLiteral(" - nivo"));
+    return true;
+}
+
+void CNivoApp::ReportOpenFailure(const QString& path, int reason)
+{
+    const auto why = static_cast<CNivoDoc::OpenResult>(reason);
+    const QString name = QFileInfo(path).fileName();
+    QString text;
+    if (why == CNivoDoc::OpenResult::Missing)
+        text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : le fichier est introuvable.").arg(name);
+    else if (why == CNivoDoc::OpenResult::NotRegularFile)
+        text = QString::fromUtf8("Impossible d'ouvrir « %1 » : ce n'est pas un fichier ordinaire.").arg(name);
+    else
+        text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : accès refusé.").arg(name);
+    if (!m_printingFromCommandLine)
+        QMessageBox::warning(m_frame.get(), QStringLiteral("nivo"), text);
+    else
+        std::fprintf(stderr, "nivo: %s\n", text.toUtf8().constData());
+}
+
+void CNivoApp::OnFilePrintSetup()
+{
+    QPrintDialog dialog(m_printer.get(), m_frame.get());
+    dialog.setWindowTitle(QString::fromUtf8("Configuration de l'impression"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile);
+    // Accepting only chooses the printer and its settings for later prints.
+    dialog.exec();
+}
+
 bool CNivoApp::OnCmdMsg(int id, CommandState* state)
 {
+    if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
+        const int index = id - ID_FILE_MRU_FILE1;
+        if (index >= m_recent.Paths().size())
+            return false;
+        if (!state)
+            OpenDocumentFile(m_recent.Paths()[index]);
+        return true;
+    }
     switch (id) {
     case ID_APP_ABOUT:
         if (!state)
             OnAppAbout();
+        return true;
+    case ID_FILE_NEW:
+        // Reached only while the application starts; the view draws instead.
+        if (!state)
+            m_document->OnNewDocument();
+        return true;
+    case ID_FILE_OPEN:
+        if (!state)
+            OnFileOpen();
+        return true;
+    case ID_FILE_PRINT_SETUP:
+        if (!state)
+            OnFilePrintSetup();
         return true;
     case ID_APP_EXIT:
         if (!state)

@@ -4,32 +4,52 @@
 #include <QApplication>
 #include <memory>
 
+#include "RecentFileList.h"
 #include "view/CommandTarget.h"
 
 class CMainFrame;
 class CNivoDoc;
 class CNivoView;
+class QPrinter;
 class QTranslator;
+struct CommandLine;
 
 class CNivoApp : public QApplication, public CommandTarget {
 public:
     CNivoApp(int& argc, char** argv);
     ~CNivoApp() override;
 
-    // Builds the window; false when the program must end at once.
+    // Builds the window from the process's command line; false when the
+    // program must end at once (a print switch, a failure), with ExitStatus().
     bool InitInstance();
+    bool InitInstance(const CommandLine& line);
+    int ExitStatus() const { return m_exitStatus; }
+
     void OnAppAbout();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    // Opens `path` as the document; shows why not when it cannot.
+    bool OpenDocumentFile(const QString& path);
 
     bool OnCmdMsg(int id, CommandState* state) override;
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CNivoView* View() const { return m_view; }
+    CNivoDoc* Document() const { return m_document.get(); }
+    QPrinter* Printer() const { return m_printer.get(); }
+    const RecentFileList& RecentFiles() const { return m_recent; }
 
 private:
     void LoadTranslations();
+    bool PrintFromCommandLine(const CommandLine& line);
+    void ReportOpenFailure(const QString& path, int reason);
 
     std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<CNivoDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
     CNivoView* m_view = nullptr;
+    RecentFileList m_recent;
+    int m_exitStatus = 0;
+    bool m_printingFromCommandLine = false;
 };

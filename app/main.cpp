@@ -33,12 +33,16 @@ int main(int argc, char** argv)
         CNivoApp app(argc, argv);
         return RunRenderCommand(line);
     }
-    case CommandLine::Mode::Window:
     case CommandLine::Mode::Print:
+        // Prints and ends without showing a window, so no display is needed.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        break;
+    case CommandLine::Mode::Window:
         break;
     }
     CNivoApp app(argc, argv);
-    if (!app.InitInstance())
-        return 1;
+    if (!app.InitInstance(line))
+        return app.ExitStatus();
     return app.exec();
 }

@@ -1,5 +1,10 @@
 #include "CNivoDoc.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <limits>
 #include <new>
 
@@ -30,6 +35,32 @@ CNivoDoc::CNivoDoc(HWND targetWnd) : m_targetWnd(targetWnd) {}
 CNivoDoc::~CNivoDoc() { delete[] m_buffer; }
 
 void CNivoDoc::SetWindow(HWND window) { m_targetWnd = window; }
+
+bool CNivoDoc::OnNewDocument()
+{
+    m_strPathName.clear();
+    m_strTitle = "Sans titre";
+    return true;
+}
+
+CNivoDoc::OpenResult CNivoDoc::OnOpenDocument(const std::string& path)
+{
+    // Non-blocking, so that a FIFO or a device cannot hang the program here.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? OpenResult::Missing : OpenResult::Unreadable;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular ? OpenResult::Opened : OpenResult::NotRegularFile;
+}
+
+void CNivoDoc::SetPathName(const std::string& path)
+{
+    m_strPathName = path;
+    const auto slash = path.find_last_of('/');
+    m_strTitle = slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom)
 {

@@ -2,6 +2,7 @@
 // The document class, which also serves the view as its fractal calculator:
 // it measures a window and fills one escape count per pixel, column by column.
 #include <cstdint>
+#include <string>
 
 #include "platform/WinTypes.h"
 
@@ -15,6 +16,16 @@ public:
 
     virtual void SetWindow(HWND window);
     virtual void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom);
+
+    // The document side: it holds nothing, is never modified and never saved.
+    enum class OpenResult { Opened, Missing, NotRegularFile, Unreadable };
+    virtual bool OnNewDocument();
+    // Checks that the file can be read; its contents play no part.
+    virtual OpenResult OnOpenDocument(const std::string& path);
+    void SetPathName(const std::string& path);
+    bool IsModified() const { return false; }
+    std::string m_strPathName;
+    std::string m_strTitle;
 
     // Entries in m_buffer: W x H of the last Compute, 0 when it holds none.
     std::int64_t BufferSize() const { return m_bufferSize; }

@@ -4,6 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QLabel>
@@ -11,7 +15,9 @@
 #include "CDibImage.h"
 #include "CoordinateText.h"
 #include "PixelColour.h"
+#include "PrintPreview.h"
 #include "ViewCanvas.h"
+#include "platform/qt/PainterDC.h"
 #include "app/CParamDlg.h"
 #include "app/CommandIds.h"
 #include "app/CProgressDlg.h"
@@ -244,6 +250,18 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
         else
             ExportImage();
         return true;
+    case ID_FILE_PRINT:
+        if (!state)
+            FilePrint();
+        return m_printer != nullptr;
+    case ID_FILE_PRINT_DIRECT:
+        if (!state)
+            FilePrintDirect();
+        return m_printer != nullptr;
+    case ID_FILE_PRINT_PREVIEW:
+        if (!state)
+            FilePrintPreview();
+        return m_printer != nullptr;
     case ID_EDIT_PARAMETERS:
         if (!state)
             EditParameters();
@@ -294,4 +312,48 @@ void CNivoView::ExportImage()
 void CNivoView::ReportExportFailure()
 {
     QMessageBox::warning(this, QStringLiteral("Erreur"), QString::fromUtf8("Erreur lors de l'enregistrement de l'image."));
+}
+
+void CNivoView::OnInitialUpdate()
+{
+    m_canvas->setMinimumSize(kScrollSize, kScrollSize);
+    m_canvas->update();
+}
+
+bool CNivoView::OnPreparePrinting(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile);
+    dialog.setMinMax(1, 1);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool CNivoView::PrintPage(QPrinter& printer)
+{
+    OnBeginPrinting();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    PainterDC dc(&painter);
+    OnDraw(&dc);
+    const bool printed = painter.end();
+    OnEndPrinting();
+    return printed;
+}
+
+void CNivoView::FilePrint()
+{
+    if (!m_printer || !OnPreparePrinting(*m_printer))
+        return;
+    if (!PrintPage(*m_printer))
+        QMessageBox::warning(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
+}
+
+bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer); }
+
+void CNivoView::FilePrintPreview()
+{
+    auto* frame = qobject_cast<QMainWindow*>(window());
+    if (m_printer && frame && frame->centralWidget() == this)
+        PrintPreview::Open(*frame, *this, *m_printer);
 }

@@ -13,6 +13,7 @@
 #include "platform/WinTypes.h"
 
 class CDibImage;
+class QPrinter;
 class QtWindow;
 class ViewCanvas;
 
@@ -36,6 +37,17 @@ public:
     void ExportImageAs();
     void ExportImage();
     void UpdateExportImage(CommandState& state) const;
+
+    // Printing goes through OnDraw, one printer dot per picture pixel, one page.
+    void SetPrinter(QPrinter* printer) { m_printer = printer; }
+    bool OnPreparePrinting(QPrinter& printer);
+    void OnBeginPrinting() {}
+    void OnEndPrinting() {}
+    bool PrintPage(QPrinter& printer);
+    void FilePrint();
+    bool FilePrintDirect();
+    void FilePrintPreview();
+    void OnInitialUpdate();
 
     bool OnCmdMsg(int id, CommandState* state) override;
 
@@ -63,6 +75,7 @@ private:
 
     ViewCanvas* m_canvas;
     std::unique_ptr<QtWindow> m_window;
+    QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_resizeWhileRendering = false;
 };
