@@ -10,6 +10,20 @@ namespace {
 const QString kGroup = QStringLiteral("Recent File List");
 
 QString Key(int i) { return QStringLiteral("File%1").arg(i + 1); }
+
+// Qt caches settings files by name, size and time stamp, which a file
+// replaced within the same millisecond can fool: settings are read from a
+// private copy.
+QString PrivateCopy(QTemporaryFile& copy, const QString& file)
+{
+    if (!copy.open())
+        return {};
+    QFile original(file);
+    if (original.open(QIODevice::ReadOnly))
+        copy.write(original.readAll());
+    copy.close();
+    return copy.fileName();
+}
 } // namespace
 
 RecentFileList::RecentFileList(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
@@ -17,7 +31,8 @@ RecentFileList::RecentFileList(QString settingsFile) : m_settingsFile(std::move(
 void RecentFileList::Load()
 {
     m_paths.clear();
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
+    QTemporaryFile copy;
+    QSettings settings(PrivateCopy(copy, m_settingsFile), QSettings::IniFormat);
     settings.beginGroup(kGroup);
     for (int i = 0; i < kSize; ++i) {
         const QString path = settings.value(Key(i)).toString();
@@ -45,9 +60,11 @@ bool RecentFileList::Store() const
     if (!temporary.open())
         return false;
     temporary.close();
+    QTemporaryFile copy;
+    const QString oldFile = PrivateCopy(copy, m_settingsFile);
     {
         // Everything else in the settings is carried over unchanged.
-        QSettings old(m_settingsFile, QSettings::IniFormat);
+        QSettings old(oldFile, QSettings::IniFormat);
         QSettings fresh(temporary.fileName(), QSettings::IniFormat);
         for (const QString& key : old.allKeys())
             if (!key.startsWith(kGroup + '/'))
@@ -61,7 +78,7 @@ bool RecentFileList::Store() const
             return false;
     }
     // The settings writer does not notice a full disk; read the file back before trusting it.
-    QSettings old(m_settingsFile, QSettings::IniFormat);
+    QSettings old(oldFile, QSettings::IniFormat);
     QSettings check(temporary.fileName(), QSettings::IniFormat);
     if (check.status() != QSettings::NoError)
         return false;

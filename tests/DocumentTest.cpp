@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ModalDriver.h"
+#include "app/CMainFrame.h"
+#include "app/CNivoApp.h"
+#include "app/CommandIds.h"
+#include "app/CommandLine.h"
+#include "app/RecentFileList.h"
+#include "fractal/CNivoDoc.h"
+#include "view/CDibImage.h"
+#include "view/CNivoView.h"
+
+namespace {
+CNivoApp& App() { return *static_cast<CNivoApp*>(QCoreApplication::instance()); }
+
+struct Documents : testing::Test {
+    QTemporaryDir home;
+    QTemporaryDir files;
+    QStringList messages;
+
+    void SetUp() override
+    {
+        // Settings of this test live in a home of their own.
+        qputenv("XDG_CONFIG_HOME", home.filePath(".config").toUtf8());
+        ASSERT_TRUE(App().InitInstance(CommandLine {}));
+        QApplication::processEvents();
+    }
+    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+
+    QString NewFile(const QString& name, const QByteArray& contents = {})
+    {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        return file.fileName();
+    }
+    void AnswerMessage()
+    {
+        OnNextModal([this](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                messages << box->text();
+                box->accept();
+            }
+        });
+    }
+    QString Title() const { return App().MainFrame()->windowTitle(); }
+    QStringList RecentMenu() const
+    {
+        QStringList texts;
+        for (QAction* a : App().MainFrame()->Menu(0)->actions())
+            if (a->objectName().startsWith("ID_FILE_MRU"))
+                texts << a->text();
+        return texts;
+    }
+};
+
+TEST_F(Documents, OpeningAnyFileRetitlesAndRemembersIt)
+{
+    CNivoView* view = App().View();
+    view->resize(200, 150);
+    view->Render();
+    const std::size_t records = view->m_history.Count();
+    const CDibImage* picture = view->m_image;
+    EXPECT_EQ(RecentMenu(), QStringList {QString::fromUtf8("Fichier récent")});
+    EXPECT_FALSE(App().MainFrame()->Action(ID_FILE_MRU_FILE1)->isEnabled());
+
+    EXPECT_TRUE(App().OpenDocumentFile(NewFile("vide.txt")));
+    EXPECT_EQ(Title(), "vide.txt - nivo");
+    EXPECT_EQ(App().RecentFiles().Paths(), QStringList {files.filePath("vide.txt")});
+    EXPECT_EQ(RecentMenu(), QStringList {"&1 " + files.filePath("vide.txt")});
+    EXPECT_TRUE(App().MainFrame()->Action(ID_FILE_MRU_FILE1)->isEnabled());
+    EXPECT_EQ(view->m_history.Count(), records);
+    EXPECT_EQ(view->m_image, picture);
+    EXPECT_FALSE(App().Document()->IsModified());
+}
+
+TEST_F(Documents, ReopeningTheCurrentFileChangesNothing)
+{
+    const QString path = NewFile("a.nivo", "contenu ignoré");
+    EXPECT_TRUE(App().OpenDocumentFile(path));
+    App().MainFrame()->setWindowTitle("changed");
+    EXPECT_TRUE(App().OpenDocumentFile(path));
+    EXPECT_EQ(Title(), "changed");
+    EXPECT_EQ(App().RecentFiles().Paths().size(), 1);
+}
+
+TEST_F(Documents, FilesThatCannotBeOpenedLeavePathAndTitle)
+{
+    EXPECT_TRUE(App().OpenDocumentFile(NewFile("bon")));
+    ASSERT_EQ(mkfifo(files.filePath("tube").toUtf8().constData(), 0600), 0);
+    QDir(files.path()).mkdir("dossier");
+    for (const QString& bad : {files.filePath("absent"), files.filePath("tube"), files.filePath("dossier")}) {
+        AnswerMessage();
+        EXPECT_FALSE(App().OpenDocumentFile(bad));
+        EXPECT_EQ(Title(), "bon - nivo");
+        EXPECT_EQ(App().Document()->m_strPathName, files.filePath("bon").toStdString());
+    }
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[0].contains("introuvable"));
+    EXPECT_TRUE(messages[1].contains("pas un fichier ordinaire"));
+    EXPECT_TRUE(messages[2].contains("pas un fichier ordinaire"));
+}
+
+TEST_F(Documents, RecentListKeepsFourNewestFirstAcrossRuns)
+{
+    for (const char* name : {"1", "2", "3", "4", "5"})
+        App().OpenDocumentFile(NewFile(name));
+    const QStringList expected = {files.filePath("5"), files.filePath("4"), files.filePath("3"), files.filePath("2")};
+    EXPECT_EQ(App().RecentFiles().Paths(), expected);
+    ASSERT_TRUE(App().InitInstance(CommandLine {}));
+    EXPECT_EQ(App().RecentFiles().Paths(), expected);
+    EXPECT_EQ(RecentMenu().size(), 4);
+    EXPECT_EQ(RecentMenu()[0], "&1 " + files.filePath("5"));
+    // A recent entry that has gone: the message, and the list stays.
+    QFile::remove(files.filePath("4"));
+    AnswerMessage();
+    App().MainFrame()->RunCommand(ID_FILE_MRU_FILE1 + 1);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(App().RecentFiles().Paths(), expected);
+    App().MainFrame()->RunCommand(ID_FILE_MRU_FILE1 + 2);
+    EXPECT_EQ(Title(), "3 - nivo");
+}
+
+TEST_F(Documents, SaveCommandsWriteNothingAndShowNothing)
+{
+    const QStringList before = QDir(files.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    for (int id : {ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        EXPECT_TRUE(App().MainFrame()->RunCommand(id));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(QDir(files.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+}
+
+TEST_F(Documents, FileOnTheCommandLineOpensButTheStartTitleStays)
+{
+    CommandLine line;
+    line.file = NewFile("depart.nivo");
+    ASSERT_TRUE(App().InitInstance(line));
+    EXPECT_EQ(Title(), "Nivo - Lumivex");
+    EXPECT_EQ(App().Document()->m_strPathName, line.file.toStdString());
+}
+
+TEST(RecentFileList, KeepsTheOldSettingsWhenTheyCannotBeWritten)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("nivo.conf");
+    RecentFileList list(file);
+    ASSERT_TRUE(list.Add("/a"));
+    {
+        QSettings other(file, QSettings::IniFormat);
+        other.setValue("Settings/PreviewPages", 2);
+    }
+    ASSERT_TRUE(list.Add("/b"));
+    QSettings kept(file, QSettings::IniFormat);
+    EXPECT_EQ(kept.value("Settings/PreviewPages").toInt(), 2);
+    const QByteArray before = [&] {
+        QFile f(file);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    // A folder that cannot take the new file: the old one stays as it was.
+    EXPECT_FALSE(RecentFileList("/proc/nivo/nivo.conf").Add("/c"));
+    QFile f(file);
+    f.open(QIODevice::ReadOnly);
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"nivo.conf"});
+}
+} // namespace

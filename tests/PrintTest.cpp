@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "FakeWindows.h"
+#include "view/CDibImage.h"
+#include "view/CNivoView.h"
+
+namespace {
+// Renders the top-left corner of page 1 of a PDF at the printer's resolution.
+QImage PageCorner(const QString& pdf, int dpi, int width, int height)
+{
+    QTemporaryDir dir;
+    QProcess pdftoppm;
+    pdftoppm.start("pdftoppm", {"-png", "-r", QString::number(dpi), "-f", "1", "-l", "1", "-x", "0", "-y", "0", "-W",
+                                QString::number(width), "-H", QString::number(height), "-singlefile", pdf,
+                                dir.filePath("page")});
+    if (!pdftoppm.waitForFinished(60000) || pdftoppm.exitCode() != 0)
+        return {};
+    return QImage(dir.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
+}
+
+struct Printing : testing::Test {
+    CNivoView view;
+    QPrinter printer {QPrinter::HighResolution};
+    QTemporaryDir dir;
+
+    void SetUp() override
+    {
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.resize(120, 90);
+        view.show();
+        QApplication::processEvents();
+        printer.setOutputFileName(dir.filePath("page.pdf"));
+        printer.setResolution(300);
+        printer.setFullPage(true);
+        view.SetPrinter(&printer);
+    }
+    COLORREF PixelAt(int column, int row) const
+    {
+        const BYTE* p = view.m_image->m_topRow + row * view.m_image->m_pitch + column * 3;
+        return RGB(p[2], p[1], p[0]);
+    }
+};
+
+TEST_F(Printing, BlankPageBeforeTheFirstPicture)
+{
+    ASSERT_TRUE(view.FilePrintDirect());
+    const QImage corner = PageCorner(printer.outputFileName(), 300, 200, 150);
+    ASSERT_FALSE(corner.isNull());
+    for (int y = 0; y < corner.height(); ++y)
+        for (int x = 0; x < corner.width(); ++x)
+            ASSERT_EQ(corner.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+}
+
+TEST_F(Printing, OnePrinterDotPerPixelFromTheTopLeftCorner)
+{
+    view.Render();
+    ASSERT_TRUE(view.FilePrintDirect());
+    const QImage corner = PageCorner(printer.outputFileName(), 300, 160, 120);
+    ASSERT_EQ(corner.size(), QSize(160, 120));
+    // The PDF engine stores pictures as JPEG: close, not exact.
+    double error = 0;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const QRgb got = corner.pixel(x, y);
+            const COLORREF want = PixelAt(x, y);
+            error += std::abs(qRed(got) - int(want & 0xFF)) + std::abs(qBlue(got) - int(want >> 16));
+        }
+    EXPECT_LT(error / (120 * 90), 12.0);
+    // Upright and in place: the dark background reaches the corner and the edges.
+    EXPECT_LT(qBlue(corner.pixel(1, 1)) + qRed(corner.pixel(1, 1)), 150);
+    EXPECT_LT(qRed(corner.pixel(118, 88)), 60);
+    // Nothing beyond the picture.
+    EXPECT_EQ(corner.pixel(130, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(corner.pixel(10, 100), qRgb(255, 255, 255));
+}
+} // namespace
