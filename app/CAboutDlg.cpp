@@ -10,6 +10,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral("A propos de Lumivex..."));
+    setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());
     setFixedSize(du.Size(235, 55));
 

@@ -53,6 +53,8 @@ QAction* CMainFrame::CreateAction(int id)
     action->setToolTip(info->Tooltip());
     action->setShortcuts(info->accelerators);
     action->setShortcutContext(Qt::WindowShortcut);
+    // Menus show text only; the images belong to the toolbar.
+    action->setIconVisibleInMenu(false);
     if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR)
         action->setCheckable(true);
     addAction(action);

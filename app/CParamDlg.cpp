@@ -29,6 +29,7 @@ CParamDlg::CParamDlg(QWidget* parent)
 
 void CParamDlg::BuildControls()
 {
+    setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());
     setFixedSize(du.Size(221, 182));
 

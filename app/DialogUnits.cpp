@@ -11,6 +11,14 @@ DialogUnits::DialogUnits(const QFont& font)
     m_baseY = metrics.height();
 }
 
+QFont DialogUnits::TemplateFont()
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
 QRect DialogUnits::Rect(int x, int y, int width, int height) const
 {
     return {x * m_baseX / 4, y * m_baseY / 8, width * m_baseX / 4, height * m_baseY / 8};

@@ -50,6 +50,7 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setStyleSheet("ProgressWindow { border: 1px solid palette(dark); }");
+    setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());
     setFixedSize(du.Size(186, 22));
     du.Place(m_bar, 7, 7, 172, 6);
