@@ -30,3 +30,12 @@ BOOL CProgressDlg::DestroyWindow()
     m_progress = nullptr;
     return ::DestroyWindow(window);
 }
+
+void CProgressDlg::Start(WPARAM position)
+{
+    Create(IDD, nullptr);
+    CenterWindow();
+    ShowWindow(SW_SHOW);
+    SendMessageA(m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(m_progress, PBM_SETPOS, position, 0);
+}

@@ -19,6 +19,9 @@ public:
     void CenterWindow();
     BOOL ShowWindow(int command);
     BOOL DestroyWindow();
+    // What every phase does first: window from the template, centred and
+    // shown, bar range 0 to 100, bar at `position`.
+    void Start(WPARAM position);
 
     HWND m_hWnd = nullptr;
     HWND m_progress = nullptr;

@@ -65,11 +65,7 @@ void CNivoDoc::SetPathName(const std::string& path)
 void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom)
 {
     CProgressDlg progress;
-    progress.Create(CProgressDlg::IDD, nullptr);
-    progress.CenterWindow();
-    progress.ShowWindow(SW_SHOW);
-    SendMessageA(progress.m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(progress.m_progress, PBM_SETPOS, 0, 0);
+    progress.Start(0);
 
     RECT client;
     GetClientRect(m_targetWnd, &client);

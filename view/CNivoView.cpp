@@ -90,11 +90,7 @@ void CNivoView::Render()
 
     {
         CProgressDlg progress;
-        progress.Create(CProgressDlg::IDD, nullptr);
-        progress.CenterWindow();
-        progress.ShowWindow(SW_SHOW);
-        SendMessageA(progress.m_progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendMessageA(progress.m_progress, PBM_SETPOS, 50, 0);
+        progress.Start(50);
         const std::int64_t total = std::int64_t(W) * H;
         // The buffer was measured on the same window; never read past what it holds.
         if (m_calculator.m_buffer && W > 0 && H > 0 && total <= m_calculator.BufferSize()) {

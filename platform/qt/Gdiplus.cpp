@@ -8,6 +8,7 @@
 #include <set>
 
 #include "ImageEncoders.h"
+#include "BitmapImage.h"
 #include "QtBitmap.h"
 #include "platform/GdiObject.h"
 
@@ -31,24 +32,6 @@ bool IsStarted()
     LibraryState& state = State();
     std::lock_guard lock(state.mutex);
     return !state.tokens.empty();
-}
-
-QImage CopyUpright(const GdiObject& bitmap)
-{
-    const int bytesPerPixel = bitmap.Header().biBitCount / 8;
-    QImage picture(bitmap.Width(), bitmap.Height(), QImage::Format_RGB888);
-    if (picture.isNull())
-        return picture;
-    for (LONG row = 0; row < bitmap.Height(); ++row) {
-        const BYTE* from = bitmap.Row(row);
-        uchar* to = picture.scanLine(row);
-        for (LONG x = 0; x < bitmap.Width(); ++x, from += bytesPerPixel, to += 3) {
-            to[0] = from[2];
-            to[1] = from[1];
-            to[2] = from[0];
-        }
-    }
-    return picture;
 }
 
 // A save replaces the file by renaming a new one onto it: fine for a file,
@@ -135,7 +118,7 @@ GpStatus GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE, GpBitmap** result
     const WORD bitCount = bitmap->Header().biBitCount;
     if (bitCount != 24 && bitCount != 32)
         return InvalidParameter;
-    QImage picture = CopyUpright(*bitmap);
+    QImage picture = ImageOfBitmap(*bitmap, 0, 0, bitmap->Width(), bitmap->Height());
     if (picture.isNull())
         return OutOfMemory;
     *result = new (std::nothrow) QtBitmap(std::move(picture));
