@@ -17,6 +17,7 @@
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "CompressionDialog.h"
 #include "CommandLine.h"
 #include "ProgressWindow.h"
 #include "ToolbarImages.h"
@@ -77,6 +78,7 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_frame->SetRoute(m_view, this);
     m_frame->SetRecentFiles(m_recent.Paths());
     ProgressWindow::RegisterTemplate(m_frame.get());
+    CompressionDialog::Register(m_frame.get());
     m_document->OnNewDocument();
     m_view->OnInitialUpdate();
 

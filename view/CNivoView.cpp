@@ -21,6 +21,7 @@
 #include "app/CParamDlg.h"
 #include "app/CommandIds.h"
 #include "app/CProgressDlg.h"
+#include "export/AviWriter.h"
 #include "fractal/PlaneGeometry.h"
 #include "platform/Gdi32.h"
 #include "platform/User32.h"
@@ -258,6 +259,10 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
         if (!state)
             FilePrintPreview();
         return m_printer != nullptr;
+    case ID_FILE_EXPORT_VIDEO:
+        if (!state)
+            ExportVideo();
+        return true;
     case ID_EDIT_PARAMETERS:
         if (!state)
             EditParameters();
@@ -352,4 +357,23 @@ void CNivoView::FilePrintPreview()
     auto* frame = qobject_cast<QMainWindow*>(window());
     if (m_printer && frame && frame->centralWidget() == this)
         PrintPreview::Open(*frame, *this, *m_printer);
+}
+
+void CNivoView::ExportVideo()
+{
+    // Before the first picture there is no frame image to export.
+    if (!m_image)
+        return;
+    HBITMAP bitmap = m_image->DetachBitmap();
+    AVICOMPRESSOPTIONS options {};
+    options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
+    AviWriter* writer = AviOpenWriter("test.avi", 41, nullptr);
+    for (int frame = 0; frame < 50; ++frame) {
+        if (frame == 0)
+            AviConfigureVideo(writer, bitmap, &options, true, nullptr);
+        AviAppendFrame(writer, bitmap);
+    }
+    AviCloseWriter(writer);
+    DeleteObject(bitmap);
+    Render();
 }

@@ -37,6 +37,7 @@ public:
     void ExportImageAs();
     void ExportImage();
     void UpdateExportImage(CommandState& state) const;
+    void ExportVideo();
 
     // Printing goes through OnDraw, one printer dot per picture pixel, one page.
     void SetPrinter(QPrinter* printer) { m_printer = printer; }

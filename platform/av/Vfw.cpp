@@ -1,0 +1,107 @@
+#include "platform/Vfw.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "AviFileObject.h"
+#include "AviStreamObject.h"
+
+namespace {
+std::atomic<int> g_initCount {0};
+
+SaveOptionsPrompt& Prompt()
+{
+    static SaveOptionsPrompt prompt;
+    return prompt;
+}
+} // namespace
+
+void AVIFileInit() { ++g_initCount; }
+
+void AVIFileExit()
+{
+    if (g_initCount > 0)
+        --g_initCount;
+}
+
+int AVIFileInitCount() { return g_initCount; }
+
+HRESULT AVIFileOpenA(PAVIFILE* file, const char* path, UINT mode, void*)
+{
+    if (!file || !path || (mode & (OF_WRITE | OF_CREATE)) != (OF_WRITE | OF_CREATE))
+        return AVIERR_BADPARAM;
+    return AviFileObject::Open(path, file);
+}
+
+HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFOA* info)
+{
+    if (!file || !stream || !info)
+        return AVIERR_BADPARAM;
+    *stream = nullptr;
+    if (info->fccType != streamtypeVIDEO || info->dwScale == 0 || info->dwRate == 0)
+        return AVIERR_BADFORMAT;
+    *stream = new AviStreamObject(*file, *info);
+    return AVIERR_OK;
+}
+
+BOOL AVISaveOptions(HWND parent, UINT, int streams, PAVISTREAM* stream, AVICOMPRESSOPTIONS** options)
+{
+    if (streams != 1 || !stream || !*stream || !options || !options[0] || !Prompt())
+        return 0;
+    return Prompt()(parent, *options[0]) ? 1 : 0;
+}
+
+HRESULT AVISaveOptionsFree(int streams, AVICOMPRESSOPTIONS** options)
+{
+    // The dialog attaches no buffers of its own; clear what a caller may have left.
+    for (int i = 0; options && i < streams; ++i)
+        if (options[i]) {
+            options[i]->lpFormat = nullptr;
+            options[i]->cbFormat = 0;
+            options[i]->lpParms = nullptr;
+            options[i]->cbParms = 0;
+        }
+    return AVIERR_OK;
+}
+
+HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source, const AVICOMPRESSOPTIONS* options, void*)
+{
+    if (!compressed || !source || !options)
+        return AVIERR_BADPARAM;
+    *compressed = nullptr;
+    if (!FindCompressor(options->fccHandler))
+        return AVIERR_NOCOMPRESSOR;
+    *compressed = new AviStreamObject(*source, *options);
+    source->AddRef();
+    return AVIERR_OK;
+}
+
+HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG position, const void* format, LONG size)
+{
+    if (!stream || !format || position != 0 || size < LONG(sizeof(BITMAPINFOHEADER)))
+        return AVIERR_BADPARAM;
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, format, sizeof header);
+    return stream->SetFormat(header);
+}
+
+HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* data, LONG size, DWORD,
+                       LONG* samplesWritten, LONG* bytesWritten)
+{
+    if (!stream || samples != 1 || start < 0)
+        return AVIERR_BADPARAM;
+    const HRESULT result = stream->Write(start, data, size);
+    if (result == AVIERR_OK) {
+        if (samplesWritten)
+            *samplesWritten = 1;
+        if (bytesWritten)
+            *bytesWritten = size;
+    }
+    return result;
+}
+
+ULONG AVIStreamRelease(PAVISTREAM stream) { return stream ? stream->Release() : 0; }
+
+ULONG AVIFileRelease(PAVIFILE file) { return file ? file->Release() : 0; }
+
+void SetSaveOptionsPrompt(SaveOptionsPrompt prompt) { Prompt() = std::move(prompt); }
