@@ -8,7 +8,8 @@
 #include <limits>
 #include <new>
 
-#include "EscapeTime.h"
+#include "ColumnScheduler.h"
+#include "FastEscape.h"
 #include "PlaneGeometry.h"
 #include "app/CProgressDlg.h"
 #include "platform/User32.h"
@@ -94,30 +95,38 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     const double ymin = centreY - half;
     const double ymax = half + centreY;
 
-    std::int64_t position = 0;
-    std::int32_t column = 0;
-    double x = xmin;
-    for (;;) {
-        if (ymin < ymax) {
-            std::int32_t row = 0;
-            double y = ymin;
-            for (;;) {
-                m_buffer[position] = EscapeCount(x, y, maxIterations);
-                ++position;
-                ++row;
-                if (row > H - 1)
-                    break;
-                y = y + PlaneGeometry::YStep(inv, h1, H);
-                if (!(y < ymax))
-                    break;
-            }
-        }
-        SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress(position, total), 0);
-        ++column;
-        if (column > W - 1)
+    // The sample coordinates, accumulated exactly as the column and row loops
+    // accumulate them; every column walks the same rows.
+    const double xstep = PlaneGeometry::XStep(inv, W);
+    const double ystep = PlaneGeometry::YStep(inv, h1, H);
+    m_columnX.clear();
+    for (double x = xmin;;) {
+        m_columnX.push_back(x);
+        if (std::int32_t(m_columnX.size()) > W - 1)
             break;
-        x = PlaneGeometry::XStep(inv, W) + x;
+        x = xstep + x;
         if (!(x < xmax))
             break;
     }
+    m_rowY.clear();
+    for (double y = ymin; ymin < ymax;) {
+        m_rowY.push_back(y);
+        if (std::int32_t(m_rowY.size()) > H - 1)
+            break;
+        y = y + ystep;
+        if (!(y < ymax))
+            break;
+    }
+    const std::int64_t rows = std::int64_t(m_rowY.size());
+    ColumnScheduler::Run(
+        std::int32_t(m_columnX.size()),
+        [&](std::int32_t column) {
+            std::int32_t* out = m_buffer + column * rows;
+            const double x = m_columnX[column];
+            for (std::int64_t row = 0; row < rows; ++row)
+                out[row] = FastEscapeCount(x, m_rowY[row], maxIterations);
+        },
+        [&](std::int32_t column) {
+            SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
+        });
 }

@@ -3,6 +3,7 @@
 // it measures a window and fills one escape count per pixel, column by column.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/WinTypes.h"
 
@@ -35,4 +36,7 @@ public:
 
 private:
     std::int64_t m_bufferSize = 0;
+    // Sample coordinates of the last Compute, kept to be reused.
+    std::vector<double> m_columnX;
+    std::vector<double> m_rowY;
 };

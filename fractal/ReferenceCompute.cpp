@@ -1,0 +1,49 @@
+#include "ReferenceCompute.h"
+
+#include "EscapeTime.h"
+#include "PlaneGeometry.h"
+
+ReferencePicture ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX,
+                                  double centreY, double zoom)
+{
+    ReferencePicture picture;
+    const std::int64_t total = std::int64_t(W) * H;
+    picture.entries.assign(std::size_t(total > 0 ? total : 0), 0);
+    const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
+    const double inv = 1.0 / zoom;
+    const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
+    const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
+    if (!(xmin < xmax) || W <= 0)
+        return picture;
+    const double half = (h1 * 0.5) * inv;
+    const double ymin = centreY - half;
+    const double ymax = half + centreY;
+    std::int64_t position = 0;
+    std::int32_t column = 0;
+    double x = xmin;
+    for (;;) {
+        if (ymin < ymax) {
+            std::int32_t row = 0;
+            double y = ymin;
+            for (;;) {
+                picture.entries[position] = EscapeCount(x, y, maxIterations);
+                ++position;
+                ++row;
+                if (row > H - 1)
+                    break;
+                y = y + PlaneGeometry::YStep(inv, h1, H);
+                if (!(y < ymax))
+                    break;
+            }
+        }
+        picture.positions.push_back(total > 0 ? int((position * 50.0) / double(total)) : 0);
+        picture.written = position;
+        ++column;
+        if (column > W - 1)
+            break;
+        x = PlaneGeometry::XStep(inv, W) + x;
+        if (!(x < xmax))
+            break;
+    }
+    return picture;
+}
