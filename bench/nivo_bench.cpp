@@ -1,0 +1,79 @@
+// Times the literal escape-time loop, the calculator and the whole render
+// at 1920 x 1080 on five scenes, and checks that the buffers are identical.
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "fractal/ColumnScheduler.h"
+#include "fractal/ReferenceCompute.h"
+#include "view/CNivoView.h"
+
+namespace {
+struct Scene {
+    const char* name;
+    double cx, cy, zoom;
+    int limit;
+};
+
+double Seconds(const std::function<void()>& run, int times)
+{
+    double best = 1e30;
+    for (int i = 0; i < times; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int W = 1920, H = 1080;
+    const Scene scenes[] = {
+        {"(a) start view, limit 50", -0.5, 0.0, 1.0, 50},
+        {"(b) start view, limit 1000", -0.5, 0.0, 1.0, 1000},
+        {"(c) -0.7436447860+0.1318252536i x1000", -0.7436447860, 0.1318252536, 1000.0, 1000},
+        {"(d) -0.2+0i x20 (mostly inside)", -0.2, 0.0, 20.0, 1000},
+        {"(e) -0.743643887037151+0.131825904205330i x1e5", -0.743643887037151, 0.131825904205330, 1e5, 1000},
+    };
+    CNivoView view;
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(W, H);
+    view.show();
+    QApplication::processEvents();
+    std::printf("threads: %d\n\n", ColumnScheduler::ThreadCount());
+    std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | ns/iteration (literal) | colouring ns/pixel | identical |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    for (const Scene& s : scenes) {
+        ReferencePicture reference;
+        // The calculator is handed the centre's y negated, as the view does.
+        const double literal = Seconds([&] { reference = ReferenceCompute(W, H, s.limit, s.cx, -s.cy, s.zoom); }, 2);
+        view.m_iterations = s.limit;
+        view.m_centerX = s.cx;
+        view.m_centerY = s.cy;
+        view.m_zoom = s.zoom;
+        const double compute = Seconds(
+            [&] {
+                view.m_calculator.SetWindow(view.WindowHandle());
+                view.m_calculator.Compute(s.limit, s.cx, -s.cy, s.zoom);
+            },
+            3);
+        const bool identical =
+            std::equal(reference.entries.begin(), reference.entries.end(), view.m_calculator.m_buffer);
+        const double render = Seconds([&] { view.Render(); }, 3);
+        double iterations = 0;
+        for (int count : reference.entries)
+            iterations += count;
+        std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.1f | %s |\n", s.name, literal, compute,
+                    literal / compute, render, render / compute, literal * 1e9 / iterations,
+                    (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
+        std::fflush(stdout);
+    }
+    return 0;
+}
