@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick poppler-utils
   cups cups-client cups-bsd printer-driver-cups-pdf
-  fonts-dejavu-core fonts-liberation2 strace locales
+  fonts-dejavu-core fonts-liberation2 strace locales desktop-file-utils appstream
 )
 
 missing=()

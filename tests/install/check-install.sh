@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs into a scratch prefix and checks the desktop integration files.
+# Usage: check-install.sh BUILD_DIR
+set -euo pipefail
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$1" --prefix "$prefix" >/dev/null
+for f in bin/nivo share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml; do
+  [ -s "$prefix/$f" ] || { echo "missing $f"; exit 1; }
+done
+for size in 16 32 48 64 128 256; do
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/fr.lumivex.Nivo.png"
+  [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || { echo "bad icon $icon"; exit 1; }
+done
+desktop-file-validate "$prefix/share/applications/fr.lumivex.Nivo.desktop"
+appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/fr.lumivex.Nivo.metainfo.xml" >/dev/null
+# The version the program reports is the one the metadata announces.
+version=$("$prefix/bin/nivo" --version | awk '{print $2}')
+grep -q "release version=\"$version\"" "$prefix/share/metainfo/fr.lumivex.Nivo.metainfo.xml"
+"$prefix/bin/nivo" --help | grep -q -- "--render"
+echo "1 passed, 0 failed"
