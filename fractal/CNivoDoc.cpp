@@ -9,7 +9,7 @@
 #include <new>
 
 #include "ColumnScheduler.h"
-#include "FastEscape.h"
+#include "EscapeColumn.h"
 #include "PlaneGeometry.h"
 #include "app/CProgressDlg.h"
 #include "platform/User32.h"
@@ -121,10 +121,7 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     ColumnScheduler::Run(
         std::int32_t(m_columnX.size()),
         [&](std::int32_t column) {
-            std::int32_t* out = m_buffer + column * rows;
-            const double x = m_columnX[column];
-            for (std::int64_t row = 0; row < rows; ++row)
-                out[row] = FastEscapeCount(x, m_rowY[row], maxIterations);
+            EscapeColumn(m_columnX[column], m_rowY.data(), rows, maxIterations, m_buffer + column * rows);
         },
         [&](std::int32_t column) {
             SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
