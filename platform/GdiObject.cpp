@@ -16,9 +16,9 @@ GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
     if (width <= 0 || height <= 0 || header.biBitCount != 24 || header.biCompression != BI_RGB)
         return nullptr;
     const std::int64_t stride = StrideOf(width, header.biBitCount);
-    const std::int64_t size = stride * height;
-    if (size > kMaxBitmapBytes)
+    if (stride > kMaxBitmapBytes / height)
         return nullptr;
+    const std::int64_t size = stride * height;
     std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(size)]());
     if (!bits)
         return nullptr;
@@ -44,7 +44,7 @@ GdiObject* GdiObject::NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel
     header.biPlanes = 1;
     header.biBitCount = bitsPerPixel;
     const std::int64_t stride = StrideOf(width, bitsPerPixel);
-    if (stride * height > kMaxBitmapBytes)
+    if (stride > kMaxBitmapBytes / height)
         return nullptr;
     std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(stride * height)]());
     if (!bits)

@@ -24,6 +24,7 @@ struct ExportImage : testing::Test {
         view.resize(64, 48);
         view.show();
         QApplication::processEvents();
+        WatchForMessages();
     }
 
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -42,18 +43,21 @@ struct ExportImage : testing::Test {
             }
             dialog->selectFile(name);
             QMetaObject::invokeMethod(dialog, "accept");
-            ExpectMessageIfAny();
         });
     }
-    void ExpectMessageIfAny()
+    // Answers every message box that appears, however slowly it comes.
+    QTimer boxWatcher;
+    void WatchForMessages()
     {
-        QTimer::singleShot(50, [this] {
+        boxWatcher.setInterval(10);
+        QObject::connect(&boxWatcher, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 messages << box->windowTitle() + "|" + box->text();
                 EXPECT_EQ(box->icon(), QMessageBox::Warning);
                 box->accept();
             }
         });
+        boxWatcher.start();
     }
     bool Enabled(int id)
     {
