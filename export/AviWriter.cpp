@@ -29,6 +29,27 @@ HRESULT CreateVideoStream(AviWriter* writer, const DIBSECTION& ds)
     return AVIFileCreateStreamA(writer->file, &writer->videoStream, &info);
 }
 
+// The checks both operations start with, in this order.
+HRESULT CheckCall(const AviWriter* writer, HBITMAP bitmap, DIBSECTION& ds)
+{
+    if (!writer)
+        return AVIERR_BADHANDLE;
+    if (!Describe(bitmap, ds))
+        return AVIERR_BADPARAM;
+    if (writer->failed)
+        return AVIERR_ERROR;
+    return AVIERR_OK;
+}
+
+// The raw stream comes from the first bitmap that reaches the writer.
+HRESULT EnsureVideoStream(AviWriter* writer, const DIBSECTION& ds)
+{
+    if (writer->videoStream)
+        return AVIERR_OK;
+    const HRESULT result = CreateVideoStream(writer, ds);
+    return result == AVIERR_OK ? result : Fail(writer, result);
+}
+
 HRESULT SetStreamFormat(AviWriter* writer, HBITMAP bitmap)
 {
     DIBSECTION ds {};
@@ -61,18 +82,13 @@ AviWriter* AviOpenWriter(const char* path, LONG framePeriod, const WAVEFORMATEX*
 
 HRESULT AviConfigureVideo(AviWriter* writer, HBITMAP bitmap, AVICOMPRESSOPTIONS* options, bool showDialog, HWND parent)
 {
-    if (!writer)
-        return AVIERR_BADHANDLE;
     DIBSECTION ds {};
-    if (!Describe(bitmap, ds))
-        return AVIERR_BADPARAM;
-    if (writer->failed)
-        return AVIERR_ERROR;
+    if (const HRESULT checked = CheckCall(writer, bitmap, ds); checked != AVIERR_OK)
+        return checked;
     if (writer->compressedStream)
         return AVIERR_COMPRESSOR;
-    if (!writer->videoStream)
-        if (const HRESULT result = CreateVideoStream(writer, ds); result != AVIERR_OK)
-            return Fail(writer, result);
+    if (const HRESULT result = EnsureVideoStream(writer, ds); result != AVIERR_OK)
+        return result;
 
     AVICOMPRESSOPTIONS local {};
     AVICOMPRESSOPTIONS* chosen = options ? options : &local;
@@ -91,16 +107,11 @@ HRESULT AviConfigureVideo(AviWriter* writer, HBITMAP bitmap, AVICOMPRESSOPTIONS*
 
 HRESULT AviAppendFrame(AviWriter* writer, HBITMAP bitmap)
 {
-    if (!writer)
-        return AVIERR_BADHANDLE;
     DIBSECTION ds {};
-    if (!Describe(bitmap, ds))
-        return AVIERR_BADPARAM;
-    if (writer->failed)
-        return AVIERR_ERROR;
-    if (!writer->videoStream)
-        if (const HRESULT result = CreateVideoStream(writer, ds); result != AVIERR_OK)
-            return Fail(writer, result);
+    if (const HRESULT checked = CheckCall(writer, bitmap, ds); checked != AVIERR_OK)
+        return checked;
+    if (const HRESULT result = EnsureVideoStream(writer, ds); result != AVIERR_OK)
+        return result;
     if (!writer->compressedStream) {
         AVICOMPRESSOPTIONS uncompressed {};
         uncompressed.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
