@@ -10,4 +10,4 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
-ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -LE e2e </dev/null
+ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -LE "e2e|cups" </dev/null
