@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -231,5 +232,21 @@ TEST_F(Writer, TheDialogStartsFromTheCallersOptions)
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), &options, true, nullptr), AVIERR_OK);
     EXPECT_EQ(seen, mmioFOURCC('d', 'i', 'v', 'x'));
     AviCloseWriter(writer);
+}
+} // namespace
+
+namespace {
+TEST_F(Writer, FilesPastOneGibibyteStayReadable)
+{
+    if (!std::getenv("NIVO_BIG_TESTS"))
+        GTEST_SKIP() << "writes 1.1 GiB; set NIVO_BIG_TESTS=1 to run";
+    Picture big(1920, 1080);
+    AviWriter* writer = AviOpenWriter(File("big.avi").c_str(), 41, nullptr);
+    const int frames = int((std::int64_t(1) << 30) / big.image.m_bitmap->Header().biSizeImage) + 10;
+    for (int i = 0; i < frames; ++i)
+        ASSERT_EQ(AviAppendFrame(writer, big.image.m_bitmap), AVIERR_OK);
+    AviCloseWriter(writer);
+    EXPECT_GT(fs::file_size(File("big.avi")), std::uintmax_t(1) << 30);
+    EXPECT_EQ(Probe(File("big.avi"), "nb_read_frames"), std::to_string(frames));
 }
 } // namespace
