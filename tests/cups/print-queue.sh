@@ -32,12 +32,12 @@ blank_page() {
 }
 print_and_check() { # switch...
   touch "$work/marker"; sleep 1
-  env -u DISPLAY "$nivo" "$@" "$work/doc.nivo" ${printer:+"$printer"} || return 1
+  HOME=$work env -u DISPLAY "$nivo" "$@" "$work/doc.nivo" ${printer:+"$printer"} || return 1
   pdf=$(new_pdf) || return 1
   blank_page "$pdf"
 }
 printer="" check print_and_check -p
 printer=NivoPDF check print_and_check -pt
-check bash -c "! env -u DISPLAY '$nivo' -pt '$work/doc.nivo' NoSuchPrinter 2>/dev/null"
+check bash -c "! HOME='$work' env -u DISPLAY '$nivo' -pt '$work/doc.nivo' NoSuchPrinter 2>/dev/null"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
