@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "fractal/ColumnScheduler.h"
+#include "fractal/ComputeSettings.h"
 #include "fractal/ReferenceCompute.h"
 #include "view/CNivoView.h"
 
@@ -47,11 +47,11 @@ int main(int argc, char** argv)
     view.resize(W, H);
     view.show();
     QApplication::processEvents();
-    std::printf("threads: %d\n\n", ColumnScheduler::ThreadCount());
+    std::printf("threads: %d\n\n", ComputeSettings::Current().ResolvedThreads());
     std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | ns/iteration (literal) | colouring ns/pixel | identical |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const Scene& s : scenes) {
-        ReferencePicture reference;
+        ReferenceResult reference;
         // The calculator is handed the centre's y negated, as the view does.
         const double literal = Seconds([&] { reference = ReferenceCompute(W, H, s.limit, s.cx, -s.cy, s.zoom); }, 2);
         view.m_iterations = s.limit;

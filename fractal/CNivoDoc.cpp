@@ -1,5 +1,6 @@
 #include "CNivoDoc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +9,6 @@
 #include <limits>
 #include <new>
 
-#include "ColumnScheduler.h"
-#include "EscapeColumn.h"
 #include "PlaneGeometry.h"
 #include "app/CProgressDlg.h"
 #include "platform/User32.h"
@@ -89,41 +88,25 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
     const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
     // Also stops a negative or not-a-number zoom; a zero width has no room for any entry.
-    if (!(xmin < xmax) || W <= 0)
+    if (!(xmin < xmax) || W <= 0) {
+        ClearFrom(0);
         return;
+    }
     const double half = (h1 * 0.5) * inv;
     const double ymin = centreY - half;
     const double ymax = half + centreY;
 
-    // The sample coordinates, accumulated exactly as the column and row loops
-    // accumulate them; every column walks the same rows.
-    const double xstep = PlaneGeometry::XStep(inv, W);
-    const double ystep = PlaneGeometry::YStep(inv, h1, H);
-    m_columnX.clear();
-    for (double x = xmin;;) {
-        m_columnX.push_back(x);
-        if (std::int32_t(m_columnX.size()) > W - 1)
-            break;
-        x = xstep + x;
-        if (!(x < xmax))
-            break;
-    }
-    m_rowY.clear();
-    for (double y = ymin; ymin < ymax;) {
-        m_rowY.push_back(y);
-        if (std::int32_t(m_rowY.size()) > H - 1)
-            break;
-        y = y + ystep;
-        if (!(y < ymax))
-            break;
-    }
-    const std::int64_t rows = std::int64_t(m_rowY.size());
-    ColumnScheduler::Run(
-        std::int32_t(m_columnX.size()),
-        [&](std::int32_t column) {
-            EscapeColumn(m_columnX[column], m_rowY.data(), rows, maxIterations, m_buffer + column * rows);
-        },
-        [&](std::int32_t column) {
-            SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
-        });
+    m_grid.Build(W, H, inv, h1, {xmin, xmax, ymin, ymax});
+    const std::int64_t rows = m_grid.Rows();
+    m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
+        SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
+    });
+    ClearFrom(m_grid.Columns() * rows);
+}
+
+// Entries no column reached (early ends at deep zoom, no sampled column at
+// all) are set to 0 rather than left as whatever the allocator gave.
+void CNivoDoc::ClearFrom(std::int64_t written)
+{
+    std::fill(m_buffer + written, m_buffer + m_bufferSize, 0);
 }

@@ -3,8 +3,9 @@
 // it measures a window and fills one escape count per pixel, column by column.
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "EscapeEngine.h"
+#include "SampleGrid.h"
 #include "platform/WinTypes.h"
 
 class CNivoDoc {
@@ -36,7 +37,8 @@ public:
 
 private:
     std::int64_t m_bufferSize = 0;
-    // Sample coordinates of the last Compute, kept to be reused.
-    std::vector<double> m_columnX;
-    std::vector<double> m_rowY;
+    void ClearFrom(std::int64_t written);
+
+    SampleGrid m_grid;
+    EscapeEngine m_engine;
 };

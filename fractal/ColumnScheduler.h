@@ -1,22 +1,33 @@
 #pragma once
-// Computes columns on worker threads while the calling thread hears about
-// each finished column in column order, so that it can report progress itself.
+// Hands the columns of one Compute to the threads that fill them, and lets
+// the calling thread report finished columns strictly in column order.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <memory>
 
 class ColumnScheduler {
 public:
-    // Worker threads for later runs; 0 means one per core.
-    static void SetThreadCount(int threads);
-    static int ThreadCount();
+    using Report = std::function<void(std::int32_t column)>;
 
-    // Runs work(c) for c in [0, columns) and calls done(c) on this thread,
-    // in increasing c, once columns 0..c are all finished.
-    static void Run(std::int32_t columns, const std::function<void(std::int32_t)>& work,
-                    const std::function<void(std::int32_t)>& done);
+    // Before any thread takes a column. The flag storage is kept for the next compute.
+    void Reset(std::int32_t columns, const Report* report);
+
+    // Any thread: the next column nobody has taken yet.
+    bool Take(std::int32_t& column);
+    // Any thread: every entry of the column has been written.
+    void Finish(std::int32_t column);
+
+    // Calling thread only: reports the finished columns that follow the last reported one.
+    void ReportFinished();
+    // Calling thread only: reports every remaining column, waiting for each.
+    void ReportRemaining();
+
+private:
+    std::unique_ptr<std::atomic<int>[]> m_done;
+    std::int32_t m_capacity = 0;
+    std::int32_t m_columns = 0;
+    std::int32_t m_reported = 0;
+    std::atomic<std::int32_t> m_next {0};
+    const Report* m_report = nullptr;
 };

@@ -3,21 +3,23 @@
 #include "EscapeTime.h"
 #include "PlaneGeometry.h"
 
-ReferencePicture ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX,
-                                  double centreY, double zoom)
+ReferenceResult ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX,
+                                 double centreY, double zoom)
 {
-    ReferencePicture picture;
-    const std::int64_t total = std::int64_t(W) * H;
-    picture.entries.assign(std::size_t(total > 0 ? total : 0), 0);
+    ReferenceResult result;
     const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
+    const std::int64_t total = W > 0 && H > 0 ? std::int64_t(W) * H : 0;
+    result.entries.assign(static_cast<std::size_t>(total), 0);
+
     const double inv = 1.0 / zoom;
     const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
     const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
     if (!(xmin < xmax) || W <= 0)
-        return picture;
+        return result;
     const double half = (h1 * 0.5) * inv;
     const double ymin = centreY - half;
     const double ymax = half + centreY;
+
     std::int64_t position = 0;
     std::int32_t column = 0;
     double x = xmin;
@@ -26,7 +28,7 @@ ReferencePicture ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t m
             std::int32_t row = 0;
             double y = ymin;
             for (;;) {
-                picture.entries[position] = EscapeCount(x, y, maxIterations);
+                result.entries[static_cast<std::size_t>(position)] = EscapeCount(x, y, maxIterations);
                 ++position;
                 ++row;
                 if (row > H - 1)
@@ -36,8 +38,7 @@ ReferencePicture ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t m
                     break;
             }
         }
-        picture.positions.push_back(total > 0 ? int((position * 50.0) / double(total)) : 0);
-        picture.written = position;
+        result.positions.push_back(total > 0 ? static_cast<int>((position * 50.0) / static_cast<double>(total)) : 0);
         ++column;
         if (column > W - 1)
             break;
@@ -45,5 +46,5 @@ ReferencePicture ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t m
         if (!(x < xmax))
             break;
     }
-    return picture;
+    return result;
 }

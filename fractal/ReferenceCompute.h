@@ -1,14 +1,14 @@
 #pragma once
-// The escape-time picture computed exactly as defined, one point after the
-// other with the square root kept: the yardstick for the fast calculator.
+// Compute's column and row loops exactly as first written, one EscapeCount
+// per pixel: the yardstick for the fast Compute in tests and benchmarks.
 #include <cstdint>
 #include <vector>
 
-struct ReferencePicture {
-    std::vector<std::int32_t> entries;   // W x H, unwritten ones 0
-    std::vector<int> positions;          // bar position after each column
-    std::int64_t written = 0;            // entries computed, from position 0
+struct ReferenceResult {
+    std::vector<std::int32_t> entries; // W x H; entries no column reached are 0
+    std::vector<int> positions;        // every bar position after the initial 0, in order
 };
 
-ReferencePicture ReferenceCompute(std::int32_t width, std::int32_t height, std::int32_t maxIterations, double centreX,
-                                  double centreY, double zoom);
+// width * height must be small enough to hold in memory.
+ReferenceResult ReferenceCompute(std::int32_t width, std::int32_t height, std::int32_t maxIterations, double centreX,
+                                 double centreY, double zoom);

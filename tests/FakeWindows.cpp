@@ -11,6 +11,8 @@ public:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
     {
         m_log.messages.push_back({msg, wParam, lParam});
+        if (m_log.observer)
+            m_log.observer(m_log.messages.back());
         return 0;
     }
     void Destroy() override {}

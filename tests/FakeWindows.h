@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles for windows: a client area of a chosen size, and a progress
 // dialog template whose bar records every message it is sent.
+#include <functional>
 #include <vector>
 
 #include "platform/WindowObject.h"
@@ -28,6 +29,8 @@ struct ProgressLog {
     int shown = 0;
     int destroyed = 0;
     std::vector<BarMessage> messages;
+    // Called on every message as it arrives, on the sending thread.
+    std::function<void(const BarMessage&)> observer;
     std::vector<int> Positions() const;
 };
 

@@ -1,0 +1,39 @@
+#pragma once
+// Fills the iteration buffer for a sample grid: columns shared between
+// threads, the vector kernel where the processor has it, progress reported
+// on the calling thread in column order. Threads and scratch are kept for the
+// next compute.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "ColumnScheduler.h"
+#include "PixelFeed.h"
+#include "WorkerPool.h"
+
+class SampleGrid;
+
+class EscapeEngine {
+public:
+    using Report = ColumnScheduler::Report;
+
+    // Writes out[c * rows + r] for every column c and row r of the grid and
+    // calls report(c) for every column, on this thread, in order, once the
+    // column is written.
+    void Fill(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report);
+
+private:
+    struct Job {
+        const SampleGrid* grid;
+        std::int32_t limit;
+        std::int32_t* out;
+        bool vector;
+    };
+
+    void Work(const Job& job, int thread);
+    void FillScalar(const Job& job, bool reports);
+
+    ColumnScheduler m_columns;
+    WorkerPool m_pool;
+    std::vector<PixelFeed> m_feeds;
+};

@@ -1,0 +1,149 @@
+#include "PixelFeed.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "Avx2Lanes.h"
+#include "ColumnScheduler.h"
+#include "SampleGrid.h"
+
+using namespace Avx2Lanes;
+
+namespace {
+// Steps every pixel takes in lockstep before it is queued. Most pixels far
+// from the set escape within them, without ever taking a lane.
+constexpr int kLockstep = 8;
+// Groups of four rows stepped together, for instruction-level parallelism.
+constexpr int kGroups = 4;
+} // namespace
+
+// Columns pending at once: one per queued entry at most (kMaxWanted plus the
+// column taken last) and one per lane.
+static_assert(PixelFeed::kMaxWanted + 1 + 64 <= 256);
+
+void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
+                      ColumnScheduler& columns, bool reports)
+{
+    m_xs = grid.Xs();
+    m_ys = grid.Ys();
+    m_rows = grid.Rows();
+    m_limit = maxIterations;
+    m_out = out;
+    m_columns = &columns;
+    m_reports = reports;
+    m_dry = false;
+    // A column adds at most its rows, rounded up to whole groups of four.
+    const std::size_t capacity = static_cast<std::size_t>(m_rows) + 4 * kGroups + kMaxWanted + kPadding;
+    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
+        v->resize(capacity);
+    m_count.resize(capacity);
+    m_index.resize(capacity);
+    m_cursor = m_end = 0;
+    m_nextSequence = 0.0;
+    m_pendingHead = m_pendingCount = 0;
+    Park();
+}
+
+void PixelFeed::Refill(int wanted)
+{
+    const int left = m_end - m_cursor;
+    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
+        std::copy_n(v->begin() + m_cursor, left, v->begin());
+    std::copy_n(m_count.begin() + m_cursor, left, m_count.begin());
+    std::copy_n(m_index.begin() + m_cursor, left, m_index.begin());
+    m_cursor = 0;
+    m_end = left;
+    std::int32_t column = 0;
+    while (m_end < wanted && !m_dry) {
+        if (m_reports)
+            m_columns->ReportFinished();
+        if (m_columns->Take(column))
+            QueueColumn(column);
+        else
+            m_dry = true;
+    }
+    Park();
+}
+
+NIVO_AVX2 void PixelFeed::QueueColumn(std::int32_t column)
+{
+    const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
+    const __m256d x = _mm256_set1_pd(m_xs[column]);
+    const __m256i limit = _mm256_set1_epi64x(m_limit);
+    const int steps = std::min(kLockstep, m_limit);
+    const int first = m_end;
+    for (std::int32_t r0 = 0; r0 < m_rows; r0 += 4 * kGroups) {
+        Orbit o[kGroups];
+        __m256d y[kGroups];
+        unsigned candidates[kGroups];
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const std::int32_t r = r0 + 4 * g;
+            // The sample grid keeps four readable rows past the last one.
+            y[g] = _mm256_loadu_pd(m_ys + r);
+            const int valid = std::clamp(m_rows - r, 0, 4);
+            const unsigned interior = static_cast<unsigned>(_mm256_movemask_pd(Interior(x, y[g])));
+            candidates[g] = ((1u << valid) - 1) & ~interior;
+            for (unsigned lanes = ((1u << valid) - 1) & interior; lanes; lanes &= lanes - 1)
+                m_out[base + r + std::countr_zero(lanes)] = m_limit;
+            o[g] = {_mm256_setzero_pd(), _mm256_setzero_pd(), Mask(candidates[g]), _mm256_setzero_si256()};
+        }
+        for (int k = 0; k < steps; ++k) {
+#pragma GCC unroll 8
+            for (int g = 0; g < kGroups; ++g)
+                Step(o[g], x, y[g]);
+        }
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const std::int32_t r = r0 + 4 * g;
+            const __m256i running = _mm256_andnot_si256(_mm256_cmpeq_epi64(o[g].n, limit), _mm256_castpd_si256(o[g].alive));
+            const unsigned queued = static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(running)));
+            alignas(32) std::int64_t counts[4];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(counts), o[g].n);
+            for (unsigned lanes = candidates[g] & ~queued; lanes; lanes &= lanes - 1) {
+                const int l = std::countr_zero(lanes);
+                m_out[base + r + l] = static_cast<std::int32_t>(counts[l]);
+            }
+            // Packs the running lanes to the end of the queue, in row order.
+            const __m256i pack = Pack(queued);
+            const __m256i rows = _mm256_add_epi64(_mm256_set1_epi64x(base + r), _mm256_setr_epi64x(0, 1, 2, 3));
+            const __m256d order = _mm256_add_pd(_mm256_set1_pd(m_nextSequence), _mm256_setr_pd(0, 1, 2, 3));
+            _mm256_storeu_pd(m_x.data() + m_end, x);
+            _mm256_storeu_pd(m_y.data() + m_end, Permute(y[g], pack));
+            _mm256_storeu_pd(m_re.data() + m_end, Permute(o[g].re, pack));
+            _mm256_storeu_pd(m_im.data() + m_end, Permute(o[g].im, pack));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(m_count.data() + m_end), Permute(o[g].n, pack));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(m_index.data() + m_end), Permute(rows, pack));
+            _mm256_storeu_pd(m_sequence.data() + m_end, order);
+            const int added = std::popcount(queued);
+            m_end += added;
+            m_nextSequence += added;
+        }
+    }
+    if (m_end == first) {
+        m_columns->Finish(column);
+        return;
+    }
+    const int slot = (m_pendingHead + m_pendingCount++) % kPendingCapacity;
+    m_pendingColumn[slot] = column;
+    m_pendingLast[slot] = m_sequence[m_end - 1];
+}
+
+void PixelFeed::Park()
+{
+    for (int i = m_end; i < m_end + kPadding; ++i) {
+        m_x[i] = m_y[i] = m_re[i] = m_im[i] = 0.0;
+        m_count[i] = 0;
+        m_index[i] = -1;
+        m_sequence[i] = kNoPixel;
+    }
+}
+
+void PixelFeed::RetireColumns(double oldest)
+{
+    while (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest) {
+        m_columns->Finish(m_pendingColumn[m_pendingHead]);
+        m_pendingHead = (m_pendingHead + 1) % kPendingCapacity;
+        --m_pendingCount;
+    }
+}

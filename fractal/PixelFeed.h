@@ -1,0 +1,86 @@
+#pragma once
+// One thread's queue of pixels for the AVX2 kernel (and only for it: parts of
+// it are compiled for AVX2). It takes whole columns from the scheduler,
+// settles their interior points, runs every pixel through its first steps in
+// lockstep, writes those that are done and queues the others with their
+// orbit so far. A column goes back to the scheduler once none of its pixels
+// is left in the queue or in a lane, in whatever order the lanes finish them.
+#include <cstdint>
+#include <vector>
+
+class ColumnScheduler;
+class SampleGrid;
+
+class PixelFeed {
+public:
+    // Most entries a kernel asks to find queued at once.
+    static constexpr int kMaxWanted = 64;
+    // Parked entries after the last queued one: c = 0 and no buffer entry.
+    // Lanes read up to four entries past the cursor.
+    static constexpr int kPadding = 8;
+    static constexpr double kNoPixel = 1e300;
+
+    // reports: this is the calling thread, which reports progress as it takes columns.
+    void Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, ColumnScheduler& columns,
+               bool reports);
+
+    // Queues columns until `wanted` entries are ready or no column is left.
+    void TopUp(int wanted)
+    {
+        if (m_end - m_cursor < wanted)
+            Refill(wanted);
+    }
+    // Entries from the cursor on; kPadding parked entries follow the last one.
+    const double* X() const { return m_x.data() + m_cursor; }
+    const double* Y() const { return m_y.data() + m_cursor; }
+    const double* Re() const { return m_re.data() + m_cursor; }
+    const double* Im() const { return m_im.data() + m_cursor; }
+    const std::int64_t* Count() const { return m_count.data() + m_cursor; }
+    const std::int64_t* Index() const { return m_index.data() + m_cursor; }
+    const double* Sequence() const { return m_sequence.data() + m_cursor; }
+    // Taking parked entries does not move the cursor.
+    void Consume(int count) { m_cursor = count < m_end - m_cursor ? m_cursor + count : m_end; }
+
+    // Every pixel whose sequence number is below `oldest` has its entry written.
+    void Retire(double oldest)
+    {
+        if (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest)
+            RetireColumns(oldest);
+    }
+    // Nothing queued and no column left.
+    bool Exhausted() const { return m_dry && m_cursor == m_end; }
+
+private:
+    void Refill(int wanted);
+    void QueueColumn(std::int32_t column);
+    void Park();
+    void RetireColumns(double oldest);
+
+    const double* m_xs = nullptr;
+    const double* m_ys = nullptr;
+    std::int32_t m_rows = 0;
+    std::int32_t m_limit = 0;
+    std::int32_t* m_out = nullptr;
+    ColumnScheduler* m_columns = nullptr;
+    bool m_reports = false;
+    bool m_dry = false;
+
+    std::vector<double> m_x;
+    std::vector<double> m_y;
+    std::vector<double> m_re;
+    std::vector<double> m_im;
+    std::vector<std::int64_t> m_count;
+    std::vector<std::int64_t> m_index;
+    std::vector<double> m_sequence;
+    int m_cursor = 0;
+    int m_end = 0;
+    double m_nextSequence = 0.0;
+
+    // Columns with pixels still queued or in lanes, oldest first, with the
+    // sequence number of their last pixel.
+    static constexpr int kPendingCapacity = 256;
+    std::int32_t m_pendingColumn[kPendingCapacity] = {};
+    double m_pendingLast[kPendingCapacity] = {};
+    int m_pendingHead = 0;
+    int m_pendingCount = 0;
+};

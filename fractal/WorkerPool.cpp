@@ -1,0 +1,67 @@
+#include "WorkerPool.h"
+
+WorkerPool::~WorkerPool()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
+}
+
+void WorkerPool::Run(int count, const std::function<void(int)>& task)
+{
+    if (count > 1) {
+        Grow(count - 1);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_task = &task;
+        m_wanted = count - 1;
+        m_running = count - 1;
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    // The workers use the caller's data: they must be done before anything leaves here.
+    try {
+        task(0);
+    } catch (...) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        WaitForWorkers(lock);
+        throw;
+    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    WaitForWorkers(lock);
+}
+
+void WorkerPool::WaitForWorkers(std::unique_lock<std::mutex>& lock)
+{
+    m_idle.wait(lock, [this] { return m_running == 0; });
+    m_task = nullptr;
+}
+
+void WorkerPool::Grow(int threads)
+{
+    while (static_cast<int>(m_threads.size()) < threads) {
+        const int index = static_cast<int>(m_threads.size()) + 1;
+        m_threads.emplace_back([this, index] { Serve(index); });
+    }
+}
+
+void WorkerPool::Serve(int index)
+{
+    std::uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_stopping || (m_generation != seen && index <= m_wanted); });
+        if (m_stopping)
+            return;
+        seen = m_generation;
+        const std::function<void(int)>& task = *m_task;
+        lock.unlock();
+        task(index);
+        lock.lock();
+        if (--m_running == 0)
+            m_idle.notify_one();
+    }
+}

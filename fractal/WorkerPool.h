@@ -1,0 +1,35 @@
+#pragma once
+// Threads kept between computes, so that a render does not pay for starting them.
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class WorkerPool {
+public:
+    WorkerPool() = default;
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // Runs task(0) on the calling thread and task(1) .. task(count - 1) on pool
+    // threads; returns once all of them have returned.
+    void Run(int count, const std::function<void(int)>& task);
+
+private:
+    void Grow(int threads);
+    void Serve(int index);
+    void WaitForWorkers(std::unique_lock<std::mutex>& lock);
+
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    const std::function<void(int)>* m_task = nullptr;
+    std::uint64_t m_generation = 0;
+    int m_wanted = 0;
+    int m_running = 0;
+    bool m_stopping = false;
+};
