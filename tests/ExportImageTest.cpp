@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "ModalDriver.h"
 #include "app/CommandIds.h"
@@ -16,6 +17,7 @@ struct ExportImage : testing::Test {
     CNivoView view;
     QTemporaryDir dir;
     QStringList messages;
+    QTimer messageWatcher;
 
     void SetUp() override
     {
@@ -24,6 +26,10 @@ struct ExportImage : testing::Test {
         view.resize(64, 48);
         view.show();
         QApplication::processEvents();
+        // Answers every message box whenever it opens: a fixed delay would
+        // miss one that takes longer to appear on a slow or loaded machine.
+        QObject::connect(&messageWatcher, &QTimer::timeout, [this] { AnswerMessageBox(); });
+        messageWatcher.start(10);
     }
 
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -42,18 +48,15 @@ struct ExportImage : testing::Test {
             }
             dialog->selectFile(name);
             QMetaObject::invokeMethod(dialog, "accept");
-            ExpectMessageIfAny();
         });
     }
-    void ExpectMessageIfAny()
+    void AnswerMessageBox()
     {
-        QTimer::singleShot(50, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages << box->windowTitle() + "|" + box->text();
-                EXPECT_EQ(box->icon(), QMessageBox::Warning);
-                box->accept();
-            }
-        });
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            messages << box->windowTitle() + "|" + box->text();
+            EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            box->accept();
+        }
     }
     bool Enabled(int id)
     {
