@@ -1,22 +1,14 @@
 #include "GdiObject.h"
 
-#include <limits>
 #include <new>
 
 namespace {
 // Rows are padded to a multiple of 4 bytes; computed in 64 bits so huge sizes fail cleanly.
 std::int64_t StrideOf(std::int64_t width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
-// The stride is kept in a LONG and the size in biSizeImage, a DWORD.
-constexpr std::int64_t kMaxStride = std::numeric_limits<LONG>::max();
-constexpr std::int64_t kMaxBitmapBytes = std::numeric_limits<DWORD>::max();
-
-// Bytes of a bitmap with this stride and height (both positive), or 0 when
-// it cannot be held; tested by division, as the product may not fit 64 bits.
-std::int64_t BitmapBytes(std::int64_t stride, std::int64_t height)
-{
-    return stride <= kMaxStride && stride <= kMaxBitmapBytes / height ? stride * height : 0;
-}
+// The stride is kept in a LONG and the size in biSizeImage: capping the size at
+// the largest LONG keeps both exact (a wrapped stride would address outside the bits).
+constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 } // namespace
 
 GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
@@ -26,9 +18,9 @@ GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
     if (width <= 0 || height <= 0 || header.biBitCount != 24 || header.biCompression != BI_RGB)
         return nullptr;
     const std::int64_t stride = StrideOf(width, header.biBitCount);
-    const std::int64_t size = BitmapBytes(stride, height);
-    if (size == 0)
+    if (stride > kMaxBitmapBytes / height)
         return nullptr;
+    const std::int64_t size = stride * height;
     std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(size)]());
     if (!bits)
         return nullptr;
@@ -54,10 +46,9 @@ GdiObject* GdiObject::NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel
     header.biPlanes = 1;
     header.biBitCount = bitsPerPixel;
     const std::int64_t stride = StrideOf(width, bitsPerPixel);
-    const std::int64_t size = BitmapBytes(stride, height);
-    if (size == 0)
+    if (stride > kMaxBitmapBytes / height)
         return nullptr;
-    std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(size)]());
+    std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(stride * height)]());
     if (!bits)
         return nullptr;
     auto* object = new GdiObject;

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include "ModalDriver.h"
 #include "app/CommandIds.h"
@@ -17,7 +16,6 @@ struct ExportImage : testing::Test {
     CNivoView view;
     QTemporaryDir dir;
     QStringList messages;
-    QTimer messageWatcher;
 
     void SetUp() override
     {
@@ -26,10 +24,7 @@ struct ExportImage : testing::Test {
         view.resize(64, 48);
         view.show();
         QApplication::processEvents();
-        // Answers every message box whenever it opens: a fixed delay would
-        // miss one that takes longer to appear on a slow or loaded machine.
-        QObject::connect(&messageWatcher, &QTimer::timeout, [this] { AnswerMessageBox(); });
-        messageWatcher.start(10);
+        WatchForMessages();
     }
 
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -50,13 +45,19 @@ struct ExportImage : testing::Test {
             QMetaObject::invokeMethod(dialog, "accept");
         });
     }
-    void AnswerMessageBox()
+    // Answers every message box that appears, however slowly it comes.
+    QTimer boxWatcher;
+    void WatchForMessages()
     {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            messages << box->windowTitle() + "|" + box->text();
-            EXPECT_EQ(box->icon(), QMessageBox::Warning);
-            box->accept();
-        }
+        boxWatcher.setInterval(10);
+        QObject::connect(&boxWatcher, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                messages << box->windowTitle() + "|" + box->text();
+                EXPECT_EQ(box->icon(), QMessageBox::Warning);
+                box->accept();
+            }
+        });
+        boxWatcher.start();
     }
     bool Enabled(int id)
     {
