@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace {
 std::string_view Trim(std::string_view text)
@@ -69,6 +70,29 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
     return value;
 }
 
+namespace {
+// Fifteen digits round the largest doubles up past DBL_MAX: "%.15g" shows
+// DBL_MAX as 1.79769313486232e+308, which overflows when read back. Up to that
+// text, a number that overflows stands for the largest double of its sign, so
+// the dialog takes back every value it shows.
+std::optional<double> LargestShown(std::string_view text)
+{
+    constexpr double kMax = std::numeric_limits<double>::max();
+    static const long double shownMax = [] {
+        const std::string shown = FormatDouble(kMax);
+        long double value = 0;
+        std::from_chars(shown.data(), shown.data() + shown.size(), value);
+        return value;
+    }();
+    long double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    const long double magnitude = std::fabs(value);
+    if (result.ec != std::errc() || !(magnitude > kMax && magnitude <= shownMax))
+        return std::nullopt;
+    return std::signbit(value) ? -kMax : kMax;
+}
+} // namespace
+
 std::optional<double> ParseDouble(std::string_view text)
 {
     text = Trim(text);
@@ -78,6 +102,8 @@ std::optional<double> ParseDouble(std::string_view text)
         text.remove_prefix(1);
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range)
+        return LargestShown(text);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
         return std::nullopt;
     return value;

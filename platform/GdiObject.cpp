@@ -6,7 +6,9 @@ namespace {
 // Rows are padded to a multiple of 4 bytes; computed in 64 bits so huge sizes fail cleanly.
 std::int64_t StrideOf(std::int64_t width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
-constexpr std::int64_t kMaxBitmapBytes = std::int64_t(1) << 32;
+// The stride is kept in a LONG and the size in biSizeImage: capping the size at
+// the largest LONG keeps both exact (a wrapped stride would address outside the bits).
+constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 } // namespace
 
 GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)

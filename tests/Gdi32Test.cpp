@@ -50,6 +50,17 @@ TEST(CreateDIBSection, RefusesEmptyAndImpossibleSizes)
     EXPECT_EQ(bits, nullptr);
     EXPECT_EQ(NewSection(10, 0, &bits), nullptr);
     EXPECT_EQ(NewSection(0x7fffffff, 0x7fffffff, &bits), nullptr);
+    EXPECT_EQ(NewSection(0x7fffffff, -0x7fffffff - 1, &bits), nullptr);
+    // One row of 2.4 GB: the size alone would fit, but the stride does not fit its LONG.
+    EXPECT_EQ(NewSection(800'000'000, 1, &bits), nullptr);
+    EXPECT_EQ(bits, nullptr);
+}
+
+TEST(CreateCompatibleBitmap, RefusesSizesItCannotHold)
+{
+    EXPECT_EQ(CreateCompatibleBitmap(nullptr, 0x7fffffff, 0x7fffffff), nullptr);
+    EXPECT_EQ(CreateCompatibleBitmap(nullptr, 600'000'000, 1), nullptr);
+    EXPECT_EQ(CreateCompatibleBitmap(nullptr, 0, 4), nullptr);
 }
 
 TEST(GetObjectA, DescribesAPlainBitmapWithoutTheSectionPart)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -45,7 +46,24 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase {"abc", false, 0}, ParseCase {"1,5", false, 0}, ParseCase {"nan", false, 0},
                     ParseCase {"inf", false, 0}, ParseCase {"-infinity", false, 0}, ParseCase {"1e400", false, 0},
                     ParseCase {"1e", false, 0}, ParseCase {"e5", false, 0}, ParseCase {".", false, 0},
-                    ParseCase {"0x10", false, 0}, ParseCase {"1..2", false, 0}, ParseCase {"--1", false, 0}));
+                    ParseCase {"0x10", false, 0}, ParseCase {"1..2", false, 0}, ParseCase {"--1", false, 0},
+                    ParseCase {"1.79769313486232e+308", true, std::numeric_limits<double>::max()},
+                    ParseCase {"-1.797693134862316e308", true, -std::numeric_limits<double>::max()},
+                    ParseCase {"1.79769313486233e308", false, 0}, ParseCase {"-1e309", false, 0},
+                    ParseCase {"1e-400", false, 0}));
+
+TEST(NumberText, EveryShownDoubleIsTakenBackAndThenStaysTheSame)
+{
+    constexpr double kMax = std::numeric_limits<double>::max();
+    for (double value : {kMax, -kMax, std::nextafter(kMax, 0.0), 1.7976931348623150e308, 0.1 + 0.2, -0.0,
+                         std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(), 1e308}) {
+        const std::string shown = FormatDouble(value);
+        const auto read = ParseDouble(shown);
+        ASSERT_TRUE(read.has_value()) << shown;
+        EXPECT_EQ(FormatDouble(*read), shown);
+        EXPECT_EQ(ParseDouble(FormatDouble(*read)), read) << shown;
+    }
+}
 
 TEST(ParseInteger, DigitsWithinRange)
 {
@@ -67,6 +85,7 @@ TEST(NumberText, IgnoresAFrenchLocale)
     ASSERT_STREQ(comma, "0,5");
     EXPECT_EQ(FormatDouble(-0.5), "-0.5");
     EXPECT_EQ(ParseDouble("0.5"), 0.5);
+    EXPECT_EQ(ParseDouble("-1.79769313486232e+308"), -std::numeric_limits<double>::max());
     EXPECT_EQ(CoordinateText("x: ", -2.3), "x: -2.3000000000");
     std::setlocale(LC_ALL, "C");
 }

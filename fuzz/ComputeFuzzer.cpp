@@ -1,0 +1,74 @@
+// The calculator measuring a window of any size, including sizes whose
+// buffer cannot be had: it must never write outside the W x H entries it
+// holds, and must give up cleanly when the allocation fails. Iteration limits
+// stay tiny and allocations above 16 MiB fail, so each input is quick.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "FuzzCheck.h"
+#include "fractal/CNivoDoc.h"
+#include "platform/WindowObject.h"
+
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=16"; }
+
+namespace {
+class SizedWindow : public WindowObject {
+public:
+    SizedWindow(LONG width, LONG height) : m_width(width), m_height(height) {}
+    RECT ClientRect() const override { return {0, 0, m_width, m_height}; }
+
+private:
+    LONG m_width;
+    LONG m_height;
+};
+
+LONG SideFrom(FuzzedDataProvider& input)
+{
+    // Mostly small sides, where pictures are really computed; sometimes any LONG.
+    return input.ConsumeBool() ? input.ConsumeIntegralInRange<LONG>(-2, 70) : input.ConsumeIntegral<LONG>();
+}
+
+double CoordinateFrom(FuzzedDataProvider& input, double usual)
+{
+    return input.ConsumeBool() ? usual : std::bit_cast<double>(input.ConsumeIntegral<std::uint64_t>());
+}
+
+void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
+{
+    const LONG width = SideFrom(input);
+    const LONG height = SideFrom(input);
+    const std::int32_t limit = input.ConsumeIntegralInRange<std::int32_t>(-1, 4);
+    const double x = CoordinateFrom(input, -0.5);
+    const double y = CoordinateFrom(input, 0.0);
+    const double zoom = CoordinateFrom(input, 1.0);
+
+    SizedWindow window(width, height);
+    doc.SetWindow(&window);
+    doc.Compute(limit, x, y, zoom);
+    doc.SetWindow(nullptr);
+
+    const std::int64_t entries = width > 0 && height > 0 ? std::int64_t(width) * height : 0;
+    Require(doc.BufferSize() == 0 || doc.BufferSize() == entries, "the buffer holds W x H entries or none");
+    Require(doc.BufferSize() == 0 || doc.m_buffer, "a counted buffer exists");
+    // The first entry is computed whenever the view spans some width and height.
+    const double inv = 1.0 / zoom;
+    const double halfHeight = (((3.6 / width) * height) * 0.5) * inv;
+    const bool spans = x - inv * 1.8 < inv * 1.8 + x && y - halfHeight < halfHeight + y;
+    if (doc.BufferSize() > 0 && spans)
+        Require(doc.m_buffer[0] >= std::min(limit, 1) && doc.m_buffer[0] <= std::max(limit, 0), "a count within the limit");
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    CNivoDoc doc;
+    // Each Compute replaces the buffer of the one before.
+    const int rounds = input.ConsumeIntegralInRange(1, 3);
+    for (int i = 0; i < rounds; ++i)
+        ComputeOnce(doc, input);
+    return 0;
+}
