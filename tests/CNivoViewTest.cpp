@@ -4,10 +4,17 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <cstring>
+#include <random>
+
 #include "FakeWindows.h"
 #include "fractal/CNivoDoc.h"
+#include "fractal/ComputeSettings.h"
+#include "platform/DeviceContext.h"
+#include "platform/Gdi32.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
+#include "view/MemoryDCCache.h"
 #include "view/PixelColour.h"
 
 namespace {
@@ -34,7 +41,37 @@ struct View : testing::Test {
     }
 
     ViewRecord Current() const { return {view.m_iterations, view.m_centerX, view.m_centerY, view.m_zoom}; }
+
+    // The picture as a pixel-by-pixel colouring of the view's buffer through
+    // the device context would leave it, every row with its padding.
+    std::vector<BYTE> LiteralPicture() const
+    {
+        const int W = view.m_image->m_width, H = view.m_image->m_height;
+        CDibImage literal;
+        literal.CreateDib(W, H);
+        for (std::int64_t i = 0; i < std::int64_t(W) * H; ++i) {
+            HDC dc = literal.GetImageDC();
+            SetPixel(dc, int(i / H), int(i % H), PixelColour(view.m_calculator.m_buffer[i], view.m_iterations));
+            literal.ReleaseImageDC();
+        }
+        return Bytes(literal);
+    }
+
+    static std::vector<BYTE> Bytes(const CDibImage& image)
+    {
+        const int pitch = std::abs(image.m_pitch);
+        const BYTE* first = image.m_topRow + std::ptrdiff_t(image.m_height - 1) * image.m_pitch;
+        return {first, first + std::ptrdiff_t(pitch) * image.m_height};
+    }
 };
+
+std::vector<HDC> CacheSlots()
+{
+    std::vector<HDC> held;
+    for (int i = 0; i < MemoryDCCache::kSlots; ++i)
+        held.push_back(MemoryDCCache::Instance().Peek(i));
+    return held;
+}
 
 TEST_F(View, StartsAtTheDefaultViewWithoutPicture)
 {
@@ -94,6 +131,103 @@ TEST_F(View, RenderShowsTwoProgressPhases)
     for (const BarMessage& m : recorder.log.messages)
         ranges += m.msg == PBM_SETRANGE && m.lParam == 100 * 65536;
     EXPECT_EQ(ranges, 2);
+}
+
+TEST_F(View, RandomViewsGiveThePictureOfPixelByPixelColouring)
+{
+    std::mt19937_64 random(20261207);
+    const ComputeSettings saved = ComputeSettings::Current();
+    for (int round = 0; round < 24; ++round) {
+        ComputeSettings::Set({1 + round % 4, round % 3 != 0});
+        const int width = 1 + int(random() % 97), height = 1 + int(random() % 61);
+        SetClient(width, height);
+        view.m_iterations = 1 + int(random() % 1000);
+        view.m_centerX = std::uniform_real_distribution<double>(-2.1, 0.6)(random);
+        view.m_centerY = round % 4 == 0 ? 0.0 : std::uniform_real_distribution<double>(-1.2, 1.2)(random);
+        view.m_zoom = std::pow(10.0, std::uniform_real_distribution<double>(-2, 13)(random));
+        view.Render();
+        ASSERT_NE(view.m_image->m_bitmap, nullptr);
+        ASSERT_TRUE(Bytes(*view.m_image) == LiteralPicture())
+            << width << "x" << height << " limit " << view.m_iterations << " at " << view.m_centerX << ","
+            << view.m_centerY << " zoom " << view.m_zoom << " threads " << 1 + round % 4;
+    }
+    ComputeSettings::Set(saved);
+}
+
+TEST_F(View, LimitsBeyondTheColourTableAndAfterItAreColouredByTheRule)
+{
+    SetClient(33, 17);
+    view.m_centerX = -0.2; // mostly inside: counts reach the limit
+    view.m_zoom = 20.0;
+    for (int limit : {70000, 1, 65536, 3}) {
+        view.m_iterations = limit;
+        view.Render();
+        ASSERT_TRUE(Bytes(*view.m_image) == LiteralPicture()) << limit;
+    }
+}
+
+TEST_F(View, NoProgressStepComesBeforeItsPixel)
+{
+    const int W = 21, H = 13;
+    SetClient(W, H);
+    view.m_iterations = 7;
+    view.m_centerX = -0.75;
+    view.m_zoom = 1.5;
+    view.Render();
+    const std::int64_t total = std::int64_t(W) * H;
+    std::vector<COLORREF> picture;
+    for (std::int64_t i = 0; i < total; ++i)
+        picture.push_back(PixelAt(int(i / H), int(i % H)));
+    // How many pixels, in buffer order, already hold their colour.
+    std::vector<std::int64_t> coloured;
+    recorder.log.observer = [&](const BarMessage& m) {
+        std::int64_t i = 0;
+        while (m.msg == PBM_SETPOS && i < total && PixelAt(int(i / H), int(i % H)) == picture[i])
+            ++i;
+        coloured.push_back(i);
+    };
+    view.Render();
+    // The last H steps belong to the colouring: step k comes once pixel k W is set.
+    ASSERT_GE(coloured.size(), std::size_t(H));
+    for (int k = 0; k < H; ++k)
+        EXPECT_GE(coloured[coloured.size() - H + k], std::int64_t(k) * W + 1) << k;
+}
+
+TEST_F(View, RenderLeavesTheContextCacheAsPixelByPixelUseDoes)
+{
+    SetClient(30, 20);
+    MemoryDCCache& cache = MemoryDCCache::Instance();
+    // First slot empty, three contexts behind it: the first use takes the one
+    // in slot 1 and every use gives it back into slot 0.
+    cache.DeleteAll();
+    HDC contexts[4];
+    for (HDC& dc : contexts)
+        dc = CreateCompatibleDC(nullptr);
+    for (int i = 3; i >= 0; --i)
+        cache.ReturnDC(contexts[i]);
+    ASSERT_EQ(cache.TakeDC(), contexts[0]);
+    // Seen from the bar's last step, before the picture is painted.
+    std::vector<HDC> whileColouring;
+    recorder.log.observer = [&](const BarMessage& m) {
+        if (m.msg == PBM_SETPOS)
+            whileColouring = CacheSlots();
+    };
+    view.Render();
+    const std::vector<HDC> expected {contexts[1], nullptr, contexts[2], contexts[3]};
+    EXPECT_EQ(whileColouring, expected);
+    EXPECT_EQ(CacheSlots(), expected);
+    EXPECT_EQ(contexts[1]->Selected(), nullptr);
+    EXPECT_EQ(view.m_image->m_memDC, nullptr);
+    EXPECT_EQ(view.m_image->m_memDCUses, 0);
+    EXPECT_EQ(view.m_image->m_savedBitmap, nullptr);
+    DeleteDC(contexts[0]);
+
+    cache.DeleteAll();
+    view.Render();
+    const std::vector<HDC> held = CacheSlots();
+    EXPECT_NE(held[0], nullptr);
+    EXPECT_EQ(held[0]->Selected(), nullptr);
+    EXPECT_EQ(std::vector<HDC>(held.begin() + 1, held.end()), std::vector<HDC>(3, nullptr));
 }
 
 TEST_F(View, TheWindowShowsThePictureUprightAtOnce)

@@ -92,20 +92,9 @@ void CNivoView::Render()
     {
         CProgressDlg progress;
         progress.Start(50);
-        const std::int64_t total = std::int64_t(W) * H;
         // The buffer was measured on the same window; never read past what it holds.
-        if (m_calculator.m_buffer && W > 0 && H > 0 && total <= m_calculator.BufferSize()) {
-            for (std::int64_t i = 0; i < total; ++i) {
-                const COLORREF colour = PixelColour(m_calculator.m_buffer[i], m_iterations);
-                const int column = static_cast<int>(i / H);
-                const int row = static_cast<int>(i % H);
-                HDC dc = m_image->GetImageDC();
-                SetPixel(dc, column, row, colour);
-                m_image->ReleaseImageDC();
-                if (i % W == 0)
-                    SendMessageA(progress.m_progress, PBM_SETPOS, ColourProgress(i, total), 0);
-            }
-        }
+        if (m_calculator.m_buffer && W > 0 && H > 0 && std::int64_t(W) * H <= m_calculator.BufferSize())
+            ColourImage(progress.m_progress, W, H);
         progress.DestroyWindow();
 
         HDC dc = GetDC(WindowHandle());
@@ -119,6 +108,25 @@ void CNivoView::Render()
         DiscardImage();
         Render();
     }
+}
+
+// Pixel i is column i / H, row i mod H, and the bar moves every W pixels,
+// once that pixel is set. The first pixel takes and gives back the image's
+// device context; that leaves the cache and the context as every later
+// take-and-give-back would, so the others go straight into the section.
+void CNivoView::ColourImage(HWND bar, std::int32_t W, std::int32_t H)
+{
+    const std::int64_t total = std::int64_t(W) * H;
+    m_colours.Prepare(m_iterations);
+    HDC dc = m_image->GetImageDC();
+    SetPixel(dc, 0, 0, m_colours.Colour(m_calculator.m_buffer[0]));
+    m_image->ReleaseImageDC();
+    SendMessageA(bar, PBM_SETPOS, ColourProgress(0, total), 0);
+    // An image whose section could not be made takes no pixel.
+    if (m_image->m_topRow)
+        m_colourer.Colour(*m_image, m_calculator.m_buffer, W, H, m_colours);
+    for (std::int64_t mark = W; mark < total; mark += W)
+        SendMessageA(bar, PBM_SETPOS, ColourProgress(mark, total), 0);
 }
 
 void CNivoView::OnDraw(HDC dc)

@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "ColourTable.h"
 #include "CommandState.h"
 #include "CommandTarget.h"
+#include "FrameColourer.h"
 #include "ViewHistory.h"
 #include "fractal/CNivoDoc.h"
 #include "platform/WinTypes.h"
@@ -71,11 +73,13 @@ protected:
 private:
     void DiscardImage();
     void ReportExportFailure();
-    void ColourImage(std::int32_t width, std::int32_t height);
+    void ColourImage(HWND bar, std::int32_t W, std::int32_t H);
     RECT ClientArea() const;
 
     ViewCanvas* m_canvas;
     std::unique_ptr<QtWindow> m_window;
+    ColourTable m_colours;
+    FrameColourer m_colourer;
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_resizeWhileRendering = false;

@@ -1,6 +1,7 @@
 #include "ViewCanvas.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "CNivoView.h"
@@ -14,11 +15,12 @@ ViewCanvas::ViewCanvas(CNivoView& view) : QWidget(nullptr), m_view(view)
     setAutoFillBackground(true);
 }
 
-void ViewCanvas::paintEvent(QPaintEvent*)
+void ViewCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     if (const QImage* drawing = m_view.Window().PendingDrawing()) {
-        painter.drawImage(0, 0, *drawing);
+        for (const QRect& part : event->region())
+            painter.drawImage(part.topLeft(), *drawing, part);
         return;
     }
     PainterDC dc(&painter);

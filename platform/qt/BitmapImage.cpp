@@ -25,3 +25,24 @@ QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int heigh
     }
     return image;
 }
+
+QRect CopyBitmapToImage(const GdiObject& bitmap, QRect from, QImage& image, QPoint at)
+{
+    const int bytesPerPixel = bitmap.Header().biBitCount / 8;
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || image.depth() != 32)
+        return {};
+    // Clip the source to the bitmap and the destination to the image, keeping
+    // the two rectangles in step.
+    const QRect source = from.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    const QRect target = source.translated(at - from.topLeft()).intersected(image.rect());
+    if (target.isEmpty())
+        return {};
+    const QPoint offset = from.topLeft() - at;
+    for (int row = target.top(); row <= target.bottom(); ++row) {
+        const BYTE* pixel = bitmap.Row(row + offset.y()) + std::ptrdiff_t(target.left() + offset.x()) * bytesPerPixel;
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(row)) + target.left();
+        for (int x = 0; x < target.width(); ++x, pixel += bytesPerPixel)
+            to[x] = qRgb(pixel[2], pixel[1], pixel[0]);
+    }
+    return target;
+}

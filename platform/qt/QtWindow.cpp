@@ -2,21 +2,25 @@
 
 #include <QPainter>
 
-#include "PainterDC.h"
+#include "BitmapImage.h"
+#include "platform/DeviceContext.h"
 
 namespace {
-// Paints into an image the size of the surface; shown on release.
+// Copies bitmaps into the window's image, one image pixel per bitmap pixel,
+// and notes the parts it covered.
 class SurfaceDC : public DeviceContext {
 public:
-    explicit SurfaceDC(QImage& image) : m_painter(&image), m_target(&m_painter) {}
+    SurfaceDC(QImage& image, QRegion& drawn) : m_image(image), m_drawn(drawn) {}
     BOOL DrawBitmap(int x, int y, int width, int height, const GdiObject& source, int sourceX, int sourceY) override
     {
-        return m_target.DrawBitmap(x, y, width, height, source, sourceX, sourceY);
+        const QRect covered = CopyBitmapToImage(source, QRect(sourceX, sourceY, width, height), m_image, QPoint(x, y));
+        m_drawn += covered;
+        return 1;
     }
 
 private:
-    QPainter m_painter;
-    PainterDC m_target;
+    QImage& m_image;
+    QRegion& m_drawn;
 };
 } // namespace
 
@@ -33,9 +37,10 @@ HDC QtWindow::AcquireDC()
 {
     if (!m_surface)
         return nullptr;
-    m_drawing = QImage(m_surface->size(), QImage::Format_ARGB32_Premultiplied);
-    m_drawing.fill(Qt::transparent);
-    return new SurfaceDC(m_drawing);
+    if (m_drawing.size() != m_surface->size())
+        m_drawing = QImage(m_surface->size(), QImage::Format_RGB32);
+    m_drawn = QRegion();
+    return new SurfaceDC(m_drawing, m_drawn);
 }
 
 void QtWindow::ReleaseAcquiredDC(HDC dc)
@@ -43,8 +48,9 @@ void QtWindow::ReleaseAcquiredDC(HDC dc)
     delete dc;
     if (!m_surface)
         return;
+    if (m_drawn.isEmpty())
+        return;
     m_flushing = true;
-    m_surface->repaint();
+    m_surface->repaint(m_drawn);
     m_flushing = false;
-    m_drawing = QImage();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // A window handle for a Qt widget. Its client rectangle is the size of
-// `client`; drawing through GetDC lands on `surface` at once.
+// `client`; drawing through GetDC lands on `surface` at once, and what was
+// not drawn on stays as it was.
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 #include "platform/WindowObject.h"
@@ -16,12 +18,15 @@ public:
     void ReleaseAcquiredDC(HDC dc) override;
     void Destroy() override {}
 
-    // While a GetDC drawing is being shown, the surface's paint handler draws this.
+    // While a GetDC drawing is being shown, the surface's paint handler draws
+    // this image over the parts that were drawn on.
     const QImage* PendingDrawing() const { return m_flushing ? &m_drawing : nullptr; }
 
 private:
     QPointer<QWidget> m_surface;
     QPointer<QWidget> m_client;
+    // Kept from one drawing to the next, so showing a picture allocates nothing.
     QImage m_drawing;
+    QRegion m_drawn;
     bool m_flushing = false;
 };
