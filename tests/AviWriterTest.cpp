@@ -131,6 +131,18 @@ TEST_F(Writer, BadBitmapsAreRefusedWithoutFailingTheWriter)
     EXPECT_EQ(Probe(File("b.avi"), "nb_read_frames"), "1");
 }
 
+TEST_F(Writer, FramePeriodsThatAreNoDurationWriteNoFrame)
+{
+    for (LONG period : {0, -41, LONG(INT32_MIN)}) {
+        AviWriter* writer = AviOpenWriter(File("p.avi").c_str(), period, nullptr);
+        ASSERT_NE(writer, nullptr);
+        EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_BADFORMAT) << period;
+        EXPECT_TRUE(writer->failed);
+        EXPECT_EQ(writer->frameCount, 0);
+        EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
+    }
+}
+
 TEST_F(Writer, ConfigureOnlyOnceAndOnlyBeforeTheFirstFrame)
 {
     AviWriter* writer = AviOpenWriter(File("c.avi").c_str(), 41, nullptr);
@@ -192,23 +204,28 @@ TEST_P(Compressors, EachOfferedCompressorWritesAPlayableUprightFile)
     const CompressorCase& c = GetParam();
     if (!FindCompressor(c.handler))
         GTEST_SKIP() << c.codec << " is not available here";
-    Answer(true, c.handler);
-    AviWriter* writer = AviOpenWriter(File("v.avi").c_str(), 41, nullptr);
-    AVICOMPRESSOPTIONS options {};
-    options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
-    ASSERT_EQ(AviConfigureVideo(writer, Bitmap(), &options, true, nullptr), AVIERR_OK);
-    for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
-    AviCloseWriter(writer);
-    EXPECT_EQ(Probe(File("v.avi"), "codec_name,width,height,avg_frame_rate,nb_read_frames"),
-              std::string(c.codec) + "\n64\n48\n1000/41\n50");
-    const std::string decoded = FirstFrame(File("v.avi"));
-    const std::string expected = picture.UprightRgb();
-    ASSERT_EQ(decoded.size(), expected.size());
-    double error = 0;
-    for (std::size_t i = 0; i < decoded.size(); ++i)
-        error += std::abs(int(BYTE(decoded[i])) - int(BYTE(expected[i])));
-    EXPECT_LE(error / decoded.size(), c.tolerance) << c.codec;
+    // Views of any size: odd ones cannot take half-size colour planes everywhere.
+    for (const auto& [width, height] : {std::pair {64, 48}, std::pair {33, 17}, std::pair {1, 1}}) {
+        const Picture frame(width, height);
+        Answer(true, c.handler);
+        AviWriter* writer = AviOpenWriter(File("v.avi").c_str(), 41, nullptr);
+        AVICOMPRESSOPTIONS options {};
+        options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
+        ASSERT_EQ(AviConfigureVideo(writer, frame.image.m_bitmap, &options, true, nullptr), AVIERR_OK);
+        for (int i = 0; i < 50; ++i)
+            ASSERT_EQ(AviAppendFrame(writer, frame.image.m_bitmap), AVIERR_OK);
+        AviCloseWriter(writer);
+        EXPECT_EQ(Probe(File("v.avi"), "codec_name,width,height,avg_frame_rate,nb_read_frames"),
+                  std::string(c.codec) + "\n" + std::to_string(width) + "\n" + std::to_string(height) + "\n1000/41\n50");
+        const std::string decoded = FirstFrame(File("v.avi"));
+        const std::string expected = frame.UprightRgb();
+        ASSERT_EQ(decoded.size(), expected.size()) << width << "x" << height;
+        double error = 0;
+        for (std::size_t i = 0; i < decoded.size(); ++i)
+            error += std::abs(int(BYTE(decoded[i])) - int(BYTE(expected[i])));
+        // A single pixel has no neighbours to average its colour with.
+        EXPECT_LE(error / decoded.size(), width == 1 ? 4 * c.tolerance : c.tolerance) << c.codec << " " << width << "x" << height;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -216,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CompressorCase {mmioFOURCC('D', 'I', 'B', ' '), "rawvideo", 0.0},
                     CompressorCase {mmioFOURCC('D', 'I', 'V', 'X'), "mpeg4", 8.0},
                     CompressorCase {mmioFOURCC('M', 'J', 'P', 'G'), "mjpeg", 8.0},
-                    CompressorCase {mmioFOURCC('F', 'F', 'V', '1'), "ffv1", 3.0},
+                    CompressorCase {mmioFOURCC('F', 'F', 'V', '1'), "ffv1", 0.0},
                     CompressorCase {mmioFOURCC('H', '2', '6', '4'), "h264", 8.0}));
 
 TEST_F(Writer, TheDialogStartsFromTheCallersOptions)

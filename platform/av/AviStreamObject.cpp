@@ -38,6 +38,18 @@ DWORD UpperFourcc(DWORD fourcc)
     return upper;
 }
 
+// The encoder's usual format, unless it would lose what must be kept: a
+// lossless compressor keeps every colour, and odd sizes cannot always take
+// half-size colour planes.
+AVPixelFormat PixelFormatFor(const AVCodec* encoder, int width, int height)
+{
+    if (!encoder->pix_fmts)
+        return AV_PIX_FMT_YUV420P;
+    if (encoder->id != AV_CODEC_ID_FFV1 && width % 2 == 0 && height % 2 == 0)
+        return encoder->pix_fmts[0];
+    return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
+}
+
 const CodecChoice* FindCodec(DWORD fourcc)
 {
     for (const CodecChoice& c : kCodecs)
@@ -148,7 +160,7 @@ HRESULT AviStreamObject::OpenEncoder()
     m_encoder->height = std::abs(m_format.biHeight);
     m_encoder->time_base = m_stream->time_base;
     m_encoder->framerate = m_stream->avg_frame_rate;
-    m_encoder->pix_fmt = encoder->pix_fmts ? encoder->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+    m_encoder->pix_fmt = PixelFormatFor(encoder, m_encoder->width, m_encoder->height);
     if (codec->codec == AV_CODEC_ID_MJPEG)
         m_encoder->color_range = AVCOL_RANGE_JPEG;
     // Every frame is handed over as a key frame.

@@ -1,6 +1,7 @@
 #include "platform/Vfw.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "AviFileObject.h"
@@ -38,7 +39,9 @@ HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMI
     if (!file || !stream || !info)
         return AVIERR_BADPARAM;
     *stream = nullptr;
-    if (info->fccType != streamtypeVIDEO || info->dwScale == 0 || info->dwRate == 0)
+    // The rate is scale over rate ticks per frame; both must be positive 32-bit values.
+    const auto invalid = [](DWORD value) { return value == 0 || value > DWORD(INT32_MAX); };
+    if (info->fccType != streamtypeVIDEO || invalid(info->dwScale) || invalid(info->dwRate))
         return AVIERR_BADFORMAT;
     *stream = new AviStreamObject(*file, *info);
     return AVIERR_OK;
