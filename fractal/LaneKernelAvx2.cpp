@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "Avx2Lanes.h"
@@ -19,7 +18,7 @@ constexpr int kLanes = 4 * kVectors;
 // grows with the square root of the typical count.
 constexpr int kShortestBlock = 4;
 constexpr int kLongestBlock = 64;
-static const double kBlockScale = std::getenv("NIVO_S") ? std::atof(std::getenv("NIVO_S")) : 16.0;
+constexpr double kBlockScale = 16.0;
 static_assert(kLanes <= PixelFeed::kMaxWanted && kLanes <= 64);
 
 // Lane state that the iteration does not touch, kept in memory.
