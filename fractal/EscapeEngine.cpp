@@ -5,6 +5,7 @@
 #include "ComputeSettings.h"
 #include "EscapeKernel.h"
 #include "LaneKernelAvx2.h"
+#include "LaneKernelAvx512.h"
 #include "SampleGrid.h"
 
 void EscapeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report)
@@ -17,7 +18,9 @@ void EscapeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std:
     }
     const ComputeSettings settings = ComputeSettings::Current();
     static const bool avx2 = LaneKernelAvx2::Supported();
-    const Job job {&grid, maxIterations, out, settings.allowVector && avx2 && maxIterations >= 1};
+    static const bool avx512 = LaneKernelAvx512::Supported();
+    const bool vector = settings.allowVector && avx2 && maxIterations >= 1;
+    const Job job {&grid, maxIterations, out, vector, vector && settings.allowWide && avx512};
     const int threads = std::min(settings.ResolvedThreads(), static_cast<int>(columns));
     m_columns.Reset(columns, &report);
     if (job.vector) {
@@ -33,7 +36,11 @@ void EscapeEngine::Work(const Job& job, int thread)
 {
     const bool reports = thread == 0;
     if (job.vector) {
-        LaneKernelAvx2::Run(m_feeds[static_cast<std::size_t>(thread)], job.out, job.limit);
+        PixelFeed& feed = m_feeds[static_cast<std::size_t>(thread)];
+        if (job.wide)
+            LaneKernelAvx512::Run(feed, job.out, job.limit);
+        else
+            LaneKernelAvx2::Run(feed, job.out, job.limit);
     } else {
         FillScalar(job, reports);
     }

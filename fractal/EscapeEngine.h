@@ -27,7 +27,8 @@ private:
         const SampleGrid* grid;
         std::int32_t limit;
         std::int32_t* out;
-        bool vector;
+        bool vector; // the AVX2 pixel feed, with one of the lane kernels
+        bool wide;   // the AVX-512 lane kernel
     };
 
     void Work(const Job& job, int thread);

@@ -32,9 +32,17 @@ std::ostream& operator<<(std::ostream& os, const View& v)
 struct Mode {
     int threads;
     bool vector;
+    bool wide;
 };
 
-const Mode kModes[] = {{1, false}, {1, true}, {2, false}, {2, true}, {3, true}, {4, false}, {4, true}};
+std::ostream& operator<<(std::ostream& os, const Mode& m)
+{
+    return os << m.threads << " threads, " << (!m.vector ? "scalar" : m.wide ? "widest vectors" : "AVX2");
+}
+
+// Where the processor lacks AVX-512 (or AVX2) the wider modes run the narrower kernel.
+const Mode kModes[] = {{1, false, false}, {1, true, false}, {1, true, true}, {2, false, false}, {2, true, false},
+                       {2, true, true},   {3, true, true},  {4, false, false}, {4, true, false}, {4, true, true}};
 
 class ComputeEquivalence : public testing::Test {
 protected:
@@ -49,15 +57,15 @@ protected:
         for (int p : expected.positions)
             messages.push_back({PBM_SETPOS, static_cast<WPARAM>(p), 0});
         for (const Mode& mode : kModes) {
-            ComputeSettings::Set({mode.threads, mode.vector});
+            ComputeSettings::Set({mode.threads, mode.vector, mode.wide});
             ProgressRecorder recorder;
             FakeWindow window(view.width, view.height);
             CNivoDoc doc(&window);
             doc.Compute(view.limit, view.cx, view.cy, view.zoom);
             const std::vector<std::int32_t> entries(doc.m_buffer, doc.m_buffer + doc.BufferSize());
-            EXPECT_EQ(entries, expected.entries) << view << ", " << mode.threads << " threads, vector " << mode.vector;
+            EXPECT_EQ(entries, expected.entries) << view << ", " << mode;
             EXPECT_EQ(recorder.log.messages, messages)
-                << view << ", " << mode.threads << " threads, vector " << mode.vector;
+                << view << ", " << mode;
             EXPECT_EQ(recorder.log.destroyed, 1);
             if (HasFailure())
                 return false;
@@ -107,6 +115,11 @@ TEST_F(ComputeEquivalence, SpecialPointsAreSampledExactly)
             ASSERT_TRUE(Matches({4, 2, t.limit, cx, -0.0, zoom}));
         }
     }
+    // Row 1 of a height-2 view lies on the centre's y: at 2i and -2i the first
+    // point has |z|^2 = 4 on the escape bound, through the imaginary part.
+    for (double y : {2.0, -2.0})
+        for (double zoom : {64.0, 1024.0, 0x1p30})
+            ASSERT_TRUE(Matches({5, 2, 50, CentreSamplingFirstColumn(0.0, zoom), y, zoom}));
     // The point -2 itself never escapes.
     ProgressRecorder recorder;
     FakeWindow window(4, 2);
@@ -209,7 +222,7 @@ TEST_F(ComputeEquivalence, EachColumnIsWrittenBeforeItsProgressMessage)
         const ReferenceResult expected =
             ReferenceCompute(view.width, view.height, view.limit, view.cx, view.cy, view.zoom);
         for (const Mode& mode : kModes) {
-            ComputeSettings::Set({mode.threads, mode.vector});
+            ComputeSettings::Set({mode.threads, mode.vector, mode.wide});
             ProgressRecorder recorder;
             FakeWindow window(view.width, view.height);
             CNivoDoc doc(&window);
@@ -227,7 +240,7 @@ TEST_F(ComputeEquivalence, EachColumnIsWrittenBeforeItsProgressMessage)
             };
             doc.Compute(view.limit, view.cx, view.cy, view.zoom);
             EXPECT_EQ(columns, view.width);
-            EXPECT_FALSE(early) << view << ", " << mode.threads << " threads, vector " << mode.vector;
+            EXPECT_FALSE(early) << view << ", " << mode;
             EXPECT_FALSE(foreign);
         }
     }

@@ -1,0 +1,177 @@
+#include "LaneKernelAvx512.h"
+
+#include <immintrin.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "EscapeKernel.h"
+#include "PixelFeed.h"
+
+// GCC 12's AVX-512 intrinsics start some results from an undefined vector
+// and then warn about it wherever they are inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#define NIVO_AVX512 __attribute__((target("avx512f,avx512dq")))
+#define NIVO_AVX512_INLINE __attribute__((target("avx512f,avx512dq"), always_inline)) inline
+
+namespace LaneKernelAvx512 {
+namespace {
+constexpr int kVectors = 4;
+constexpr int kLanes = 8 * kVectors;
+// Iterations between two lane refills, as in the AVX2 kernel: a finished lane
+// idles until the end of its block, and the best length grows with the
+// square root of the typical count.
+constexpr int kShortestBlock = 4;
+constexpr int kLongestBlock = 64;
+constexpr double kBlockScale = 16.0;
+// A refill reads up to eight entries past the feed's cursor.
+static_assert(kLanes <= PixelFeed::kMaxWanted && PixelFeed::kPadding >= 8);
+
+// Eight orbits. n counts the escape tests passed; z is the point after n
+// steps, not yet tested; a lane stops counting at its first failed test.
+struct Orbit {
+    __m512d re, im;
+    __m512i n;
+    __mmask8 alive;
+};
+
+// Lane state that the iteration does not touch, kept in memory.
+struct LaneBook {
+    alignas(64) double cx[kLanes];
+    alignas(64) double cy[kLanes];
+    alignas(64) double savedRe[kLanes];
+    alignas(64) double savedIm[kLanes];
+    alignas(64) std::int64_t saveAt[kLanes]; // count at which the next cycle save is due
+    alignas(64) double sequence[kLanes];     // queue sequence number, PixelFeed::kNoPixel when parked
+    alignas(64) std::int64_t index[kLanes];  // buffer entry, -1 when parked
+};
+
+// The escape test of the current point, then the next point, with the
+// operations and order of EscapeCount (the test without its square root).
+NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+{
+    const __m512d bound = _mm512_set1_pd(EscapeKernel::kEscapeBound);
+    const __m512d two = _mm512_set1_pd(2.0);
+    const __m512d rr = _mm512_mul_pd(o.re, o.re);
+    const __m512d ii = _mm512_mul_pd(o.im, o.im);
+    o.alive = _mm512_mask_cmp_pd_mask(o.alive, _mm512_add_pd(rr, ii), bound, _CMP_LE_OQ);
+    o.n = _mm512_mask_add_epi64(o.n, o.alive, o.n, _mm512_set1_epi64(1));
+    const __m512d t = _mm512_mul_pd(_mm512_mul_pd(o.im, o.re), two);
+    o.re = _mm512_add_pd(_mm512_sub_pd(rr, ii), cx);
+    o.im = _mm512_add_pd(t, cy);
+}
+
+// Ends the block for vector v: writes the lanes that escaped, reached the
+// limit or came back to a saved point, saves points that are due (Brent's
+// cycle detection at doubling counts), and gives the finished lanes the next
+// queued pixels, in queue order.
+NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, PixelFeed& feed, std::int32_t* out, int v, __m512i limit,
+                                 bool start)
+{
+    double* const savedRe = book.savedRe + 8 * v;
+    double* const savedIm = book.savedIm + 8 * v;
+    std::int64_t* const saveAt = book.saveAt + 8 * v;
+    const __m512d oldRe = _mm512_load_pd(savedRe);
+    const __m512d oldIm = _mm512_load_pd(savedIm);
+    const __mmask8 cycling = _mm512_mask_cmp_pd_mask(_mm512_mask_cmp_pd_mask(o.alive, o.re, oldRe, _CMP_EQ_OQ), o.im,
+                                                     oldIm, _CMP_EQ_OQ);
+    const __mmask8 atLimit = _mm512_cmpeq_epi64_mask(o.n, limit);
+    const __mmask8 finished = start ? __mmask8(0xFF) : __mmask8(~o.alive | cycling | atLimit);
+
+    const __m512i index = _mm512_load_si512(book.index + 8 * v);
+    const __mmask8 writes = _mm512_mask_cmpge_epi64_mask(finished, index, _mm512_setzero_si512());
+    const __m256i counts = _mm512_cvtepi64_epi32(_mm512_mask_blend_epi64(cycling, o.n, limit));
+    _mm512_mask_i64scatter_epi32(out, writes, index, counts, 4);
+
+    const __mmask8 fresh = finished;
+    const __m512i nextSaveAt = _mm512_load_si512(saveAt);
+    const __mmask8 due = _mm512_cmpge_epi64_mask(o.n, nextSaveAt);
+    const __m512d nan = _mm512_set1_pd(std::numeric_limits<double>::quiet_NaN());
+    _mm512_store_pd(savedRe, _mm512_mask_blend_pd(fresh, _mm512_mask_blend_pd(due, oldRe, o.re), nan));
+    _mm512_store_pd(savedIm, _mm512_mask_blend_pd(fresh, _mm512_mask_blend_pd(due, oldIm, o.im), nan));
+    const __m512i doubled = _mm512_mask_add_epi64(nextSaveAt, due, o.n, o.n);
+    _mm512_store_si512(saveAt, _mm512_mask_blend_epi64(fresh, doubled, _mm512_set1_epi64(1)));
+
+    // Expanding loads put the next queued entries on the fresh lanes, in order.
+    double* const cx = book.cx + 8 * v;
+    double* const cy = book.cy + 8 * v;
+    double* const sequence = book.sequence + 8 * v;
+    std::int64_t* const entries = book.index + 8 * v;
+    _mm512_store_pd(cx, _mm512_mask_expandloadu_pd(_mm512_load_pd(cx), fresh, feed.X()));
+    _mm512_store_pd(cy, _mm512_mask_expandloadu_pd(_mm512_load_pd(cy), fresh, feed.Y()));
+    _mm512_store_pd(sequence, _mm512_mask_expandloadu_pd(_mm512_load_pd(sequence), fresh, feed.Sequence()));
+    _mm512_store_si512(entries, _mm512_mask_expandloadu_epi64(index, fresh, feed.Index()));
+    o.re = _mm512_mask_expandloadu_pd(o.re, fresh, feed.Re());
+    o.im = _mm512_mask_expandloadu_pd(o.im, fresh, feed.Im());
+    o.n = _mm512_mask_expandloadu_epi64(o.n, fresh, feed.Count());
+    o.alive = o.alive | fresh;
+    const int taken = std::popcount(static_cast<unsigned>(fresh));
+    feed.Consume(taken);
+    return taken;
+}
+
+NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations)
+{
+    const __m512i limit = _mm512_set1_epi64(maxIterations);
+    Orbit o[kVectors];
+    LaneBook book {};
+#pragma GCC unroll 8
+    for (int v = 0; v < kVectors; ++v)
+        o[v] = {_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_setzero_si512(), 0};
+    for (int i = 0; i < kLanes; ++i)
+        book.index[i] = -1;
+    bool start = true;
+    int steps = 0;
+    double finishRate = 0.05; // lanes finished per lane and iteration, smoothed
+    for (;;) {
+        feed.TopUp(kLanes);
+        __m512d oldest = _mm512_set1_pd(PixelFeed::kNoPixel);
+        __m512i highest = _mm512_setzero_si512();
+        int finished = 0;
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v) {
+            finished += EndBlock(o[v], book, feed, out, v, limit, start);
+            oldest = _mm512_min_pd(oldest, _mm512_load_pd(book.sequence + 8 * v));
+            highest = _mm512_max_epi64(highest, o[v].n);
+        }
+        if (!start)
+            finishRate += 0.125 * (finished / double(kLanes * steps) - finishRate);
+        start = false;
+        const double lowestInLanes = _mm512_reduce_min_pd(oldest);
+        const double nextQueued = *feed.Sequence();
+        feed.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
+        if (lowestInLanes == PixelFeed::kNoPixel && feed.Exhausted())
+            break;
+
+        const double best = std::sqrt(kBlockScale / (finishRate + 1e-4));
+        steps = best < kShortestBlock ? kShortestBlock : best > kLongestBlock ? kLongestBlock : static_cast<int>(best);
+        // No lane may pass the limit inside a block.
+        const std::int64_t room = maxIterations - _mm512_reduce_max_epi64(highest);
+        if (room < steps)
+            steps = static_cast<int>(room);
+        __m512d cx[kVectors], cy[kVectors];
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v) {
+            cx[v] = _mm512_load_pd(book.cx + 8 * v);
+            cy[v] = _mm512_load_pd(book.cy + 8 * v);
+        }
+        for (int k = 0; k < steps; ++k) {
+#pragma GCC unroll 8
+            for (int v = 0; v < kVectors; ++v)
+                Step(o[v], cx[v], cy[v]);
+        }
+    }
+}
+} // namespace
+
+bool Supported()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+}
+
+void Run(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations) { Iterate(feed, out, maxIterations); }
+} // namespace LaneKernelAvx512
