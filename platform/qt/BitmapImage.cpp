@@ -1,5 +1,6 @@
 #include "BitmapImage.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/GdiObject.h"
@@ -41,8 +42,15 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, QRect from, QImage& image, QPoi
     for (int row = target.top(); row <= target.bottom(); ++row) {
         const BYTE* pixel = bitmap.Row(row + offset.y()) + std::ptrdiff_t(target.left() + offset.x()) * bytesPerPixel;
         auto* to = reinterpret_cast<QRgb*>(image.scanLine(row)) + target.left();
-        for (int x = 0; x < target.width(); ++x, pixel += bytesPerPixel)
-            to[x] = qRgb(pixel[2], pixel[1], pixel[0]);
+        // Blue, green and red are the low three bytes of a little-endian
+        // load; the row's last pixel is read bytewise so as not to read past it.
+        const int last = target.width() - 1;
+        for (int x = 0; x < last; ++x, pixel += bytesPerPixel) {
+            std::uint32_t bgr;
+            std::memcpy(&bgr, pixel, sizeof bgr);
+            to[x] = 0xFF000000u | (bgr & 0x00FFFFFFu);
+        }
+        to[last] = qRgb(pixel[2], pixel[1], pixel[0]);
     }
     return target;
 }
