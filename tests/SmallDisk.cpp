@@ -27,7 +27,7 @@ bool SmallDisk::MakeReadOnly()
     return m_mounted && mount(nullptr, m_folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
-bool SmallDisk::Fill(const std::string& name)
+bool SmallDisk::Fill(const std::string& name, long spare)
 {
     const int fd = open((m_folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -45,6 +45,8 @@ bool SmallDisk::Fill(const std::string& name)
             full = true;
         chunk = 1;
     }
+    const off_t size = lseek(fd, 0, SEEK_END);
+    full = full && size >= spare && ftruncate(fd, size - spare) == 0;
     close(fd);
     return full;
 }

@@ -19,8 +19,9 @@ public:
     bool Mounted() const { return m_mounted; }
     // Every later write in the folder fails, as on a read-only medium.
     bool MakeReadOnly();
-    // Writes the file `name` until not one byte more fits.
-    bool Fill(const std::string& name);
+    // Writes the file `name` until not one byte more fits, then gives back
+    // `spare` bytes of it.
+    bool Fill(const std::string& name, long spare = 0);
 
 private:
     std::string m_folder;
