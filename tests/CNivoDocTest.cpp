@@ -1,7 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "FakeWindows.h"
@@ -187,5 +196,52 @@ TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
     doc.Compute(50, -0.5, 0.0, 1.0);
     ASSERT_EQ(doc.BufferSize(), 12);
     EXPECT_EQ(doc.m_buffer[7], 50);
+}
+
+constexpr int kCannotDrop = 99;
+constexpr uid_t kNobody = 65534;
+
+// Root reads every file whatever its permissions: the check runs in a child
+// that first gives up root for nobody, and reports through its exit status.
+int OpenResultAsNobody(const std::string& path)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(kCannotDrop);
+        CNivoDoc doc;
+        _exit(static_cast<int>(doc.OnOpenDocument(path)));
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(CNivoDocOpen, AFileThatCannotBeReadIsUnreadableNotMissing)
+{
+    char pattern[] = "/tmp/nivo-doc-open-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path folder = pattern;
+    std::ofstream(folder / "lisible.nivo") << "x";
+    std::ofstream(folder / "verrouille.nivo") << "x";
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chmod((folder / "lisible.nivo").c_str(), 0644), 0);
+    ASSERT_EQ(chmod((folder / "verrouille.nivo").c_str(), 0), 0);
+
+    const int readable = OpenResultAsNobody(folder / "lisible.nivo");
+    if (readable == kCannotDrop) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "cannot give up root here";
+    }
+    // The child reaches the folder: only the file's own permissions refuse it.
+    EXPECT_EQ(readable, int(CNivoDoc::OpenResult::Opened));
+    EXPECT_EQ(OpenResultAsNobody(folder / "verrouille.nivo"), int(CNivoDoc::OpenResult::Unreadable));
+    // Behind a folder it may not search, a file is refused, not missing.
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(OpenResultAsNobody(folder / "lisible.nivo"), int(CNivoDoc::OpenResult::Unreadable));
+    std::filesystem::remove_all(folder);
 }
 } // namespace
