@@ -132,14 +132,27 @@ TEST_F(Writer, TheFileTakesItsPlaceAtReleaseAndTheLibraryIsCounted)
 {
     AviWriter* writer = AviOpenWriter(File("a.avi").c_str(), 41, nullptr);
     ASSERT_NE(writer, nullptr);
-    EXPECT_FALSE(fs::exists(File("a.avi")));
     EXPECT_EQ(AVIFileInitCount(), 1);
     EXPECT_EQ(writer->framePeriod, 41);
     EXPECT_EQ(writer->frameCount, 0);
     EXPECT_FALSE(writer->failed);
+    EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
+    EXPECT_FALSE(fs::exists(File("a.avi")));
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
-    EXPECT_TRUE(fs::is_regular_file(File("a.avi")));
+    EXPECT_EQ(Probe(File("a.avi"), "nb_read_frames"), "1");
     EXPECT_EQ(AVIFileInitCount(), 0);
+}
+
+TEST_F(Writer, AWriterClosedBeforeItHadAStreamLeavesNoFile)
+{
+    // Neither a frame nor a picture ever came: there is nothing a player could open.
+    WriteAll(File("old.avi"), "old video");
+    AviCloseWriter(AviOpenWriter(File("old.avi").c_str(), 41, nullptr));
+    AviWriter* writer = AviOpenWriter(File("new.avi").c_str(), 41, nullptr);
+    EXPECT_EQ(AviAppendFrame(writer, nullptr), AVIERR_BADPARAM);
+    AviCloseWriter(writer);
+    EXPECT_EQ(ReadAll(File("old.avi")), "old video");
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"old.avi"});
 }
 
 TEST_F(Writer, TheOldFileStaysUntilTheNewOneIsFinished)

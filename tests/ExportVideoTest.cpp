@@ -128,6 +128,21 @@ TEST_F(ExportVideo, AnUnwritableFileShowsNoDialogAndRendersAgain)
     EXPECT_EQ(recorder.log.created, renders + 2);
 }
 
+TEST_F(ExportVideo, AnEmptyPictureKeepsTheOldVideo)
+{
+    // A client without height: a picture exists, but it holds no bitmap.
+    view.resize(80, 0);
+    QApplication::processEvents();
+    view.Render();
+    ASSERT_NE(view.m_image, nullptr);
+    ASSERT_EQ(view.m_image->m_bitmap, nullptr);
+    WriteAll("test.avi", "old video");
+    view.ExportVideo();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(ReadAll("test.avi"), "old video");
+    EXPECT_EQ(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {"test.avi"});
+}
+
 TEST_F(ExportVideo, NothingBeforeTheFirstPicture)
 {
     view.ExportVideo();

@@ -131,11 +131,12 @@ void AviFileObject::Finish()
 }
 
 // A file without frames is still a valid file and replaces the old one; a
-// file that is missing any of its bytes, or its header, never does.
+// file that is missing any of its bytes, or has no header at all (no stream
+// was ever made), never does.
 void AviFileObject::PutInPlace()
 {
     avio_flush(m_muxer->pb);
-    if (m_broken || m_muxer->pb->error < 0 || !m_output.Commit())
+    if (!m_headerWritten || m_broken || m_muxer->pb->error < 0 || !m_output.Commit())
         m_output.Discard();
 }
 

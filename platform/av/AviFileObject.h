@@ -3,7 +3,8 @@
 // staged file beside the target, which takes the target's place at release,
 // and only if every write succeeded: until then the old file stays as it was,
 // and a video that could not be written whole (disk full) never replaces it.
-// The header is written with the first frame, or at release when no frame came.
+// The header is written with the first frame, or at release when no frame
+// came; a file released before it had any stream has no header and is dropped.
 #include <string>
 #include <vector>
 
