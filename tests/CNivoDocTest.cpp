@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FakeWindows.h"
+#include "ProcessMemory.h"
 #include "fractal/CNivoDoc.h"
 #include "fractal/EscapeTime.h"
 
@@ -187,6 +188,36 @@ TEST_F(Calculator, ProgressDialogIsCreatedEvenWhenAllocationIsImpossible)
     EXPECT_EQ(doc.m_buffer, nullptr);
     EXPECT_EQ(doc.BufferSize(), 0);
     EXPECT_EQ(recorder.log.destroyed, 1);
+}
+
+TEST_F(Calculator, ClientAreasNoPictureCouldShowAreRefusedBeforeAnythingIsReserved)
+{
+    const std::int64_t peak = PeakAddressSpace();
+    ASSERT_GT(peak, 0);
+    // 40 GB of counts; 17 GB of counts and as much again of sample coordinates;
+    // just more entries than a 2 GiB picture has pixels; a side no window has.
+    const std::pair<LONG, LONG> sizes[] = {
+        {100000, 100000}, {0x7fffffff, 2}, {2, 0x7fffffff}, {26755, 26755}, {16777216, 1}, {1, 16777216}};
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        Run(4, 3, 50, -0.5, 0.0, 1.0);
+        Run(w, h, 50, -0.5, 0.0, 1.0);
+        EXPECT_EQ(doc.m_buffer, nullptr) << "the buffer of the last picture must go too";
+        EXPECT_EQ(doc.BufferSize(), 0);
+    }
+    EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
+    EXPECT_EQ(recorder.log.created, 2 * int(std::size(sizes)));
+    EXPECT_EQ(recorder.log.destroyed, 2 * int(std::size(sizes)));
+}
+
+TEST(CNivoDocWithoutDialog, TheLongestSideAWindowCanHaveIsStillComputed)
+{
+    FakeWindow window(16777215, 1);
+    CNivoDoc doc(&window);
+    doc.Compute(2, -0.5, 0.0, 1.0);
+    ASSERT_EQ(doc.BufferSize(), 16777215);
+    const double y = 0.0 - ((3.6 / 16777215) * 0.5);
+    EXPECT_EQ(doc.m_buffer[0], EscapeCount(-2.3, y, 2));
 }
 
 TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)

@@ -54,6 +54,9 @@ public:
 
     HWND WindowHandle() const;
     QtWindow& Window() const { return *m_window; }
+    // The window whose client area the picture fills: the view's own unless
+    // another is given (tests give stand-ins of sizes no screen has).
+    void SetMeasuredWindow(HWND window) { m_measuredWindow = window; }
 
     CNivoDoc m_calculator;
     CDibImage* m_image = nullptr;
@@ -72,10 +75,12 @@ private:
     void DiscardImage();
     void ReportExportFailure();
     void ColourImage(std::int32_t width, std::int32_t height);
+    HWND MeasuredWindow() const;
     RECT ClientArea() const;
 
     ViewCanvas* m_canvas;
     std::unique_ptr<QtWindow> m_window;
+    HWND m_measuredWindow = nullptr;
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_resizeWhileRendering = false;
