@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <limits>
 #include <new>
 
 #include "PlaneGeometry.h"
@@ -14,12 +13,22 @@
 #include "platform/User32.h"
 
 namespace {
-constexpr std::int64_t kMaxEntries = std::numeric_limits<std::ptrdiff_t>::max() / sizeof(std::int32_t);
+// No view can show more pixels than a 24-bit bitmap of 2 GiB holds, nor be
+// wider or taller than a widget can be. Larger client areas are refused before
+// anything is allocated: the system may well grant tens of gigabytes that it
+// cannot supply once the picture fills them.
+constexpr std::int64_t kMaxEntries = 0x7fffffff / 3;
+constexpr std::int32_t kMaxSide = 16777215;
 
 // Sizes are formed in 64 bits: W x H overflows 32 bits on large clients.
 std::int64_t EntryCount(std::int32_t width, std::int32_t height)
 {
     return width > 0 && height > 0 ? std::int64_t(width) * height : 0;
+}
+
+bool FitsAPicture(std::int32_t width, std::int32_t height)
+{
+    return width <= kMaxSide && height <= kMaxSide && EntryCount(width, height) <= kMaxEntries;
 }
 
 WPARAM ComputeProgress(std::int64_t written, std::int64_t total)
@@ -77,7 +86,7 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     m_buffer = nullptr;
     m_bufferSize = 0;
     const std::int64_t total = EntryCount(W, H);
-    if (total > kMaxEntries)
+    if (!FitsAPicture(W, H))
         return;
     m_buffer = new (std::nothrow) std::int32_t[static_cast<std::size_t>(total)];
     if (!m_buffer)

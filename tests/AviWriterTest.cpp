@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "export/AviWriter.h"
@@ -14,6 +18,22 @@
 namespace fs = std::filesystem;
 
 namespace {
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::set<std::string> Entries(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 std::string Run(const std::string& command)
 {
     std::string out;
@@ -96,6 +116,11 @@ TEST_F(Writer, NullWriterAndUnopenablePaths)
     EXPECT_EQ(AviOpenWriter(File("absent/x.avi").c_str(), 41, nullptr), nullptr);
     fs::create_directory(dir / "test.avi");
     EXPECT_EQ(AviOpenWriter(File("test.avi").c_str(), 41, nullptr), nullptr);
+    // Writing would wait for a reader; replacing would remove the pipe.
+    ASSERT_EQ(mkfifo(File("pipe.avi").c_str(), 0644), 0);
+    EXPECT_EQ(AviOpenWriter(File("pipe.avi").c_str(), 41, nullptr), nullptr);
+    EXPECT_TRUE(fs::is_fifo(File("pipe.avi")));
+    EXPECT_EQ(AviOpenWriter("", 41, nullptr), nullptr);
     EXPECT_EQ(AVIFileInitCount(), 0);
     EXPECT_EQ(AviConfigureVideo(nullptr, Bitmap(), nullptr, false, nullptr), AVIERR_BADHANDLE);
     EXPECT_EQ(AviAppendFrame(nullptr, Bitmap()), AVIERR_BADHANDLE);
@@ -103,17 +128,58 @@ TEST_F(Writer, NullWriterAndUnopenablePaths)
     EXPECT_EQ(AVIERR_BADHANDLE, static_cast<HRESULT>(0x8004406C));
 }
 
-TEST_F(Writer, OpenCreatesTheFileAtOnceAndCountsTheLibrary)
+TEST_F(Writer, TheFileTakesItsPlaceAtReleaseAndTheLibraryIsCounted)
 {
     AviWriter* writer = AviOpenWriter(File("a.avi").c_str(), 41, nullptr);
     ASSERT_NE(writer, nullptr);
-    EXPECT_TRUE(fs::exists(File("a.avi")));
     EXPECT_EQ(AVIFileInitCount(), 1);
     EXPECT_EQ(writer->framePeriod, 41);
     EXPECT_EQ(writer->frameCount, 0);
     EXPECT_FALSE(writer->failed);
+    EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
+    EXPECT_FALSE(fs::exists(File("a.avi")));
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
+    EXPECT_EQ(Probe(File("a.avi"), "nb_read_frames"), "1");
     EXPECT_EQ(AVIFileInitCount(), 0);
+}
+
+TEST_F(Writer, AWriterClosedBeforeItHadAStreamLeavesNoFile)
+{
+    // Neither a frame nor a picture ever came: there is nothing a player could open.
+    WriteAll(File("old.avi"), "old video");
+    AviCloseWriter(AviOpenWriter(File("old.avi").c_str(), 41, nullptr));
+    AviWriter* writer = AviOpenWriter(File("new.avi").c_str(), 41, nullptr);
+    EXPECT_EQ(AviAppendFrame(writer, nullptr), AVIERR_BADPARAM);
+    AviCloseWriter(writer);
+    EXPECT_EQ(ReadAll(File("old.avi")), "old video");
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"old.avi"});
+}
+
+TEST_F(Writer, TheOldFileStaysUntilTheNewOneIsFinished)
+{
+    WriteAll(File("old.avi"), "old video");
+    fs::permissions(File("old.avi"), fs::perms(0640));
+    AviWriter* writer = AviOpenWriter(File("old.avi").c_str(), 41, nullptr);
+    ASSERT_NE(writer, nullptr);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
+    EXPECT_EQ(ReadAll(File("old.avi")), "old video");
+    AviCloseWriter(writer);
+    EXPECT_EQ(Probe(File("old.avi"), "nb_read_frames"), "20");
+    EXPECT_EQ(fs::status(File("old.avi")).permissions(), fs::perms(0640));
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"old.avi"});
+}
+
+TEST_F(Writer, ASymbolicLinkStaysAndItsFileIsReplaced)
+{
+    WriteAll(File("target.avi"), "old video");
+    fs::create_symlink("target.avi", File("link.avi"));
+    AviWriter* writer = AviOpenWriter(File("link.avi").c_str(), 41, nullptr);
+    ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
+    AviCloseWriter(writer);
+    EXPECT_TRUE(fs::is_symlink(File("link.avi")));
+    EXPECT_EQ(Probe(File("target.avi"), "nb_read_frames"), "1");
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"link.avi", "target.avi"}));
 }
 
 TEST_F(Writer, BadBitmapsAreRefusedWithoutFailingTheWriter)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+
+#include "ProcessMemory.h"
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
@@ -103,6 +107,27 @@ TEST(CDibImage, FailedCreationLeavesTheImageEmpty)
     image.CreateDib(800, 0);
     EXPECT_EQ(image.m_bitmap, nullptr);
     EXPECT_FALSE(image.m_isDibSection);
+}
+
+TEST(CDibImage, SizesNoSectionCanHoldLeaveTheImageEmptyAndReserveNothing)
+{
+    const std::int64_t peak = PeakAddressSpace();
+    ASSERT_GT(peak, 0);
+    // 30 GB; rows of 6 GB; 2 GiB and one row; a top-down height past any count; 3 bytes past 2 GiB.
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {
+        {100000, 100000}, {0x7fffffff, 2}, {2, 0x7fffffff}, {2, -0x7fffffff - 1}, {26755, 26755}};
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        CDibImage image;
+        image.CreateDib(w, h);
+        EXPECT_EQ(image.m_bitmap, nullptr);
+        EXPECT_EQ(image.m_topRow, nullptr);
+        EXPECT_EQ(image.m_width, 0);
+        EXPECT_EQ(image.m_height, 0);
+        EXPECT_FALSE(image.m_isDibSection);
+        EXPECT_EQ(image.DetachBitmap(), nullptr);
+    }
+    EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
 }
 
 TEST(CDibImage, NestedUsesShareOneContextUntilTheLastRelease)

@@ -1,10 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "FakeWindows.h"
+#include "ProcessMemory.h"
 #include "fractal/CNivoDoc.h"
 #include "fractal/EscapeTime.h"
 
@@ -180,6 +190,36 @@ TEST_F(Calculator, ProgressDialogIsCreatedEvenWhenAllocationIsImpossible)
     EXPECT_EQ(recorder.log.destroyed, 1);
 }
 
+TEST_F(Calculator, ClientAreasNoPictureCouldShowAreRefusedBeforeAnythingIsReserved)
+{
+    const std::int64_t peak = PeakAddressSpace();
+    ASSERT_GT(peak, 0);
+    // 40 GB of counts; 17 GB of counts and as much again of sample coordinates;
+    // just more entries than a 2 GiB picture has pixels; a side no window has.
+    const std::pair<LONG, LONG> sizes[] = {
+        {100000, 100000}, {0x7fffffff, 2}, {2, 0x7fffffff}, {26755, 26755}, {16777216, 1}, {1, 16777216}};
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        Run(4, 3, 50, -0.5, 0.0, 1.0);
+        Run(w, h, 50, -0.5, 0.0, 1.0);
+        EXPECT_EQ(doc.m_buffer, nullptr) << "the buffer of the last picture must go too";
+        EXPECT_EQ(doc.BufferSize(), 0);
+    }
+    EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
+    EXPECT_EQ(recorder.log.created, 2 * int(std::size(sizes)));
+    EXPECT_EQ(recorder.log.destroyed, 2 * int(std::size(sizes)));
+}
+
+TEST(CNivoDocWithoutDialog, TheLongestSideAWindowCanHaveIsStillComputed)
+{
+    FakeWindow window(16777215, 1);
+    CNivoDoc doc(&window);
+    doc.Compute(2, -0.5, 0.0, 1.0);
+    ASSERT_EQ(doc.BufferSize(), 16777215);
+    const double y = 0.0 - ((3.6 / 16777215) * 0.5);
+    EXPECT_EQ(doc.m_buffer[0], EscapeCount(-2.3, y, 2));
+}
+
 TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
 {
     FakeWindow window(4, 3);
@@ -187,5 +227,52 @@ TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
     doc.Compute(50, -0.5, 0.0, 1.0);
     ASSERT_EQ(doc.BufferSize(), 12);
     EXPECT_EQ(doc.m_buffer[7], 50);
+}
+
+constexpr int kCannotDrop = 99;
+constexpr uid_t kNobody = 65534;
+
+// Root reads every file whatever its permissions: the check runs in a child
+// that first gives up root for nobody, and reports through its exit status.
+int OpenResultAsNobody(const std::string& path)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(kCannotDrop);
+        CNivoDoc doc;
+        _exit(static_cast<int>(doc.OnOpenDocument(path)));
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(CNivoDocOpen, AFileThatCannotBeReadIsUnreadableNotMissing)
+{
+    char pattern[] = "/tmp/nivo-doc-open-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path folder = pattern;
+    std::ofstream(folder / "lisible.nivo") << "x";
+    std::ofstream(folder / "verrouille.nivo") << "x";
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    ASSERT_EQ(chmod((folder / "lisible.nivo").c_str(), 0644), 0);
+    ASSERT_EQ(chmod((folder / "verrouille.nivo").c_str(), 0), 0);
+
+    const int readable = OpenResultAsNobody(folder / "lisible.nivo");
+    if (readable == kCannotDrop) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "cannot give up root here";
+    }
+    // The child reaches the folder: only the file's own permissions refuse it.
+    EXPECT_EQ(readable, int(CNivoDoc::OpenResult::Opened));
+    EXPECT_EQ(OpenResultAsNobody(folder / "verrouille.nivo"), int(CNivoDoc::OpenResult::Unreadable));
+    // Behind a folder it may not search, a file is refused, not missing.
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(OpenResultAsNobody(folder / "lisible.nivo"), int(CNivoDoc::OpenResult::Unreadable));
+    std::filesystem::remove_all(folder);
 }
 } // namespace

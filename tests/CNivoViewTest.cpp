@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <utility>
 
 #include <cstring>
 #include <random>
 
 #include "FakeWindows.h"
+#include "ProcessMemory.h"
 #include "fractal/CNivoDoc.h"
 #include "fractal/ComputeSettings.h"
 #include "platform/DeviceContext.h"
@@ -263,6 +265,32 @@ TEST_F(View, ZeroHeightRenderLeavesAnEmptyImage)
     QApplication::processEvents();
     ASSERT_NE(view.m_image->m_bitmap, nullptr);
     EXPECT_EQ(view.m_image->m_width, 50);
+}
+
+TEST_F(View, AClientAreaNoPictureCanFillEndsWithAnEmptyImage)
+{
+    SetClient(40, 30);
+    view.Render();
+    const std::int64_t peak = PeakAddressSpace();
+    ASSERT_GT(peak, 0);
+    FakeWindow huge(100000, 100000);
+    view.SetMeasuredWindow(&huge);
+    for (const auto& [w, h] : {std::pair<LONG, LONG> {100000, 100000}, {0x7fffffff, 2}, {2, 0x7fffffff}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        huge.Resize(w, h);
+        view.Render();
+        ASSERT_NE(view.m_image, nullptr);
+        EXPECT_EQ(view.m_image->m_bitmap, nullptr);
+        EXPECT_EQ(view.m_calculator.BufferSize(), 0);
+    }
+    EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
+    EXPECT_EQ(recorder.log.destroyed, recorder.log.created);
+    // Measured on the real window again, the picture is back.
+    view.SetMeasuredWindow(nullptr);
+    view.Render();
+    ASSERT_NE(view.m_image->m_bitmap, nullptr);
+    EXPECT_EQ(view.m_image->m_width, 40);
+    EXPECT_EQ(view.m_calculator.BufferSize(), 40 * 30);
 }
 
 TEST_F(View, ResizingRendersOnlyOnceAPictureExists)

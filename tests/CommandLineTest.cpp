@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -84,13 +87,17 @@ QImage ViewPicture(int width, int height, int iterations, double cx, double cy, 
     return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-int RunNivo(const QStringList& args, QString* errors = nullptr)
+int RunNivo(const QStringList& args, QString* errors = nullptr, const QProcessEnvironment& extra = {},
+            const QString& folder = {})
 {
     QProcess nivo;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    env.insert(extra);
     nivo.setProcessEnvironment(env);
+    if (!folder.isEmpty())
+        nivo.setWorkingDirectory(folder);
     nivo.start(NIVO_BINARY, args);
     nivo.waitForFinished(120000);
     if (errors)
@@ -119,6 +126,43 @@ TEST(RenderCommand, FailsClearlyWithANonZeroStatus)
     EXPECT_NE(RunNivo({"--render", dir.filePath("x.unknown")}, &errors), 0);
     EXPECT_EQ(RunNivo({"--render", dir.filePath("x.png"), "--size", "big"}, &errors), 2);
     EXPECT_TRUE(errors.contains("--size")) << errors.toStdString();
+}
+
+// A home of its own and a print server that is not there: the socket it
+// names does not exist, so no printer of this machine can be reached.
+QProcessEnvironment WithoutPrinters(const QTemporaryDir& dir)
+{
+    QProcessEnvironment env;
+    env.insert("HOME", dir.filePath("home"));
+    env.insert("XDG_CONFIG_HOME", dir.filePath("home/.config"));
+    env.insert("CUPS_SERVER", dir.filePath("no-print-server.sock"));
+    return env;
+}
+
+TEST(PrintCommand, WithoutAPrinterNothingIsPrintedAndTheStatusSaysSo)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
+    QFile document(dir.filePath("doc.nivo"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    document.close();
+    const QProcessEnvironment env = WithoutPrinters(dir);
+    QString errors;
+    EXPECT_EQ(RunNivo({"-p", document.fileName()}, &errors, env, dir.path()), 1);
+    EXPECT_TRUE(errors.contains("nothing printed: no printer is available")) << errors.toStdString();
+    EXPECT_EQ(RunNivo({"-pt", document.fileName(), "NivoPDF"}, &errors, env, dir.path()), 1);
+    EXPECT_TRUE(errors.contains("no printer named 'NivoPDF'")) << errors.toStdString();
+    // The document is checked first, and its failure goes to the terminal, not to a message box.
+    EXPECT_EQ(RunNivo({"-p", dir.filePath("absent.nivo")}, &errors, env, dir.path()), 1);
+    EXPECT_TRUE(errors.contains("introuvable")) << errors.toStdString();
+    // Nor was the page written anywhere else instead.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList {"doc.nivo", "home"}));
+    QDirIterator written(dir.filePath("home"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (written.hasNext()) {
+        const QString file = written.next();
+        EXPECT_FALSE(file.endsWith(".pdf") || file.endsWith(".ps")) << file.toStdString();
+    }
 }
 
 TEST(RenderCommand, HelpAndVersion)

@@ -13,8 +13,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 #include "ModalDriver.h"
+#include "SmallDisk.h"
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
 #include "app/CommandIds.h"
@@ -177,5 +179,69 @@ TEST(RecentFileList, KeepsTheOldSettingsWhenTheyCannotBeWritten)
     f.open(QIODevice::ReadOnly);
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"nivo.conf"});
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The settings folder on a small file system, holding settings written before.
+struct RecentFileListOnSmallDisk : testing::Test {
+    QTemporaryDir dir;
+    std::unique_ptr<SmallDisk> disk;
+    QString file;
+    QByteArray before;
+
+    void SetUp() override
+    {
+        disk = std::make_unique<SmallDisk>(dir.path().toStdString());
+        if (!disk->Mounted())
+            GTEST_SKIP() << SmallDisk::kNotPermitted;
+        file = dir.filePath("nivo.conf");
+        ASSERT_TRUE(RecentFileList(file).Add("/a"));
+        QSettings(file, QSettings::IniFormat).setValue("Settings/PreviewPages", 2);
+        before = Contents(file);
+        ASSERT_TRUE(before.contains("PreviewPages"));
+    }
+    void TearDown() override { disk.reset(); }
+
+    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+};
+
+class RecentFileListOnFullDisk : public RecentFileListOnSmallDisk, public testing::WithParamInterface<long> {};
+
+// With no room at all, or room for the lock file the settings writer makes
+// but not for the settings themselves.
+TEST_P(RecentFileListOnFullDisk, KeepsTheOldSettingsUntilThereIsRoom)
+{
+    ASSERT_TRUE(disk->Fill("filler", GetParam()));
+    RecentFileList list(file);
+    list.Load();
+    EXPECT_FALSE(list.Add("/b"));
+    EXPECT_EQ(Contents(file), before);
+    EXPECT_EQ(Entries(), (QStringList {"filler", "nivo.conf"}));
+
+    // With room again, the list is written whole, the other settings with it.
+    QFile::remove(dir.filePath("filler"));
+    EXPECT_TRUE(list.Add("/c"));
+    RecentFileList reread(file);
+    reread.Load();
+    EXPECT_EQ(reread.Paths(), (QStringList {"/c", "/b", "/a"}));
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Settings/PreviewPages").toInt(), 2);
+    EXPECT_EQ(Entries(), QStringList {"nivo.conf"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Spare, RecentFileListOnFullDisk, testing::Values(0L, 4096L));
+
+TEST_F(RecentFileListOnSmallDisk, AReadOnlyFolderKeepsTheOldSettings)
+{
+    ASSERT_TRUE(disk->MakeReadOnly());
+    RecentFileList list(file);
+    list.Load();
+    EXPECT_FALSE(list.Add("/b"));
+    EXPECT_EQ(Contents(file), before);
+    EXPECT_EQ(Entries(), QStringList {"nivo.conf"});
 }
 } // namespace

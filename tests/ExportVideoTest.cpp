@@ -4,11 +4,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "FakeWindows.h"
+#include "SmallDisk.h"
 #include "platform/Vfw.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
@@ -27,6 +32,37 @@ std::string Probe(const char* entries)
     }
     return out;
 }
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+// Counts, and closes, every message box that opens while it is installed.
+class MessageBoxWatch : public QObject {
+public:
+    MessageBoxWatch() { qApp->installEventFilter(this); }
+    ~MessageBoxWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(object); box && event->type() == QEvent::Show) {
+            ++shown;
+            QTimer::singleShot(0, box, &QDialog::reject);
+        }
+        return false;
+    }
+};
 
 struct ExportVideo : testing::Test {
     QTemporaryDir dir;
@@ -92,6 +128,21 @@ TEST_F(ExportVideo, AnUnwritableFileShowsNoDialogAndRendersAgain)
     EXPECT_EQ(recorder.log.created, renders + 2);
 }
 
+TEST_F(ExportVideo, AnEmptyPictureKeepsTheOldVideo)
+{
+    // A client without height: a picture exists, but it holds no bitmap.
+    view.resize(80, 0);
+    QApplication::processEvents();
+    view.Render();
+    ASSERT_NE(view.m_image, nullptr);
+    ASSERT_EQ(view.m_image->m_bitmap, nullptr);
+    WriteAll("test.avi", "old video");
+    view.ExportVideo();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(ReadAll("test.avi"), "old video");
+    EXPECT_EQ(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {"test.avi"});
+}
+
 TEST_F(ExportVideo, NothingBeforeTheFirstPicture)
 {
     view.ExportVideo();
@@ -108,5 +159,59 @@ TEST_F(ExportVideo, ASecondExportReplacesTheFirst)
     QApplication::processEvents();
     view.ExportVideo();
     EXPECT_EQ(Probe("width,height,nb_read_frames"), "40\n30\n50\n");
+}
+
+// The current folder on a small file system of its own.
+struct ExportVideoOnSmallDisk : ExportVideo {
+    const QByteArray oldVideo = QByteArray(1000, 'o');
+    std::unique_ptr<SmallDisk> disk;
+    MessageBoxWatch messages;
+
+    void SetUp() override
+    {
+        ExportVideo::SetUp();
+        disk = std::make_unique<SmallDisk>(dir.path().toStdString());
+        if (!disk->Mounted())
+            GTEST_SKIP() << SmallDisk::kNotPermitted;
+        // Step into the new file system mounted over the folder.
+        ASSERT_TRUE(QDir::setCurrent(dir.path()));
+        WriteAll("test.avi", oldVideo);
+        view.Render();
+    }
+    void TearDown() override
+    {
+        ExportVideo::TearDown();
+        disk.reset();
+    }
+    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+};
+
+TEST_F(ExportVideoOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldFileAndRendersAgain)
+{
+    // 50 uncompressed frames of 80 x 60 take 720 000 bytes, far beyond the 64 KiB.
+    const int renders = recorder.log.created;
+    view.ExportVideo();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(messages.shown, 0);
+    EXPECT_TRUE(ReadAll("test.avi") == oldVideo) << "the old video was overwritten";
+    EXPECT_EQ(Entries(), QStringList {"test.avi"});
+    EXPECT_EQ(recorder.log.created, renders + 2);
+    ASSERT_NE(view.m_image, nullptr);
+    EXPECT_NE(view.m_image->m_bitmap, nullptr);
+    EXPECT_EQ(view.m_history.Count(), 1u);
+}
+
+TEST_F(ExportVideoOnSmallDisk, AReadOnlyFolderShowsNoDialogAndRendersAgain)
+{
+    ASSERT_TRUE(disk->MakeReadOnly());
+    const int renders = recorder.log.created;
+    view.ExportVideo();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(messages.shown, 0);
+    EXPECT_TRUE(ReadAll("test.avi") == oldVideo) << "the old video was overwritten";
+    EXPECT_EQ(Entries(), QStringList {"test.avi"});
+    EXPECT_EQ(recorder.log.created, renders + 2);
+    ASSERT_NE(view.m_image, nullptr);
+    EXPECT_NE(view.m_image->m_bitmap, nullptr);
 }
 } // namespace

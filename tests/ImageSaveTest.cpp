@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sched.h>
+#include <memory>
 #include <set>
 #include <string>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include "SmallDisk.h"
 #include "view/CDibImage.h"
 #include "platform/Gdi32.h"
 
@@ -212,26 +212,23 @@ TEST_F(ImageSave, LeavesTheImageAsItWas)
     EXPECT_EQ(largest, 0);
 }
 
-// A folder of its own on a small file system, mounted in a mount namespace
-// private to this test process, so nothing outside sees it or has to clean up.
+// A folder of its own on a small file system.
 class ImageSaveOnSmallDisk : public ImageSave {
 protected:
     void SetUp() override
     {
         ImageSave::SetUp();
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || mount("tmpfs", m_folder.c_str(), "tmpfs", 0, "size=64k") != 0)
-            GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
-        m_mounted = true;
+        m_disk = std::make_unique<SmallDisk>(m_folder.string());
+        if (!m_disk->Mounted())
+            GTEST_SKIP() << SmallDisk::kNotPermitted;
     }
     void TearDown() override
     {
-        if (m_mounted)
-            umount2(m_folder.c_str(), MNT_DETACH);
+        m_disk.reset();
         ImageSave::TearDown();
     }
 
-    bool m_mounted = false;
+    std::unique_ptr<SmallDisk> m_disk;
 };
 
 const std::string kOldBytes(1000, 'o');
@@ -255,7 +252,7 @@ TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileWhenTheDiskFills)
 TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileInAReadOnlyFolder)
 {
     WriteAll(m_folder / "old.png", kOldBytes);
-    ASSERT_EQ(mount(nullptr, m_folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ASSERT_TRUE(m_disk->MakeReadOnly());
     EXPECT_EQ(Save(m_folder / "old.png"), E_FAIL);
     EXPECT_EQ(Save(m_folder / "new.png"), E_FAIL);
     EXPECT_TRUE(ReadAll(m_folder / "old.png") == kOldBytes) << "the old file was overwritten";

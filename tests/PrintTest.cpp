@@ -1,16 +1,34 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QImage>
+#include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <utility>
 
 #include "FakeWindows.h"
+#include "ModalDriver.h"
+#include "app/CommandIds.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {
+// No test here reaches a printer of this machine: the print server they are
+// sent to does not exist. Set before the first printer is made, which reads it.
+class NoPrintServer : public testing::Environment {
+public:
+    void SetUp() override { qputenv("CUPS_SERVER", m_dir.filePath("no-print-server.sock").toUtf8()); }
+
+private:
+    QTemporaryDir m_dir;
+};
+testing::Environment* const kNoPrintServer = testing::AddGlobalTestEnvironment(new NoPrintServer);
+
 // Renders the top-left corner of page 1 of a PDF at the printer's resolution.
 QImage PageCorner(const QString& pdf, int dpi, int width, int height)
 {
@@ -79,5 +97,62 @@ TEST_F(Printing, OnePrinterDotPerPixelFromTheTopLeftCorner)
     // Nothing beyond the picture.
     EXPECT_EQ(corner.pixel(130, 10), qRgb(255, 255, 255));
     EXPECT_EQ(corner.pixel(10, 100), qRgb(255, 255, 255));
+}
+
+// A printer as the program makes it, on a machine without any printer.
+struct PrintingWithoutPrinters : testing::Test {
+    CNivoView view;
+    QPrinter printer {QPrinter::HighResolution};
+    QStringList messages;
+    int dialogs = 0;
+
+    void SetUp() override
+    {
+        view.resize(120, 90);
+        view.show();
+        QApplication::processEvents();
+        view.SetPrinter(&printer);
+        view.Render();
+    }
+    // Every PDF or PostScript file in the test's own home, and in the current folder.
+    static QStringList Pages()
+    {
+        QStringList pages;
+        for (const auto& [folder, flags] : {std::pair {QDir::homePath(), QDirIterator::Subdirectories},
+                                            std::pair {QDir::currentPath(), QDirIterator::NoIteratorFlags}}) {
+            QDirIterator it(folder, {"*.pdf", "*.ps"}, QDir::Files | QDir::Hidden, flags);
+            while (it.hasNext())
+                pages << it.next();
+        }
+        return pages;
+    }
+};
+
+TEST_F(PrintingWithoutPrinters, ThePrintCommandSaysOnceThatNothingWasPrinted)
+{
+    const QStringList before = Pages();
+    // Without a printer the dialog offers only a PDF file, named after the
+    // home folder here: taken as it stands, nothing can be printed to it.
+    OnNextModal([this](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        ++dialogs;
+        OnNextModal([this](QWidget* next) {
+            if (auto* box = qobject_cast<QMessageBox*>(next))
+                messages << box->text();
+            next->close();
+        });
+        dialog->accept();
+    });
+    EXPECT_TRUE(view.OnCmdMsg(ID_FILE_PRINT, nullptr));
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("aucune imprimante")) << messages[0].toStdString();
+    EXPECT_EQ(Pages(), before);
+    ASSERT_NE(view.m_image, nullptr);
+    EXPECT_NE(view.m_image->m_bitmap, nullptr);
 }
 } // namespace

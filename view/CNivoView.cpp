@@ -68,17 +68,19 @@ CNivoView::~CNivoView()
 
 HWND CNivoView::WindowHandle() const { return m_window.get(); }
 
+HWND CNivoView::MeasuredWindow() const { return m_measuredWindow ? m_measuredWindow : WindowHandle(); }
+
 RECT CNivoView::ClientArea() const
 {
     RECT client;
-    GetClientRect(WindowHandle(), &client);
+    GetClientRect(MeasuredWindow(), &client);
     return client;
 }
 
 void CNivoView::Render()
 {
     m_rendering = true;
-    m_calculator.SetWindow(WindowHandle());
+    m_calculator.SetWindow(MeasuredWindow());
     m_calculator.Compute(m_iterations, m_centerX, -m_centerY, m_zoom);
 
     const RECT client = ClientArea();

@@ -56,6 +56,9 @@ public:
 
     HWND WindowHandle() const;
     QtWindow& Window() const { return *m_window; }
+    // The window whose client area the picture fills: the view's own unless
+    // another is given (tests give stand-ins of sizes no screen has).
+    void SetMeasuredWindow(HWND window) { m_measuredWindow = window; }
 
     CNivoDoc m_calculator;
     CDibImage* m_image = nullptr;
@@ -74,12 +77,14 @@ private:
     void DiscardImage();
     void ReportExportFailure();
     void ColourImage(HWND bar, std::int32_t W, std::int32_t H);
+    HWND MeasuredWindow() const;
     RECT ClientArea() const;
 
     ViewCanvas* m_canvas;
     std::unique_ptr<QtWindow> m_window;
     ColourTable m_colours;
     FrameColourer m_colourer;
+    HWND m_measuredWindow = nullptr;
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_resizeWhileRendering = false;

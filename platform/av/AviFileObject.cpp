@@ -8,6 +8,30 @@ extern "C" {
 
 #include "AviStreamObject.h"
 
+namespace {
+constexpr int kBufferSize = 32 * 1024;
+
+// FFmpeg 7 (libavformat 61) hands the bytes to a writer as const.
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using WrittenBytes = const uint8_t*;
+#else
+using WrittenBytes = uint8_t*;
+#endif
+
+int WriteOutput(void* output, WrittenBytes data, int size)
+{
+    return static_cast<StagedFile*>(output)->Write(data, std::size_t(size)) ? size : AVERROR(EIO);
+}
+
+int64_t SeekOutput(void* output, int64_t offset, int whence)
+{
+    auto* file = static_cast<StagedFile*>(output);
+    if (whence & AVSEEK_SIZE)
+        return file->Size();
+    return file->Seek(offset, whence & ~AVSEEK_FORCE);
+}
+} // namespace
+
 HRESULT AviFileObject::Open(const char* path, AviFileObject** file)
 {
     *file = nullptr;
@@ -16,10 +40,13 @@ HRESULT AviFileObject::Open(const char* path, AviFileObject** file)
         delete object;
         return AVIERR_MEMORY;
     }
-    // Created or emptied right away, as the caller expects.
-    if (avio_open(&object->m_muxer->pb, path, AVIO_FLAG_WRITE) < 0) {
+    if (!object->m_output.Open(path)) {
         delete object;
         return AVIERR_FILEOPEN;
+    }
+    if (!object->AttachOutput()) {
+        delete object;
+        return AVIERR_MEMORY;
     }
     *file = object;
     return AVIERR_OK;
@@ -29,9 +56,24 @@ AviFileObject::~AviFileObject()
 {
     if (m_muxer) {
         if (m_muxer->pb)
-            avio_closep(&m_muxer->pb);
+            av_freep(&m_muxer->pb->buffer);
+        avio_context_free(&m_muxer->pb);
         avformat_free_context(m_muxer);
     }
+}
+
+// The muxer writes through the staged file; it seeks back to complete the headers.
+bool AviFileObject::AttachOutput()
+{
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+    if (!buffer)
+        return false;
+    m_muxer->pb = avio_alloc_context(buffer, kBufferSize, 1, &m_output, nullptr, WriteOutput, SeekOutput);
+    if (!m_muxer->pb) {
+        av_free(buffer);
+        return false;
+    }
+    return true;
 }
 
 void AviFileObject::AddStream(AviStreamObject* stream) { m_streams.push_back(stream); }
@@ -67,7 +109,12 @@ HRESULT AviFileObject::BeginWriting()
 
 HRESULT AviFileObject::WritePacket(AVPacket* packet)
 {
-    return av_interleaved_write_frame(m_muxer, packet) < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
+    // Writes are buffered: a full disk may show only on a later packet.
+    if (av_interleaved_write_frame(m_muxer, packet) < 0 || !m_output.Intact()) {
+        m_broken = true;
+        return AVIERR_FILEWRITE;
+    }
+    return AVIERR_OK;
 }
 
 void AviFileObject::Finish()
@@ -77,8 +124,20 @@ void AviFileObject::Finish()
     if (m_headerWritten) {
         for (AviStreamObject* stream : m_streams)
             stream->Finish();
-        av_write_trailer(m_muxer);
+        if (av_write_trailer(m_muxer) < 0)
+            m_broken = true;
     }
+    PutInPlace();
+}
+
+// A file without frames is still a valid file and replaces the old one; a
+// file that is missing any of its bytes, or has no header at all (no stream
+// was ever made), never does.
+void AviFileObject::PutInPlace()
+{
+    avio_flush(m_muxer->pb);
+    if (!m_headerWritten || m_broken || m_muxer->pb->error < 0 || !m_output.Commit())
+        m_output.Discard();
 }
 
 ULONG AviFileObject::Release()

@@ -1,0 +1,47 @@
+#pragma once
+// A file written unseen beside the one it is to replace, and put in its
+// place whole by Commit: until then, and for good when a write fails, the
+// old file (or its absence) stays as it was. The new file has no name until
+// Commit (Linux O_TMPFILE), so that a crash leaves nothing behind; where the
+// file system cannot do that, it is a hidden file in the same folder.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class StagedFile {
+public:
+    enum class Staging { Unnamed, Named };
+
+    StagedFile() = default;
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // False when the target cannot be replaced: its folder is missing or not
+    // writable, or the target is a directory, a device, a pipe or read-only.
+    // A symbolic link is followed: the file it names is replaced, the link stays.
+    bool Open(const std::string& target, Staging staging = Staging::Unnamed);
+    bool Write(const void* data, std::size_t size);
+    // As lseek; -1 on failure.
+    std::int64_t Seek(std::int64_t offset, int whence);
+    std::int64_t Size() const;
+    // Open, and no write or seek has failed.
+    bool Intact() const { return m_fd >= 0 && !m_failed; }
+    // The name of a named staging file, empty for an unnamed one.
+    const std::string& StagingName() const { return m_stagingName; }
+    // Puts the file in the target's place; on failure it is discarded.
+    bool Commit();
+    void Discard();
+
+private:
+    bool CreateNamed();
+    bool PlaceUnnamed();
+    bool GiveName(const std::string& name) const;
+    bool Replace(const std::string& name) const;
+
+    std::string m_target;
+    std::string m_folder;
+    std::string m_stagingName;
+    int m_fd = -1;
+    bool m_failed = false;
+};

@@ -1,0 +1,160 @@
+// Both ways of staging a file: unnamed until it is put in place, or, where
+// the file system cannot make unnamed files, hidden beside the target.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+#include "SmallDisk.h"
+#include "platform/av/StagedFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+using Staging = StagedFile::Staging;
+
+const std::string kOld = "old contents";
+const std::string kNew(10000, 'n');
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::set<std::string> Entries(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class Staged : public testing::TestWithParam<Staging> {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/nivo-staged-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        target = dir / "file.avi";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    bool Open(StagedFile& file) const { return file.Open(target.string(), GetParam()); }
+
+    fs::path dir;
+    fs::path target;
+};
+
+TEST_P(Staged, NothingChangesUntilCommitThenTheNewBytesAreInPlace)
+{
+    WriteAll(target, kOld);
+    StagedFile file;
+    ASSERT_TRUE(Open(file));
+    EXPECT_EQ(file.StagingName().empty(), GetParam() == Staging::Unnamed);
+    ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+    // Rewrite the start, as a muxer completes its header.
+    EXPECT_EQ(file.Seek(0, SEEK_SET), 0);
+    ASSERT_TRUE(file.Write("head", 4));
+    EXPECT_EQ(file.Size(), std::int64_t(kNew.size()));
+    EXPECT_EQ(ReadAll(target), kOld);
+    EXPECT_EQ(Entries(dir).size(), GetParam() == Staging::Unnamed ? 1u : 2u);
+    EXPECT_TRUE(file.Commit());
+    EXPECT_EQ(ReadAll(target), "head" + kNew.substr(4));
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"file.avi"});
+}
+
+TEST_P(Staged, ADiscardedFileLeavesNothingBehind)
+{
+    WriteAll(target, kOld);
+    {
+        StagedFile file;
+        ASSERT_TRUE(Open(file));
+        ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+        file.Discard();
+        EXPECT_FALSE(file.Commit());
+    }
+    {
+        // Forgotten without a commit: the same.
+        StagedFile file;
+        ASSERT_TRUE(Open(file));
+        ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+    }
+    EXPECT_EQ(ReadAll(target), kOld);
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"file.avi"});
+}
+
+TEST_P(Staged, ATargetThatBecameAFolderMeanwhileIsLeftAlone)
+{
+    StagedFile file;
+    ASSERT_TRUE(Open(file));
+    ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+    fs::create_directory(target);
+    fs::create_directory(target / "inside");
+    EXPECT_FALSE(file.Commit());
+    EXPECT_TRUE(fs::is_directory(target / "inside"));
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"file.avi"});
+}
+
+class StagedOnSmallDisk : public Staged {
+protected:
+    void SetUp() override
+    {
+        Staged::SetUp();
+        disk = std::make_unique<SmallDisk>(dir.string());
+        if (!disk->Mounted())
+            GTEST_SKIP() << SmallDisk::kNotPermitted;
+    }
+    void TearDown() override
+    {
+        disk.reset();
+        Staged::TearDown();
+    }
+
+    std::unique_ptr<SmallDisk> disk;
+};
+
+TEST_P(StagedOnSmallDisk, AWriteThatDoesNotFitSpoilsTheFileForGood)
+{
+    WriteAll(target, kOld);
+    const std::string tooMuch(100 * 1024, 'x');
+    StagedFile file;
+    ASSERT_TRUE(Open(file));
+    EXPECT_FALSE(file.Write(tooMuch.data(), tooMuch.size()));
+    EXPECT_FALSE(file.Intact());
+    // Even after room is made, the file stays spoilt: a byte is missing from it.
+    fs::remove(target);
+    EXPECT_FALSE(file.Write("x", 1));
+    EXPECT_EQ(file.Seek(0, SEEK_SET), -1);
+    EXPECT_FALSE(file.Commit());
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_P(StagedOnSmallDisk, AReadOnlyFolderCannotBeStagedIn)
+{
+    WriteAll(target, kOld);
+    ASSERT_TRUE(disk->MakeReadOnly());
+    StagedFile file;
+    EXPECT_FALSE(Open(file));
+    EXPECT_FALSE(file.Intact());
+    EXPECT_EQ(ReadAll(target), kOld);
+}
+
+std::string StagingTitle(const testing::TestParamInfo<Staging>& info)
+{
+    return info.param == Staging::Unnamed ? "Unnamed" : "Named";
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Staged, testing::Values(Staging::Unnamed, Staging::Named), StagingTitle);
+INSTANTIATE_TEST_SUITE_P(Both, StagedOnSmallDisk, testing::Values(Staging::Unnamed, Staging::Named), StagingTitle);
+} // namespace
