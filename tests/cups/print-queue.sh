@@ -6,14 +6,29 @@ set -uo pipefail
 nivo=$1
 [ "$(id -u)" -eq 0 ] || { echo "needs root to run the print server"; exit 77; }
 command -v cupsd >/dev/null && command -v lpadmin >/dev/null || { echo "CUPS is not installed"; exit 77; }
-pgrep -x cupsd >/dev/null || /usr/sbin/cupsd || { echo "cupsd does not start here"; exit 77; }
+# Whatever this test starts or adds, it takes away again.
+started=false added=false
+work=$(mktemp -d)
+cleanup() {
+  $added && lpadmin -x NivoPDF 2>/dev/null
+  $started && pkill -x cupsd
+  [ -n "${made:-}" ] && rm -f $made
+  rm -rf "$work"
+}
+trap cleanup EXIT
+if ! pgrep -x cupsd >/dev/null; then
+  /usr/sbin/cupsd || { echo "cupsd does not start here"; exit 77; }
+  started=true
+fi
 for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.2; done
 lpstat -r 2>/dev/null | grep -q 'is running' || { echo "cupsd is not answering"; exit 77; }
-lpadmin -p NivoPDF -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || { echo "no PDF printer driver"; exit 77; }
+if ! lpstat -p NivoPDF >/dev/null 2>&1; then
+  lpadmin -p NivoPDF -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || { echo "no PDF printer driver"; exit 77; }
+  added=true
+fi
 lpadmin -d NivoPDF
 out=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+made=""
 printf '' > "$work/doc.nivo"
 passed=0 failed=0
 check() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "failed: $*"; fi; }
@@ -34,6 +49,7 @@ print_and_check() { # switch...
   touch "$work/marker"; sleep 1
   HOME=$work env -u DISPLAY "$nivo" "$@" "$work/doc.nivo" ${printer:+"$printer"} || return 1
   pdf=$(new_pdf) || return 1
+  made="$made $pdf"
   blank_page "$pdf"
 }
 printer="" check print_and_check -p
