@@ -11,12 +11,15 @@ started=false added=false
 work=$(mktemp -d)
 cleanup() {
   $added && lpadmin -x NivoPDF 2>/dev/null
-  $started && pkill -x cupsd
+  if $started; then
+    pkill -x cupsd
+    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' || break; sleep 0.2; done
+  fi
   [ -n "${made:-}" ] && rm -f $made
   rm -rf "$work"
 }
 trap cleanup EXIT
-if ! pgrep -x cupsd >/dev/null; then
+if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
   /usr/sbin/cupsd || { echo "cupsd does not start here"; exit 77; }
   started=true
 fi
