@@ -105,4 +105,13 @@ TEST(CoordinateText, FixedTenDecimalsThatFitTwentyFourCharacters)
     }
     EXPECT_EQ(CoordinateText("x: ", -1e12), "x: -1.000000000e+12");
 }
+
+TEST(CoordinateText, LongLabelsAreCutToTheTextAndLeaveNoNumber)
+{
+    const std::string label(40, 'L');
+    EXPECT_EQ(CoordinateText(label.c_str(), 1.0), label.substr(0, 24));
+    EXPECT_EQ(CoordinateText(label.substr(0, 24).c_str(), 1.0), label.substr(0, 24));
+    EXPECT_EQ(CoordinateText(label.substr(0, 20).c_str(), 1.0), label.substr(0, 20));
+    EXPECT_EQ(CoordinateText(label.substr(0, 12).c_str(), 1.0), label.substr(0, 12) + "1.0000000000");
+}
 } // namespace

@@ -1,5 +1,6 @@
 #include "CoordinateText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -10,7 +11,8 @@ constexpr std::size_t kMaxText = 24;
 std::string CoordinateText(const char* label, double value)
 {
     char text[kMaxText + 1];
-    const std::size_t prefix = std::strlen(label);
+    // A label that fills the text leaves no room for the number.
+    const std::size_t prefix = std::min(std::strlen(label), kMaxText);
     std::memcpy(text, label, prefix);
     char* const end = text + kMaxText;
     // to_chars ignores the locale, so the separator is always a point.
