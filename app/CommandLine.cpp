@@ -103,7 +103,8 @@ CommandLine CommandLine::Parse(const QStringList& args)
         return line;
     }
     if (first == "-pt" || first == "/pt") {
-        if (args.size() < 3 || args.size() > 5)
+        // An empty name would quietly mean the default printer.
+        if (args.size() < 3 || args.size() > 5 || args[2].isEmpty())
             return Refuse("-pt needs a file and a printer");
         line.mode = Mode::Print;
         line.file = args[1];

@@ -1,7 +1,7 @@
 // The calculator measuring a window of any size, including sizes whose
 // buffer cannot be had: it must never write outside the W x H entries it
 // holds, and must give up cleanly when the allocation fails. Iteration limits
-// stay tiny and allocations above 16 MiB fail, so each input is quick.
+// stay tiny and allocations above 64 MiB fail, so each input is quick.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 #include "fractal/CNivoDoc.h"
 #include "platform/WindowObject.h"
 
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=16"; }
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=64"; }
 
 namespace {
 class SizedWindow : public WindowObject {

@@ -1,7 +1,7 @@
 // Section bitmaps from any header: CreateDIBSection makes one only for a
 // header it can hold, with exactly the rows it describes; GetObjectA writes
 // no more than the caller's buffer takes; pixel writes and blits with any
-// coordinates stay inside their bitmaps. Allocations above 16 MiB fail.
+// coordinates stay inside their bitmaps. Allocations above 64 MiB fail.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -16,7 +16,7 @@
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
 
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=16"; }
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=64"; }
 
 namespace {
 template <class T>

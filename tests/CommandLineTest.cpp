@@ -36,7 +36,7 @@ TEST(CommandLine, PlainFormsOpenOrPrint)
 TEST(CommandLine, RefusesWhatItCannotDo)
 {
     for (const QStringList& args :
-         {QStringList {"-x"}, QStringList {"-p"}, QStringList {"-pt", "f"}, QStringList {"a", "b"},
+         {QStringList {"-x"}, QStringList {"-p"}, QStringList {"-pt", "f"}, QStringList {"-pt", "f", ""}, QStringList {"a", "b"},
           QStringList {"--render"}, QStringList {"--render", "a.png", "--size", "0x5"},
           QStringList {"--render", "a.png", "--size", "1920"}, QStringList {"--render", "a.png", "--size", "-3x4"},
           QStringList {"--render", "a.png", "--size", "100000x100000"},
