@@ -1,10 +1,10 @@
 #include "LaneKernelAvx2.h"
 
 #include <bit>
-#include <cmath>
 #include <limits>
 
 #include "Avx2Lanes.h"
+#include "BlockLength.h"
 #include "PixelFeed.h"
 
 namespace LaneKernelAvx2 {
@@ -13,12 +13,6 @@ using namespace Avx2Lanes;
 
 constexpr int kVectors = 4;
 constexpr int kLanes = 4 * kVectors;
-// Iterations between two lane refills. A finished lane idles until the end of
-// its block: shorter blocks idle less but refill more often. The best length
-// grows with the square root of the typical count.
-constexpr int kShortestBlock = 4;
-constexpr int kLongestBlock = 64;
-constexpr double kBlockScale = 16.0;
 static_assert(kLanes <= PixelFeed::kMaxWanted && kLanes <= 64);
 
 // Lane state that the iteration does not touch, kept in memory.
@@ -138,8 +132,7 @@ NIVO_AVX2 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxItera
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    int steps = 0;
-    double finishRate = 0.05; // lanes finished per lane and iteration, smoothed
+    BlockLength blocks(kLanes);
     for (;;) {
         feed.TopUp(kLanes);
         __m256d oldest = _mm256_set1_pd(PixelFeed::kNoPixel);
@@ -151,8 +144,6 @@ NIVO_AVX2 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxItera
             oldest = _mm256_min_pd(oldest, _mm256_load_pd(book.sequence + 4 * v));
             highest = Larger(highest, o[v].n);
         }
-        if (!start)
-            finishRate += 0.125 * (finished / double(kLanes * steps) - finishRate);
         start = false;
         const double lowestInLanes = Lowest(oldest);
         const double nextQueued = *feed.Sequence();
@@ -160,12 +151,7 @@ NIVO_AVX2 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxItera
         if (lowestInLanes == PixelFeed::kNoPixel && feed.Exhausted())
             break;
 
-        const double best = std::sqrt(kBlockScale / (finishRate + 1e-4));
-        steps = best < kShortestBlock ? kShortestBlock : best > kLongestBlock ? kLongestBlock : static_cast<int>(best);
-        // No lane may pass the limit inside a block.
-        const std::int64_t room = maxIterations - Highest(highest);
-        if (room < steps)
-            steps = static_cast<int>(room);
+        const int steps = blocks.Next(finished, maxIterations - Highest(highest));
         __m256d cx[kVectors], cy[kVectors];
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {

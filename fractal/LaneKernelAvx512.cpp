@@ -3,10 +3,10 @@
 #include <immintrin.h>
 
 #include <bit>
-#include <cmath>
 #include <limits>
 
 #include "EscapeKernel.h"
+#include "BlockLength.h"
 #include "PixelFeed.h"
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector
@@ -21,12 +21,6 @@ namespace LaneKernelAvx512 {
 namespace {
 constexpr int kVectors = 4;
 constexpr int kLanes = 8 * kVectors;
-// Iterations between two lane refills, as in the AVX2 kernel: a finished lane
-// idles until the end of its block, and the best length grows with the
-// square root of the typical count.
-constexpr int kShortestBlock = 4;
-constexpr int kLongestBlock = 64;
-constexpr double kBlockScale = 16.0;
 // A refill reads up to eight entries past the feed's cursor.
 static_assert(kLanes <= PixelFeed::kMaxWanted && PixelFeed::kPadding >= 8);
 
@@ -124,8 +118,7 @@ NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIte
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    int steps = 0;
-    double finishRate = 0.05; // lanes finished per lane and iteration, smoothed
+    BlockLength blocks(kLanes);
     for (;;) {
         feed.TopUp(kLanes);
         __m512d oldest = _mm512_set1_pd(PixelFeed::kNoPixel);
@@ -137,8 +130,6 @@ NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIte
             oldest = _mm512_min_pd(oldest, _mm512_load_pd(book.sequence + 8 * v));
             highest = _mm512_max_epi64(highest, o[v].n);
         }
-        if (!start)
-            finishRate += 0.125 * (finished / double(kLanes * steps) - finishRate);
         start = false;
         const double lowestInLanes = _mm512_reduce_min_pd(oldest);
         const double nextQueued = *feed.Sequence();
@@ -146,12 +137,7 @@ NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIte
         if (lowestInLanes == PixelFeed::kNoPixel && feed.Exhausted())
             break;
 
-        const double best = std::sqrt(kBlockScale / (finishRate + 1e-4));
-        steps = best < kShortestBlock ? kShortestBlock : best > kLongestBlock ? kLongestBlock : static_cast<int>(best);
-        // No lane may pass the limit inside a block.
-        const std::int64_t room = maxIterations - _mm512_reduce_max_epi64(highest);
-        if (room < steps)
-            steps = static_cast<int>(room);
+        const int steps = blocks.Next(finished, maxIterations - _mm512_reduce_max_epi64(highest));
         __m512d cx[kVectors], cy[kVectors];
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "FolderFiles.h"
 #include "SmallDisk.h"
 #include "export/AviWriter.h"
 #include "view/CDibImage.h"
@@ -23,22 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 const std::string kOldVideo(1000, 'o');
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::set<std::string> Entries(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 // Whether files without a name can be made here; without them a killed
 // writer leaves its hidden file behind.
@@ -77,23 +62,7 @@ struct WriterFaults : testing::Test {
     }
 };
 
-class WriterOnSmallDisk : public WriterFaults {
-protected:
-    void SetUp() override
-    {
-        WriterFaults::SetUp();
-        disk = std::make_unique<SmallDisk>(dir.string());
-        if (!disk->Mounted())
-            GTEST_SKIP() << SmallDisk::kNotPermitted;
-    }
-    void TearDown() override
-    {
-        disk.reset();
-        WriterFaults::TearDown();
-    }
-
-    std::unique_ptr<SmallDisk> disk;
-};
+class WriterOnSmallDisk : public OnSmallDisk<WriterFaults> {};
 
 TEST_F(WriterOnSmallDisk, AVideoThatFitsReplacesTheOldOne)
 {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "FolderFiles.h"
 #include "export/AviWriter.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
@@ -18,22 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::set<std::string> Entries(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 std::string Run(const std::string& command)
 {
     std::string out;

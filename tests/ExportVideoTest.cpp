@@ -184,6 +184,17 @@ struct ExportVideoOnSmallDisk : ExportVideo {
         disk.reset();
     }
     QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+
+    // No message, the old video alone in the folder, and the picture drawn again.
+    void ExpectOldVideoAndPictureBack(int rendersBefore)
+    {
+        EXPECT_EQ(messages.shown, 0);
+        EXPECT_TRUE(ReadAll("test.avi") == oldVideo) << "the old video was overwritten";
+        EXPECT_EQ(Entries(), QStringList {"test.avi"});
+        EXPECT_EQ(recorder.log.created, rendersBefore + 2);
+        ASSERT_NE(view.m_image, nullptr);
+        EXPECT_NE(view.m_image->m_bitmap, nullptr);
+    }
 };
 
 TEST_F(ExportVideoOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldFileAndRendersAgain)
@@ -192,12 +203,7 @@ TEST_F(ExportVideoOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldFileAndRendersAgai
     const int renders = recorder.log.created;
     view.ExportVideo();
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(messages.shown, 0);
-    EXPECT_TRUE(ReadAll("test.avi") == oldVideo) << "the old video was overwritten";
-    EXPECT_EQ(Entries(), QStringList {"test.avi"});
-    EXPECT_EQ(recorder.log.created, renders + 2);
-    ASSERT_NE(view.m_image, nullptr);
-    EXPECT_NE(view.m_image->m_bitmap, nullptr);
+    ExpectOldVideoAndPictureBack(renders);
     EXPECT_EQ(view.m_history.Count(), 1u);
 }
 
@@ -207,11 +213,6 @@ TEST_F(ExportVideoOnSmallDisk, AReadOnlyFolderShowsNoDialogAndRendersAgain)
     const int renders = recorder.log.created;
     view.ExportVideo();
     EXPECT_EQ(dialogs, 0);
-    EXPECT_EQ(messages.shown, 0);
-    EXPECT_TRUE(ReadAll("test.avi") == oldVideo) << "the old video was overwritten";
-    EXPECT_EQ(Entries(), QStringList {"test.avi"});
-    EXPECT_EQ(recorder.log.created, renders + 2);
-    ASSERT_NE(view.m_image, nullptr);
-    EXPECT_NE(view.m_image->m_bitmap, nullptr);
+    ExpectOldVideoAndPictureBack(renders);
 }
 } // namespace

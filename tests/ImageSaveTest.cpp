@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "FolderFiles.h"
 #include "SmallDisk.h"
 #include "view/CDibImage.h"
 #include "platform/Gdi32.h"
@@ -33,26 +34,6 @@ void Paint(CDibImage& image)
         for (int x = 0; x < image.m_width; ++x)
             SetPixel(dc, x, y, RGB(BYTE(qRed(ExpectedAt(x, y))), BYTE(qGreen(ExpectedAt(x, y))), BYTE(qBlue(ExpectedAt(x, y)))));
     image.ReleaseImageDC();
-}
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-std::set<std::string> Entries(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
 }
 
 // Decodes by content alone, so a file name cannot decide the format.

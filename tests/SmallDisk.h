@@ -4,6 +4,9 @@
 // mounted when the test process ends. Mounting needs the right to unshare and
 // mount (root, as in CI); where it is missing, Mounted() is false and the test
 // skips.
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 
 class SmallDisk {
@@ -26,4 +29,24 @@ public:
 private:
     std::string m_folder;
     bool m_mounted = false;
+};
+
+// The fixture `Fixture`, with its folder `dir` on a small disk of its own.
+template <class Fixture>
+class OnSmallDisk : public Fixture {
+protected:
+    void SetUp() override
+    {
+        Fixture::SetUp();
+        disk = std::make_unique<SmallDisk>(this->dir.string());
+        if (!disk->Mounted())
+            GTEST_SKIP() << SmallDisk::kNotPermitted;
+    }
+    void TearDown() override
+    {
+        disk.reset();
+        Fixture::TearDown();
+    }
+
+    std::unique_ptr<SmallDisk> disk;
 };

@@ -12,6 +12,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "FolderFiles.h"
 #include "SmallDisk.h"
 #include "platform/av/StagedFile.h"
 
@@ -22,22 +23,6 @@ using Staging = StagedFile::Staging;
 
 const std::string kOld = "old contents";
 const std::string kNew(10000, 'n');
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::set<std::string> Entries(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 class Staged : public testing::TestWithParam<Staging> {
 protected:
@@ -106,23 +91,7 @@ TEST_P(Staged, ATargetThatBecameAFolderMeanwhileIsLeftAlone)
     EXPECT_EQ(Entries(dir), std::set<std::string> {"file.avi"});
 }
 
-class StagedOnSmallDisk : public Staged {
-protected:
-    void SetUp() override
-    {
-        Staged::SetUp();
-        disk = std::make_unique<SmallDisk>(dir.string());
-        if (!disk->Mounted())
-            GTEST_SKIP() << SmallDisk::kNotPermitted;
-    }
-    void TearDown() override
-    {
-        disk.reset();
-        Staged::TearDown();
-    }
-
-    std::unique_ptr<SmallDisk> disk;
-};
+class StagedOnSmallDisk : public OnSmallDisk<Staged> {};
 
 TEST_P(StagedOnSmallDisk, AWriteThatDoesNotFitSpoilsTheFileForGood)
 {
