@@ -82,9 +82,7 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     const std::int32_t H = client.bottom - client.top;
     const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
 
-    delete[] m_buffer;
-    m_buffer = nullptr;
-    m_bufferSize = 0;
+    ReleaseBuffer();
     const std::int64_t total = EntryCount(W, H);
     if (!FitsAPicture(W, H))
         return;
@@ -105,12 +103,24 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
     const double ymin = centreY - half;
     const double ymax = half + centreY;
 
-    m_grid.Build(W, H, inv, h1, {xmin, xmax, ymin, ymax});
-    const std::int64_t rows = m_grid.Rows();
-    m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
-        SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
-    });
-    ClearFrom(m_grid.Columns() * rows);
+    try {
+        m_grid.Build(W, H, inv, h1, {xmin, xmax, ymin, ymax});
+        const std::int64_t rows = m_grid.Rows();
+        m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
+            SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
+        });
+        ClearFrom(m_grid.Columns() * rows);
+    } catch (const std::bad_alloc&) {
+        // No room for the sample points: as when the buffer itself cannot be had.
+        ReleaseBuffer();
+    }
+}
+
+void CNivoDoc::ReleaseBuffer()
+{
+    delete[] m_buffer;
+    m_buffer = nullptr;
+    m_bufferSize = 0;
 }
 
 // Entries no column reached (early ends at deep zoom, no sampled column at

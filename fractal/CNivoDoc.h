@@ -38,6 +38,7 @@ public:
 private:
     std::int64_t m_bufferSize = 0;
     void ClearFrom(std::int64_t written);
+    void ReleaseBuffer();
 
     SampleGrid m_grid;
     EscapeEngine m_engine;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -218,6 +219,40 @@ TEST(CNivoDocWithoutDialog, TheLongestSideAWindowCanHaveIsStillComputed)
     ASSERT_EQ(doc.BufferSize(), 16777215);
     const double y = 0.0 - ((3.6 / 16777215) * 0.5);
     EXPECT_EQ(doc.m_buffer[0], EscapeCount(-2.3, y, 2));
+}
+
+// The address space the process holds now, from the kernel's own count.
+std::int64_t AddressSpace()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return 0;
+}
+
+TEST(CNivoDocWithoutDialog, NoRoomForTheSamplePointsLeavesNoBufferAndNoCrash)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#endif
+    // Room for the 64 MiB of counts of the longest row, not for its 128 MiB of x coordinates.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlim_t limit = rlim_t(AddressSpace() + 100 * kMiB);
+        const rlimit room {limit, limit};
+        if (setrlimit(RLIMIT_AS, &room) != 0)
+            _exit(2);
+        FakeWindow window(16777215, 1);
+        CNivoDoc doc(&window);
+        doc.Compute(2, -0.5, 0.0, 1.0);
+        _exit(doc.m_buffer == nullptr && doc.BufferSize() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the calculator died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
