@@ -1,7 +1,9 @@
 // The calculator measuring a window of any size, including sizes whose
 // buffer cannot be had: it must never write outside the W x H entries it
 // holds, and must give up cleanly when the allocation fails. Iteration limits
-// stay tiny and allocations above 64 MiB fail, so each input is quick.
+// stay tiny and allocations above 160 MiB fail, so each input is quick; the
+// sample points of the longest side a window can have (128 MiB) still fit,
+// since the sanitizer aborts where a throwing allocation would fail.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,7 +14,7 @@
 #include "fractal/CNivoDoc.h"
 #include "platform/WindowObject.h"
 
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=64"; }
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=160"; }
 
 namespace {
 class SizedWindow : public WindowObject {
