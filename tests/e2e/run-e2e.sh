@@ -299,6 +299,7 @@ sleep 1
 xdotool type "$work/document.nivo"; xdotool key Return
 step "opening a file retitles the window" wait_for 10 title_is "document.nivo - nivo"
 
+step "the program is still running before Quitter" kill -0 "$app"
 click 30 8; click 55 279   # Fichier > Quitter
 step "Quitter ends the program" wait_for 10 bash -c "! kill -0 $app 2>/dev/null"
 
