@@ -9,7 +9,7 @@ packages=(
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick poppler-utils
+  xvfb xauth xdotool x11-utils imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
   cups cups-client cups-bsd printer-driver-cups-pdf
   fonts-dejavu-core fonts-liberation2 strace locales desktop-file-utils appstream
 )
