@@ -38,7 +38,6 @@ CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv), m_recent(
     std::setlocale(LC_NUMERIC, "C");
     setOrganizationName("Local AppWizard-Generated Applications");
     setApplicationName("nivo");
-    setApplicationDisplayName("nivo");
     setApplicationVersion(NIVO_VERSION);
     LoadTranslations();
 }

@@ -59,7 +59,11 @@ wait_for() { # seconds command...
   for _ in $(seq 1 $((limit * 10))); do "$@" && return 0; sleep 0.1; done
   return 1
 }
-title_is() { xdotool search --name "^$1\$" >/dev/null 2>&1; }
+# The old title property and the one desktops show (EWMH) both read exactly $1.
+title_is() {
+  xdotool search --name "^$1\$" >/dev/null 2>&1 &&
+    [ "$(xprop -id "$window" -notype _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME = \"$1\"" ]
+}
 is_white() { [ "$(pixel "$1" "$2")" = "255,255,255" ]; }
 dark_blue_rgb() { # "r,g,b": the colours of the outside of the set, not black (an empty screen is black)
   local r g b; IFS=, read -r r g b <<<"$1"
@@ -234,7 +238,7 @@ app=$!
 window=""
 find_window() { window=$(xdotool search --name '^Nivo - Lumivex$' 2>/dev/null | head -1); [ -n "$window" ]; }
 
-step "the window opens titled Nivo - Lumivex" wait_for 20 find_window
+step "the window opens titled Nivo - Lumivex" wait_for 20 eval 'find_window && title_is "Nivo - Lumivex"'
 window_geometry
 step "no picture before the first draw" is_background 640 400
 step "the status bar reads Prêt at start" wait_for 10 prompt_reads "$ready"
