@@ -42,15 +42,18 @@ double CoordinateFrom(FuzzedDataProvider& input, double usual)
 constexpr std::int64_t kLargestAllocation = 64 * 1024 * 1024;
 constexpr LONG kLongestSampled = kLargestAllocation / 8 - 1024;
 constexpr LONG kWidestComputed = 65536;
+constexpr LONG kLargestComputed = 1 << 20;
 
 void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
 {
     LONG width = std::min(SideFrom(input), kLongestSampled);
-    const LONG height = std::min(SideFrom(input), kLongestSampled);
-    // A picture whose buffer fits is really computed, a column at a time: keep
-    // its columns few enough for a quick input.
-    if (width > kWidestComputed && height > 0 && std::int64_t(width) * height * 4 <= kLargestAllocation)
-        width = kWidestComputed;
+    LONG height = std::min(SideFrom(input), kLongestSampled);
+    // A picture whose buffer fits is really computed: keep it small enough
+    // for a quick input, narrower and then shorter.
+    if (width > 0 && height > 0 && std::int64_t(width) * height * 4 <= kLargestAllocation) {
+        width = std::min(width, kWidestComputed);
+        height = std::min<LONG>(height, std::max<LONG>(1, kLargestComputed / width));
+    }
     const std::int32_t limit = input.ConsumeIntegralInRange<std::int32_t>(-1, 4);
     const double x = CoordinateFrom(input, -0.5);
     const double y = CoordinateFrom(input, 0.0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "BlitRect.h"
 #include "GdiObject.h"
 
 HBITMAP DeviceContext::Select(HBITMAP bitmap)
@@ -32,15 +33,12 @@ BOOL DeviceContext::DrawBitmap(int x, int y, int width, int height, const GdiObj
         return 0;
     const int bytesPerPixel = source.Header().biBitCount / 8;
     // Clip to both bitmaps; what falls outside is simply not copied.
-    const int left = std::max({0, -x, -sourceX});
-    const int top = std::max({0, -y, -sourceY});
-    const int right = std::min({width, target->Width() - x, source.Width() - sourceX});
-    const int bottom = std::min({height, target->Height() - y, source.Height() - sourceY});
-    for (int row = top; row < bottom; ++row) {
-        const BYTE* from = source.Row(sourceY + row) + static_cast<std::ptrdiff_t>(sourceX + left) * bytesPerPixel;
-        BYTE* to = target->Row(y + row) + static_cast<std::ptrdiff_t>(x + left) * bytesPerPixel;
-        if (right > left)
-            std::memcpy(to, from, static_cast<std::size_t>(right - left) * bytesPerPixel);
+    const BlitRect r = BlitRect::Of(x, y, width, height, sourceX, sourceY, source.Width(), source.Height(),
+                                    target->Width(), target->Height());
+    for (int row = r.top; row < r.bottom; ++row) {
+        const BYTE* from = source.Row(sourceY + row) + static_cast<std::ptrdiff_t>(sourceX + r.left) * bytesPerPixel;
+        BYTE* to = target->Row(y + row) + static_cast<std::ptrdiff_t>(x + r.left) * bytesPerPixel;
+        std::memcpy(to, from, static_cast<std::size_t>(r.Width()) * bytesPerPixel);
     }
     return 1;
 }

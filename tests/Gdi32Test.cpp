@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
@@ -88,6 +90,35 @@ TEST(BitBlt, CopiesBetweenMemoryContextsAndClips)
     EXPECT_EQ(target->Row(0)[0], 30);
     EXPECT_EQ(target->Row(1)[3], 60);
     EXPECT_FALSE(BitBlt(to, 0, 0, 3, 2, nullptr, 0, 0, SRCCOPY));
+    DeleteDC(from);
+    DeleteDC(to);
+    DeleteObject(source);
+    DeleteObject(target);
+}
+
+TEST(BitBlt, CoordinatesAtTheEndsOfTheIntRangeCopyOnlyWhatOverlaps)
+{
+    BYTE* sourceBits = nullptr;
+    BYTE* targetBits = nullptr;
+    HBITMAP source = NewSection(4, 4, &sourceBits);
+    HBITMAP target = NewSection(4, 4, &targetBits);
+    HDC from = CreateCompatibleDC(nullptr);
+    HDC to = CreateCompatibleDC(nullptr);
+    SelectObject(from, source);
+    SelectObject(to, target);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            SetPixel(from, x, y, RGB(1, 2, 3));
+    const int far[] = {INT_MIN, INT_MIN + 1, -1, 0, 1, INT_MAX - 1, INT_MAX};
+    for (int a : far)
+        for (int b : far) {
+            // Nothing reaches the target from out there, and nothing is written elsewhere.
+            EXPECT_EQ(BitBlt(to, a, b, INT_MAX, INT_MAX, from, b, a, SRCCOPY), 1);
+            EXPECT_EQ(BitBlt(to, 0, 0, a, b, from, a, b, SRCCOPY), 1);
+        }
+    // The blits that overlap both bitmaps copied their pixels.
+    EXPECT_EQ(target->Row(0)[0], 3);
+    EXPECT_EQ(target->Row(3)[3 * 3 + 2], 1);
     DeleteDC(from);
     DeleteDC(to);
     DeleteObject(source);

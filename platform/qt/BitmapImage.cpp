@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/BlitRect.h"
 #include "platform/GdiObject.h"
 
 QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int height)
@@ -27,30 +28,28 @@ QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int heigh
     return image;
 }
 
-QRect CopyBitmapToImage(const GdiObject& bitmap, QRect from, QImage& image, QPoint at)
+QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
+                        int y)
 {
     const int bytesPerPixel = bitmap.Header().biBitCount / 8;
     if ((bytesPerPixel != 3 && bytesPerPixel != 4) || image.depth() != 32)
         return {};
-    // Clip the source to the bitmap and the destination to the image, keeping
-    // the two rectangles in step.
-    const QRect source = from.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
-    const QRect target = source.translated(at - from.topLeft()).intersected(image.rect());
-    if (target.isEmpty())
+    const BlitRect r =
+        BlitRect::Of(x, y, width, height, sourceX, sourceY, bitmap.Width(), bitmap.Height(), image.width(), image.height());
+    if (r.Empty())
         return {};
-    const QPoint offset = from.topLeft() - at;
-    for (int row = target.top(); row <= target.bottom(); ++row) {
-        const BYTE* pixel = bitmap.Row(row + offset.y()) + std::ptrdiff_t(target.left() + offset.x()) * bytesPerPixel;
-        auto* to = reinterpret_cast<QRgb*>(image.scanLine(row)) + target.left();
+    for (int row = r.top; row < r.bottom; ++row) {
+        const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX + r.left) * bytesPerPixel;
+        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y + row)) + x + r.left;
         // Blue, green and red are the low three bytes of a little-endian
         // load; the row's last pixel is read bytewise so as not to read past it.
-        const int last = target.width() - 1;
-        for (int x = 0; x < last; ++x, pixel += bytesPerPixel) {
+        const int last = r.Width() - 1;
+        for (int column = 0; column < last; ++column, pixel += bytesPerPixel) {
             std::uint32_t bgr;
             std::memcpy(&bgr, pixel, sizeof bgr);
-            to[x] = 0xFF000000u | (bgr & 0x00FFFFFFu);
+            to[column] = 0xFF000000u | (bgr & 0x00FFFFFFu);
         }
         to[last] = qRgb(pixel[2], pixel[1], pixel[0]);
     }
-    return target;
+    return {x + r.left, y + r.top, r.Width(), r.Height()};
 }

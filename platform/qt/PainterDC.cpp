@@ -1,17 +1,25 @@
 #include "PainterDC.h"
 
 #include <QPainter>
+#include <climits>
 
 #include "BitmapImage.h"
+#include "platform/BlitRect.h"
+#include "platform/GdiObject.h"
 
 BOOL PainterDC::DrawBitmap(int x, int y, int width, int height, const GdiObject& source, int sourceX, int sourceY)
 {
     if (!m_painter)
         return 0;
-    const QImage image = ImageOfBitmap(source, sourceX, sourceY, width, height);
+    // The painter clips to its device; the target bounds only keep every coordinate an int.
+    const BlitRect r = BlitRect::Of(x, y, width, height, sourceX, sourceY, source.Width(), source.Height(), INT_MAX,
+                                    INT_MAX);
+    if (r.Empty())
+        return 1;
+    const QImage image = ImageOfBitmap(source, sourceX + r.left, sourceY + r.top, r.Width(), r.Height());
     if (image.isNull())
         return 1;
     // One device pixel per bitmap pixel, whatever the painter's own scaling.
-    m_painter->drawImage(QPoint(x + std::max(0, -sourceX), y + std::max(0, -sourceY)), image);
+    m_painter->drawImage(QPoint(x + r.left, y + r.top), image);
     return 1;
 }

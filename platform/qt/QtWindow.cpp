@@ -13,7 +13,7 @@ public:
     SurfaceDC(QImage& image, QRegion& drawn) : m_image(image), m_drawn(drawn) {}
     BOOL DrawBitmap(int x, int y, int width, int height, const GdiObject& source, int sourceX, int sourceY) override
     {
-        const QRect covered = CopyBitmapToImage(source, QRect(sourceX, sourceY, width, height), m_image, QPoint(x, y));
+        const QRect covered = CopyBitmapToImage(source, sourceX, sourceY, width, height, m_image, x, y);
         m_drawn += covered;
         return 1;
     }
