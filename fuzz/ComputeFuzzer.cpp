@@ -48,11 +48,12 @@ void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
 {
     LONG width = std::min(SideFrom(input), kLongestSampled);
     LONG height = std::min(SideFrom(input), kLongestSampled);
-    // A picture whose buffer fits is really computed: keep it small enough
-    // for a quick input, narrower and then shorter.
-    if (width > 0 && height > 0 && std::int64_t(width) * height * 4 <= kLargestAllocation) {
+    // A picture whose buffer fits is really computed, and without rows every
+    // column still reports its progress: keep those quick, narrower and then shorter.
+    if (width > 0 && (height <= 0 || std::int64_t(width) * height * 4 <= kLargestAllocation)) {
         width = std::min(width, kWidestComputed);
-        height = std::min<LONG>(height, std::max<LONG>(1, kLargestComputed / width));
+        if (height > 0)
+            height = std::min<LONG>(height, std::max<LONG>(1, kLargestComputed / width));
     }
     const std::int32_t limit = input.ConsumeIntegralInRange<std::int32_t>(-1, 4);
     const double x = CoordinateFrom(input, -0.5);
