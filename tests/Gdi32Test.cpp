@@ -74,38 +74,46 @@ TEST(GetObjectA, DescribesAPlainBitmapWithoutTheSectionPart)
     DeleteObject(plain);
 }
 
-TEST(BitBlt, CopiesBetweenMemoryContextsAndClips)
-{
-    BYTE* sourceBits = nullptr;
-    BYTE* targetBits = nullptr;
-    HBITMAP source = NewSection(3, 2, &sourceBits);
-    HBITMAP target = NewSection(2, 2, &targetBits);
+// A source and a target section, each selected into a memory context of its own.
+struct Sections {
+    Sections(LONG sourceWidth, LONG sourceHeight, LONG targetWidth, LONG targetHeight)
+        : source(NewSection(sourceWidth, sourceHeight, &bits)), target(NewSection(targetWidth, targetHeight, &bits))
+    {
+        SelectObject(from, source);
+        SelectObject(to, target);
+    }
+    ~Sections()
+    {
+        DeleteDC(from);
+        DeleteDC(to);
+        DeleteObject(source);
+        DeleteObject(target);
+    }
+    BYTE* bits = nullptr;
+    HBITMAP source;
+    HBITMAP target;
     HDC from = CreateCompatibleDC(nullptr);
     HDC to = CreateCompatibleDC(nullptr);
-    SelectObject(from, source);
-    SelectObject(to, target);
+};
+
+TEST(BitBlt, CopiesBetweenMemoryContextsAndClips)
+{
+    Sections pair(3, 2, 2, 2);
+    HDC from = pair.from, to = pair.to;
+    HBITMAP target = pair.target;
     SetPixel(from, 1, 0, RGB(10, 20, 30));
     SetPixel(from, 2, 1, RGB(40, 50, 60));
     EXPECT_TRUE(BitBlt(to, 0, 0, 3, 2, from, 1, 0, SRCCOPY));
     EXPECT_EQ(target->Row(0)[0], 30);
     EXPECT_EQ(target->Row(1)[3], 60);
     EXPECT_FALSE(BitBlt(to, 0, 0, 3, 2, nullptr, 0, 0, SRCCOPY));
-    DeleteDC(from);
-    DeleteDC(to);
-    DeleteObject(source);
-    DeleteObject(target);
 }
 
 TEST(BitBlt, CoordinatesAtTheEndsOfTheIntRangeCopyOnlyWhatOverlaps)
 {
-    BYTE* sourceBits = nullptr;
-    BYTE* targetBits = nullptr;
-    HBITMAP source = NewSection(4, 4, &sourceBits);
-    HBITMAP target = NewSection(4, 4, &targetBits);
-    HDC from = CreateCompatibleDC(nullptr);
-    HDC to = CreateCompatibleDC(nullptr);
-    SelectObject(from, source);
-    SelectObject(to, target);
+    Sections pair(4, 4, 4, 4);
+    HDC from = pair.from, to = pair.to;
+    HBITMAP target = pair.target;
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
             SetPixel(from, x, y, RGB(1, 2, 3));
@@ -119,9 +127,5 @@ TEST(BitBlt, CoordinatesAtTheEndsOfTheIntRangeCopyOnlyWhatOverlaps)
     // The blits that overlap both bitmaps copied their pixels.
     EXPECT_EQ(target->Row(0)[0], 3);
     EXPECT_EQ(target->Row(3)[3 * 3 + 2], 1);
-    DeleteDC(from);
-    DeleteDC(to);
-    DeleteObject(source);
-    DeleteObject(target);
 }
 } // namespace
