@@ -146,6 +146,11 @@ bool CNivoApp::OpenDocumentFile(const QString& path)
     const auto result = m_document->OnOpenDocument(absolute.toStdString());
     if (result != CNivoDoc::OpenResult::Opened) {
         ReportOpenFailure(absolute, static_cast<int>(result));
+        // A recent entry that cannot be opened is dropped once the user has been told.
+        if (m_recent.Paths().contains(absolute)) {
+            m_recent.Remove(absolute);
+            m_frame->SetRecentFiles(m_recent.Paths());
+        }
         return false;
     }
     m_document->SetPathName(absolute.toStdString());

@@ -51,6 +51,13 @@ bool RecentFileList::Add(const QString& path)
     return Store();
 }
 
+bool RecentFileList::Remove(const QString& path)
+{
+    if (m_paths.removeAll(QFileInfo(path).absoluteFilePath()) == 0)
+        return true;
+    return Store();
+}
+
 bool RecentFileList::Store() const
 {
     const QFileInfo target(m_settingsFile);

@@ -14,6 +14,8 @@ public:
     void Load();
     // Puts `path` first; false when the settings could not be written.
     bool Add(const QString& path);
+    // Drops `path` from the list; false when the settings could not be written.
+    bool Remove(const QString& path);
     const QStringList& Paths() const { return m_paths; }
     const QString& SettingsFile() const { return m_settingsFile; }
 

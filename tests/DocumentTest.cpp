@@ -127,14 +127,19 @@ TEST_F(Documents, RecentListKeepsFourNewestFirstAcrossRuns)
     EXPECT_EQ(App().RecentFiles().Paths(), expected);
     EXPECT_EQ(RecentMenu().size(), 4);
     EXPECT_EQ(RecentMenu()[0], "&1 " + files.filePath("5"));
-    // A recent entry that has gone: the message, and the list stays.
+    // A recent entry that has gone: the message, then the entry leaves the menu and the settings.
     QFile::remove(files.filePath("4"));
     AnswerMessage();
     App().MainFrame()->RunCommand(ID_FILE_MRU_FILE1 + 1);
     EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(App().RecentFiles().Paths(), expected);
-    App().MainFrame()->RunCommand(ID_FILE_MRU_FILE1 + 2);
+    const QStringList remaining = {files.filePath("5"), files.filePath("3"), files.filePath("2")};
+    EXPECT_EQ(App().RecentFiles().Paths(), remaining);
+    EXPECT_EQ(RecentMenu(), (QStringList {"&1 " + files.filePath("5"), "&2 " + files.filePath("3"),
+                                          "&3 " + files.filePath("2")}));
+    App().MainFrame()->RunCommand(ID_FILE_MRU_FILE1 + 1);
     EXPECT_EQ(Title(), "3 - nivo");
+    ASSERT_TRUE(App().InitInstance(CommandLine {}));
+    EXPECT_EQ(App().RecentFiles().Paths(), (QStringList {files.filePath("3"), files.filePath("5"), files.filePath("2")}));
 }
 
 TEST_F(Documents, SaveCommandsWriteNothingAndShowNothing)
