@@ -76,7 +76,7 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_frame->setCentralWidget(m_view);
     m_frame->SetRoute(m_view, this);
     m_frame->SetRecentFiles(m_recent.Paths());
-    ProgressWindow::RegisterTemplate(m_frame.get());
+    ProgressWindow::RegisterTemplate(m_view->viewport());
     CompressionDialog::Register(m_frame.get());
     m_document->OnNewDocument();
     m_view->OnInitialUpdate();
@@ -88,11 +88,20 @@ bool CNivoApp::InitInstance(const CommandLine& line)
 
     m_frame->setWindowTitle("Nivo - Lumivex");
     m_frame->setWindowIcon(ApplicationIcon());
-    // Without a window manager "maximised" means nothing; fill the screen ourselves.
-    m_frame->setGeometry(m_frame->screen()->availableGeometry());
+    PlaceRestoredWindow();
     m_frame->showMaximized();
     m_frame->repaint();
     return true;
+}
+
+// Where the window goes when the user leaves the maximised state: three
+// quarters of the free part of the screen, centred, title bar in view.
+void CNivoApp::PlaceRestoredWindow()
+{
+    const QRect available = m_frame->screen()->availableGeometry();
+    QRect restored(QPoint(0, 0), available.size() * 3 / 4);
+    restored.moveCenter(available.center());
+    m_frame->setGeometry(restored);
 }
 
 bool CNivoApp::PrintFromCommandLine(const CommandLine& line)

@@ -41,6 +41,7 @@ public:
 
 private:
     void LoadTranslations();
+    void PlaceRestoredWindow();
     bool PrintFromCommandLine(const CommandLine& line);
     void ReportOpenFailure(const QString& path, int reason);
 

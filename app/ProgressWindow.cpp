@@ -1,13 +1,13 @@
 #include "ProgressWindow.h"
 
-#include <QApplication>
 #include <QPointer>
+#include <algorithm>
 #include <QProgressBar>
-#include <QScreen>
 
 #include "CProgressDlg.h"
 #include "DialogUnits.h"
 #include "platform/User32.h"
+#include "platform/qt/GdiFlush.h"
 
 class ProgressWindow::Bar : public QProgressBar, public WindowObject {
 public:
@@ -34,7 +34,10 @@ public:
             const int position = static_cast<int>(wParam);
             if (position != previous) {
                 setValue(position);
-                repaint();
+                if (isVisible()) {
+                    repaint();
+                    GdiFlush();
+                }
             }
             return previous;
         }
@@ -42,24 +45,26 @@ public:
     }
 };
 
-ProgressWindow::ProgressWindow(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_bar(new Bar(this))
+ProgressWindow::ProgressWindow(QWidget* host) : QFrame(host), m_bar(new Bar(this))
 {
     setObjectName("IDD_PROGRESS");
-    // It must never take the focus from the main window, or its shortcuts would stop working.
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
-    setStyleSheet("ProgressWindow { border: 1px solid palette(dark); }");
+    hide();
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::Box);
+    setLineWidth(1);
+    setAutoFillBackground(true);
     setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());
     setFixedSize(du.Size(186, 22));
     du.Place(m_bar, 7, 7, 172, 6);
 }
 
-void ProgressWindow::RegisterTemplate(QWidget* mainWindow)
+void ProgressWindow::RegisterTemplate(QWidget* host)
 {
-    QPointer<QWidget> owner(mainWindow);
-    RegisterDialogTemplate(CProgressDlg::IDD, [owner](int, HWND) -> HWND { return new ProgressWindow(owner.data()); });
+    QPointer<QWidget> drawnIn(host);
+    RegisterDialogTemplate(CProgressDlg::IDD, [drawnIn](int, HWND) -> HWND {
+        return drawnIn ? new ProgressWindow(drawnIn.data()) : nullptr;
+    });
 }
 
 RECT ProgressWindow::ClientRect() const { return {0, 0, width(), height()}; }
@@ -69,24 +74,26 @@ WindowObject* ProgressWindow::Child(int id) { return id == CProgressDlg::IDC_PRO
 void ProgressWindow::Show(int)
 {
     show();
-    // Let the window system map it once, so that the bar can be seen moving;
-    // input stays queued until the render is over.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    raise();
+    // Painted now: nothing else will run before the render is over.
+    if (isVisible()) {
+        repaint();
+        GdiFlush();
+    }
 }
 
+// Centred over the main window, and kept inside the widget it is drawn in.
 void ProgressWindow::CentreOverParent()
 {
-    const QWidget* over = parentWidget();
-    const QRect area = over ? over->frameGeometry() : screen()->availableGeometry();
-    move(area.center() - rect().center());
+    const QWidget* host = parentWidget();
+    if (!host)
+        return;
+    const QWidget* frame = host->window();
+    const QPoint centre = host->mapFrom(frame, frame->rect().center());
+    QPoint at = centre - rect().center();
+    at.setX(std::clamp(at.x(), 0, std::max(0, host->width() - width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, host->height() - height())));
+    move(at);
 }
 
-void ProgressWindow::Destroy()
-{
-    QPointer<QWidget> owner = parentWidget();
-    const bool wasActive = isActiveWindow();
-    delete this;
-    // Give the activation back where some platforms moved it to us.
-    if (owner && wasActive)
-        owner->activateWindow();
-}
+void ProgressWindow::Destroy() { delete this; }

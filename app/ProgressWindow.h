@@ -1,19 +1,20 @@
 #pragma once
-// The window of dialog template 131: a captionless popup with a thin border
-// and one smooth bar. It repaints itself on each new position, since the
-// render that drives it handles no events meanwhile.
-#include <QDialog>
+// The box of dialog template 131: captionless, a thin border and one smooth
+// bar, drawn inside the main window over the picture. A render handles no
+// events while it runs, so the box paints itself at once when shown and on
+// each new position; being a child widget it needs neither the window
+// manager nor the event loop to appear, and it never takes the focus.
+#include <QFrame>
 
 #include "platform/WindowObject.h"
 
-class QProgressBar;
-
-class ProgressWindow : public QDialog, public WindowObject {
+class ProgressWindow : public QFrame, public WindowObject {
 public:
-    explicit ProgressWindow(QWidget* parent);
+    // `host` is the widget the box is drawn in; it is centred over host's window.
+    explicit ProgressWindow(QWidget* host);
 
-    // Registers template 131 so that every CProgressDlg gets one of these.
-    static void RegisterTemplate(QWidget* mainWindow);
+    // Registers template 131 so that every CProgressDlg gets one of these in `host`.
+    static void RegisterTemplate(QWidget* host);
 
     RECT ClientRect() const override;
     WindowObject* Child(int id) override;

@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang
-  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
+  qt6-base-dev qt6-base-private-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
+  xvfb xauth xdotool x11-utils openbox wmctrl gdb weston qt6-wayland imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
   cups cups-client cups-bsd printer-driver-cups-pdf
   fonts-dejavu-core fonts-liberation2 strace locales desktop-file-utils appstream
 )

@@ -79,6 +79,12 @@ RECT CNivoView::ClientArea() const
 
 void CNivoView::Render()
 {
+    // Nothing runs inside a render; should anything ask for one meanwhile,
+    // it is made once this one is over.
+    if (m_rendering) {
+        m_renderAgain = true;
+        return;
+    }
     m_rendering = true;
     m_calculator.SetWindow(MeasuredWindow());
     m_calculator.Compute(m_iterations, m_centerX, -m_centerY, m_zoom);
@@ -105,8 +111,8 @@ void CNivoView::Render()
     }
     m_rendering = false;
     // A size change that arrived while the picture was made is honoured now.
-    if (m_resizeWhileRendering) {
-        m_resizeWhileRendering = false;
+    if (m_renderAgain) {
+        m_renderAgain = false;
         DiscardImage();
         Render();
     }
@@ -124,11 +130,15 @@ void CNivoView::ColourImage(HWND bar, std::int32_t W, std::int32_t H)
     SetPixel(dc, 0, 0, m_colours.Colour(m_calculator.m_buffer[0]));
     m_image->ReleaseImageDC();
     SendMessageA(bar, PBM_SETPOS, ColourProgress(0, total), 0);
+    std::int64_t mark = W;
+    const auto moveBar = [&](std::int64_t written) {
+        for (; mark < total && mark < written; mark += W)
+            SendMessageA(bar, PBM_SETPOS, ColourProgress(mark, total), 0);
+    };
     // An image whose section could not be made takes no pixel.
     if (m_image->m_topRow)
-        m_colourer.Colour(*m_image, m_calculator.m_buffer, W, H, m_colours);
-    for (std::int64_t mark = W; mark < total; mark += W)
-        SendMessageA(bar, PBM_SETPOS, ColourProgress(mark, total), 0);
+        m_colourer.Colour(*m_image, m_calculator.m_buffer, W, H, m_colours, moveBar);
+    moveBar(total);
 }
 
 void CNivoView::OnDraw(HDC dc)
@@ -193,7 +203,7 @@ void CNivoView::ResizeView(UINT, int, int)
     if (!m_image)
         return;
     if (m_rendering) {
-        m_resizeWhileRendering = true;
+        m_renderAgain = true;
         return;
     }
     DiscardImage();
@@ -345,6 +355,8 @@ bool CNivoView::PrintPage(QPrinter& printer)
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
+    // The picture goes onto the page as it is, never through JPEG.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     PainterDC dc(&painter);
     OnDraw(&dc);
     const bool printed = painter.end();

@@ -87,5 +87,5 @@ private:
     HWND m_measuredWindow = nullptr;
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
-    bool m_resizeWhileRendering = false;
+    bool m_renderAgain = false;
 };

@@ -8,33 +8,40 @@
 #include "fractal/ComputeSettings.h"
 
 namespace {
-// Rows a thread takes at a time: small enough to share the work evenly,
-// large enough that taking one costs nothing.
-constexpr std::int32_t kBandRows = 16;
-// A band is coloured in tiles this many columns wide: the buffer is column
-// by column and the image row by row, and a tile of both stays in cache.
-constexpr std::int32_t kTileColumns = 16;
+// Columns a thread takes at a time: wide enough that neighbouring blocks
+// share few cache lines of the image, narrow enough to share the work and
+// to move the bar often.
+constexpr std::int32_t kBlockColumns = 64;
+// A block is coloured this many rows at a time: the buffer is column by
+// column and the image row by row, and a tile of both stays in cache.
+constexpr std::int32_t kTileRows = 16;
 } // namespace
 
 void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
-                           const ColourTable& colours)
+                           const ColourTable& colours, const Written& written)
 {
     const Job job {&image, counts, W, H, &colours};
-    const std::int32_t bands = (H + kBandRows - 1) / kBandRows;
-    const int threads = std::min(ComputeSettings::Current().ResolvedThreads(), static_cast<int>(bands));
-    m_nextBand.store(0, std::memory_order_relaxed);
-    m_pool.Run(threads, [&](int) { ColourBands(job); });
+    const std::int32_t blocks = (W + kBlockColumns - 1) / kBlockColumns;
+    const ColumnScheduler::Report report = [&](std::int32_t block) {
+        written(std::int64_t(std::min((block + 1) * kBlockColumns, W)) * H);
+    };
+    m_blocks.Reset(blocks, &report);
+    const int threads = std::min(ComputeSettings::Current().ResolvedThreads(), static_cast<int>(blocks));
+    m_pool.Run(threads, [&](int index) { ColourBlocks(job, index == 0); });
+    m_blocks.ReportRemaining();
 }
 
-void FrameColourer::ColourBands(const Job& job)
+void FrameColourer::ColourBlocks(const Job& job, bool reports)
 {
-    for (;;) {
-        const std::int32_t first = m_nextBand.fetch_add(1, std::memory_order_relaxed) * kBandRows;
-        if (first >= job.H)
-            return;
-        const std::int32_t last = std::min(first + kBandRows, job.H);
-        for (std::int32_t column = 0; column < job.W; column += kTileColumns)
-            ColourTile(job, column, std::min(column + kTileColumns, job.W), first, last);
+    std::int32_t block;
+    while (m_blocks.Take(block)) {
+        const std::int32_t first = block * kBlockColumns;
+        const std::int32_t last = std::min(first + kBlockColumns, job.W);
+        for (std::int32_t row = 0; row < job.H; row += kTileRows)
+            ColourTile(job, first, last, row, std::min(row + kTileRows, job.H));
+        m_blocks.Finish(block);
+        if (reports)
+            m_blocks.ReportFinished();
     }
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // Colours the frame image from the iteration buffer, pixel (c, r) from entry
-// c * H + r, with the rows shared between the threads. Rows are written
-// whole, so no two threads share a cache line but at a band's edge.
-#include <atomic>
+// c * H + r. Threads take blocks of whole columns, so that the calling
+// thread can tell, in column order, how many pixels of the buffer's order
+// are written.
 #include <cstdint>
+#include <functional>
 
+#include "fractal/ColumnScheduler.h"
 #include "fractal/WorkerPool.h"
 
 class CDibImage;
@@ -12,9 +14,13 @@ class ColourTable;
 
 class FrameColourer {
 public:
+    // Called on the calling thread with the number of leading buffer entries
+    // whose pixels are written, growing, the last time with W * H.
+    using Written = std::function<void(std::int64_t pixels)>;
+
     // The image must be the 24-bit W x H section the buffer was made for.
     void Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
-                const ColourTable& colours);
+                const ColourTable& colours, const Written& written);
 
 private:
     struct Job {
@@ -25,10 +31,10 @@ private:
         const ColourTable* colours;
     };
 
-    void ColourBands(const Job& job);
+    void ColourBlocks(const Job& job, bool reports);
     static void ColourTile(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn, std::int32_t firstRow,
                            std::int32_t lastRow);
 
     WorkerPool m_pool;
-    std::atomic<std::int32_t> m_nextBand {0};
+    ColumnScheduler m_blocks;
 };

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "CNivoView.h"
+#include "platform/qt/DevicePixels.h"
 #include "platform/qt/PainterDC.h"
 #include "platform/qt/QtWindow.h"
 
@@ -19,8 +20,8 @@ void ViewCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     if (const QImage* drawing = m_view.Window().PendingDrawing()) {
-        for (const QRect& part : event->region())
-            painter.drawImage(part.topLeft(), *drawing, part);
+        painter.setClipRegion(event->region());
+        painter.drawImage(QPoint(0, 0), *drawing);
         return;
     }
     PainterDC dc(&painter);
@@ -29,7 +30,7 @@ void ViewCanvas::paintEvent(QPaintEvent* event)
 
 QPoint ViewCanvas::ClientPoint(const QPointF& canvasPoint) const
 {
-    return mapTo(parentWidget(), canvasPoint.toPoint());
+    return DevicePixelAt(*this, mapTo(parentWidget(), canvasPoint));
 }
 
 void ViewCanvas::mousePressEvent(QMouseEvent* event)

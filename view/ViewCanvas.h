@@ -1,6 +1,7 @@
 #pragma once
 // The widget the view draws on, inside its scroll area. It hands paint and
-// mouse events to the view, in the view's client coordinates.
+// mouse events to the view, in the view's client coordinates: the screen
+// pixels of its viewport.
 #include <QWidget>
 
 class CNivoView;

@@ -1,5 +1,6 @@
 #include "PainterDC.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <climits>
 
@@ -19,7 +20,11 @@ BOOL PainterDC::DrawBitmap(int x, int y, int width, int height, const GdiObject&
     const QImage image = ImageOfBitmap(source, sourceX + r.left, sourceY + r.top, r.Width(), r.Height());
     if (image.isNull())
         return 1;
-    // One device pixel per bitmap pixel, whatever the painter's own scaling.
-    m_painter->drawImage(QPoint(x + r.left, y + r.top), image);
+    // One device pixel per bitmap pixel, whatever the painter's own scaling:
+    // on a scaled screen, one screen pixel; on a printer, one dot.
+    const double scale = m_painter->device() ? m_painter->device()->devicePixelRatioF() : 1.0;
+    QImage placed = image;
+    placed.setDevicePixelRatio(scale);
+    m_painter->drawImage(QPointF((x + r.left) / scale, (y + r.top) / scale), placed);
     return 1;
 }

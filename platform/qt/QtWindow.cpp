@@ -3,6 +3,8 @@
 #include <QPainter>
 
 #include "BitmapImage.h"
+#include "DevicePixels.h"
+#include "GdiFlush.h"
 #include "platform/DeviceContext.h"
 
 namespace {
@@ -30,15 +32,18 @@ RECT QtWindow::ClientRect() const
 {
     if (!m_client)
         return {};
-    return {0, 0, m_client->width(), m_client->height()};
+    const QSize size = DevicePixels(*m_client);
+    return {0, 0, size.width(), size.height()};
 }
 
 HDC QtWindow::AcquireDC()
 {
     if (!m_surface)
         return nullptr;
-    if (m_drawing.size() != m_surface->size())
-        m_drawing = QImage(m_surface->size(), QImage::Format_RGB32);
+    const QSize size = DevicePixels(*m_surface);
+    if (m_drawing.size() != size)
+        m_drawing = QImage(size, QImage::Format_RGB32);
+    m_drawing.setDevicePixelRatio(m_surface->devicePixelRatioF());
     m_drawn = QRegion();
     return new SurfaceDC(m_drawing, m_drawn);
 }
@@ -51,6 +56,7 @@ void QtWindow::ReleaseAcquiredDC(HDC dc)
     if (m_drawn.isEmpty())
         return;
     m_flushing = true;
-    m_surface->repaint(m_drawn);
+    m_surface->repaint(LogicalRegion(*m_surface, m_drawn));
     m_flushing = false;
+    GdiFlush();
 }

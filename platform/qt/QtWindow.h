@@ -1,7 +1,8 @@
 #pragma once
 // A window handle for a Qt widget. Its client rectangle is the size of
-// `client`; drawing through GetDC lands on `surface` at once, and what was
-// not drawn on stays as it was.
+// `client` in screen pixels; drawing through GetDC lands on `surface` at
+// once, one screen pixel per pixel drawn, and what was not drawn on stays
+// as it was.
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
@@ -19,7 +20,8 @@ public:
     void Destroy() override {}
 
     // While a GetDC drawing is being shown, the surface's paint handler draws
-    // this image over the parts that were drawn on.
+    // this image (in screen pixels, with the surface's scale) over the parts
+    // that were drawn on.
     const QImage* PendingDrawing() const { return m_flushing ? &m_drawing : nullptr; }
 
 private:

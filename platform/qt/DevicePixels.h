@@ -1,0 +1,18 @@
+#pragma once
+// Widgets are laid out in logical pixels; pictures are made, shown and
+// pointed at in the screen's own pixels, so that a scaled desktop shows
+// them crisp, one screen pixel per picture pixel.
+#include <QPoint>
+#include <QPointF>
+#include <QRegion>
+#include <QSize>
+
+class QWidget;
+
+// The screen pixels a widget covers: its size times the scale, rounded up
+// so that a picture of that size leaves no edge uncovered.
+QSize DevicePixels(const QWidget& widget);
+// The screen pixel under a point given in the widget's logical coordinates.
+QPoint DevicePixelAt(const QWidget& widget, const QPointF& logical);
+// The logical region that covers a region of screen pixels.
+QRegion LogicalRegion(const QWidget& widget, const QRegion& devicePixels);
