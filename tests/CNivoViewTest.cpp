@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QStatusBar>
 #include <utility>
 
 #include <cstring>
@@ -15,7 +19,10 @@
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "view/CDibImage.h"
+#include "fractal/PlaneGeometry.h"
+#include "platform/User32.h"
 #include "view/CNivoView.h"
+#include "view/CoordinateText.h"
 #include "view/MemoryDCCache.h"
 #include "view/PixelColour.h"
 
@@ -193,6 +200,39 @@ TEST_F(View, NoProgressStepComesBeforeItsPixel)
     ASSERT_GE(coloured.size(), std::size_t(H));
     for (int k = 0; k < H; ++k)
         EXPECT_GE(coloured[coloured.size() - H + k], std::int64_t(k) * W + 1) << k;
+}
+
+TEST_F(View, TheBarMovesWhileTheColumnsAreColoured)
+{
+    // Wide enough for many blocks of columns; one thread, so that the order is fixed.
+    const int W = 300, H = 13;
+    const ComputeSettings saved = ComputeSettings::Current();
+    ComputeSettings::Set({1, true});
+    SetClient(W, H);
+    view.m_iterations = 7; // no count of this limit is coloured black, the colour of a new section
+    view.m_centerX = -0.75;
+    view.Render();
+    const std::int64_t total = std::int64_t(W) * H;
+    std::vector<COLORREF> picture;
+    for (std::int64_t i = 0; i < total; ++i)
+        picture.push_back(PixelAt(int(i / H), int(i % H)));
+    std::vector<std::int64_t> coloured;
+    recorder.log.observer = [&](const BarMessage& m) {
+        std::int64_t i = 0;
+        while (m.msg == PBM_SETPOS && i < total && PixelAt(int(i / H), int(i % H)) == picture[i])
+            ++i;
+        coloured.push_back(i);
+    };
+    view.Render();
+    ComputeSettings::Set(saved);
+    ASSERT_GE(coloured.size(), std::size_t(H));
+    const auto colouring = coloured.end() - H;
+    // Step k comes once pixel k W is set, and before the last columns are: the
+    // first steps are sent while most of the picture is still to be coloured.
+    for (int k = 0; k < H; ++k)
+        EXPECT_GE(colouring[k], std::int64_t(k) * W + 1) << k;
+    EXPECT_LT(colouring[1], total / 2);
+    EXPECT_LT(colouring[H / 2], total);
 }
 
 TEST_F(View, RenderLeavesTheContextCacheAsPixelByPixelUseDoes)
@@ -381,3 +421,81 @@ TEST_F(View, UndoRendersEvenWhenNothingChanges)
     EXPECT_EQ(recorder.log.created, 2);
 }
 } // namespace
+
+// Run a second time by CTest with QT_SCALE_FACTOR=2, where they apply: the
+// picture is made, shown and pointed at in screen pixels.
+struct ViewOnAScaledScreen : View {
+    void SetUp() override
+    {
+        if (view.devicePixelRatioF() != 2.0)
+            GTEST_SKIP() << "needs a screen scaled by 2 (QT_SCALE_FACTOR=2)";
+    }
+};
+
+TEST_F(ViewOnAScaledScreen, ThePictureHasTheScreenPixelsOfTheClientAreaAndIsShownOneToOne)
+{
+    SetClient(80, 60);
+    RECT client;
+    GetClientRect(view.WindowHandle(), &client);
+    EXPECT_EQ(client.right, 160);
+    EXPECT_EQ(client.bottom, 120);
+    view.m_centerY = 0.3;
+    view.Render();
+    ASSERT_EQ(view.m_image->m_width, 160);
+    ASSERT_EQ(view.m_image->m_height, 120);
+    // The same counts as a 160 x 120 client area anywhere.
+    FakeWindow unscaled(160, 120);
+    CNivoDoc calculator(&unscaled);
+    calculator.Compute(50, -0.5, -0.3, 1.0);
+    ASSERT_EQ(std::memcmp(calculator.m_buffer, view.m_calculator.m_buffer, 160 * 120 * sizeof(std::int32_t)), 0);
+    for (const QImage& shown : {view.viewport()->grab().toImage(), view.viewport()->grab().toImage()}) {
+        ASSERT_EQ(shown.size(), QSize(160, 120));
+        int mismatches = 0;
+        for (int r = 0; r < 120; ++r)
+            for (int c = 0; c < 160; ++c) {
+                const QRgb got = shown.pixel(c, r);
+                mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != PixelAt(c, r);
+            }
+        EXPECT_EQ(mismatches, 0);
+        // And again from a paint event alone, not just as the render drew it.
+        view.viewport()->update();
+        QApplication::processEvents();
+    }
+}
+
+TEST_F(ViewOnAScaledScreen, ThePointerReadsAndClicksTheScreenPixelUnderIt)
+{
+    QMainWindow frame;
+    auto* bar = new QStatusBar(&frame);
+    frame.setStatusBar(bar);
+    QLabel* panes[2];
+    for (int i = 0; i < 2; ++i) {
+        panes[i] = new QLabel(bar);
+        panes[i]->setObjectName(i == 0 ? "ID_INDICATOR_X" : "ID_INDICATOR_Y");
+        bar->addPermanentWidget(panes[i]);
+    }
+    auto* scaled = new CNivoView(&frame);
+    scaled->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scaled->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frame.setCentralWidget(scaled);
+    frame.resize(300, 200);
+    frame.show();
+    QApplication::processEvents();
+    const int W = scaled->viewport()->width() * 2, H = scaled->viewport()->height() * 2;
+    QWidget* canvas = scaled->widget();
+    // Half a logical pixel is a whole screen pixel: (10.5, 7.5) is pixel (21, 15).
+    const QPointF at(10.5, 7.5);
+    QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &move);
+    const PlanePoint shown = PlaneGeometry::PointerToPlane(-0.5, 0.0, 1.0, W, H, 21, 15);
+    EXPECT_EQ(panes[0]->text().toStdString(), CoordinateText("x: ", shown.x));
+    EXPECT_EQ(panes[1]->text().toStdString(), CoordinateText("y: ", shown.y));
+    QMouseEvent press(QEvent::MouseButtonPress, at, canvas->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(canvas, &press);
+    const PlanePoint centre = PlaneGeometry::RecentreOnClick(-0.5, 0.0, 1.0, W, H, 21, 15);
+    EXPECT_EQ(scaled->m_centerX, centre.x);
+    EXPECT_EQ(scaled->m_centerY, centre.y);
+    ASSERT_NE(scaled->m_image, nullptr);
+    EXPECT_EQ(scaled->m_image->m_width, W);
+}

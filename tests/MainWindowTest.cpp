@@ -6,7 +6,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -337,3 +339,72 @@ TEST_F(MainWindow, AboutBoxOpensAndCloses)
     EXPECT_TRUE(seen);
 }
 } // namespace
+
+// Records what the progress box looks like each time it is painted.
+class ProgressPaints : public QObject {
+public:
+    struct Paint {
+        int position;
+        bool window;
+        QWidget* drawnIn;
+        bool postedEventRan;
+    };
+    std::vector<Paint> paints;
+    bool postedEventRan = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* bar = qobject_cast<QProgressBar*>(watched);
+        if (event->type() == QEvent::Paint && bar && bar->objectName() == "IDC_PROGRESS") {
+            QWidget* box = bar->parentWidget();
+            paints.push_back({bar->value(), box->isWindow(), box->parentWidget(), postedEventRan});
+        }
+        return false;
+    }
+};
+
+TEST_F(MainWindow, ARenderPaintsItsProgressInsideTheWindowAndRunsNothingElse)
+{
+    SetClient(400, 300);
+    QWidget* focused = QApplication::focusWidget();
+    ProgressPaints recorder;
+    qApp->installEventFilter(&recorder);
+    QTimer::singleShot(0, [&recorder] { recorder.postedEventRan = true; });
+    ASSERT_TRUE(frame->RunCommand(ID_FILE_NEW));
+    qApp->removeEventFilter(&recorder);
+    // Both phases were painted as they went, each box a child of the client area,
+    // and nothing queued ran meanwhile.
+    ASSERT_GE(recorder.paints.size(), 4u);
+    std::vector<int> positions;
+    for (const ProgressPaints::Paint& paint : recorder.paints) {
+        EXPECT_FALSE(paint.window);
+        EXPECT_EQ(paint.drawnIn, view->viewport());
+        EXPECT_FALSE(paint.postedEventRan);
+        positions.push_back(paint.position);
+    }
+    // The computation's box from 0 to 50, then the colouring's from 50 on (each box
+    // is first painted empty, as it is shown, before its bar is set).
+    const auto colouring = std::find(positions.begin(), positions.end(), 50) + 1;
+    ASSERT_LT(colouring - positions.begin(), std::ptrdiff_t(positions.size()));
+    EXPECT_TRUE(std::is_sorted(positions.begin(), colouring));
+    std::vector<int> second(colouring, positions.end());
+    std::erase(second, 0);
+    EXPECT_TRUE(std::is_sorted(second.begin(), second.end()));
+    for (int seen : {0, 25, 49, 50, 75, 99})
+        EXPECT_TRUE(std::find(positions.begin(), positions.end(), seen) != positions.end()) << seen;
+    // Gone once the render is over, and the focus never moved.
+    EXPECT_TRUE(view->viewport()->findChildren<QWidget*>("IDD_PROGRESS").isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    QApplication::processEvents();
+    EXPECT_TRUE(recorder.postedEventRan);
+}
+
+TEST_F(MainWindow, LeavingTheMaximisedStateGivesThreeQuartersOfTheScreenCentred)
+{
+    const QRect available = frame->screen()->availableGeometry();
+    const QRect restored = frame->normalGeometry();
+    EXPECT_EQ(restored.size(), available.size() * 3 / 4);
+    EXPECT_LE((restored.center() - available.center()).manhattanLength(), 2);
+    EXPECT_TRUE(available.contains(restored));
+}

@@ -30,7 +30,9 @@ void ViewCanvas::paintEvent(QPaintEvent* event)
 
 QPoint ViewCanvas::ClientPoint(const QPointF& canvasPoint) const
 {
-    return DevicePixelAt(*this, mapTo(parentWidget(), canvasPoint));
+    // The canvas sits at a whole logical pixel of its viewport, the client area.
+    const QWidget& client = *parentWidget();
+    return DevicePixelAt(client, canvasPoint + QPointF(mapTo(&client, QPoint(0, 0))));
 }
 
 void ViewCanvas::mousePressEvent(QMouseEvent* event)

@@ -12,7 +12,8 @@ class QWidget;
 // The screen pixels a widget covers: its size times the scale, rounded up
 // so that a picture of that size leaves no edge uncovered.
 QSize DevicePixels(const QWidget& widget);
-// The screen pixel under a point given in the widget's logical coordinates.
+// The screen pixel under the pointer, in the widget's screen pixels, for a
+// pointer event at `logical` in the widget's logical coordinates.
 QPoint DevicePixelAt(const QWidget& widget, const QPointF& logical);
 // The logical region that covers a region of screen pixels.
 QRegion LogicalRegion(const QWidget& widget, const QRegion& devicePixels);
