@@ -11,8 +11,13 @@ import time
 
 def mapped_after(command):
     # xev reports every window mapped on the screen, one event a line, flushed.
-    watcher = subprocess.Popen(["xev", "-root", "-event", "substructure"], stdout=subprocess.PIPE, text=True)
-    time.sleep(0.2)
+    # A busy server sometimes refuses the watcher; it is then started again.
+    while True:
+        watcher = subprocess.Popen(["stdbuf", "-oL", "xev", "-root", "-event", "substructure"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        time.sleep(0.2)
+        if watcher.poll() is None:
+            break
     start = time.monotonic()
     program = subprocess.Popen(shlex.split(command), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = None
