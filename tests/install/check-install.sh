@@ -19,6 +19,9 @@ version=$("$prefix/bin/nivo" --version | awk '{print $2}')
 grep -q "release version=\"$version\"" "$prefix/share/metainfo/fr.lumivex.Nivo.metainfo.xml"
 "$prefix/bin/nivo" --help | grep -q -- "--render"
 # FFmpeg comes with the video module, never with the program itself.
-if ldd "$prefix/bin/nivo" | grep -q 'libav'; then echo "bin/nivo links FFmpeg"; exit 1; fi
-ldd "$prefix/lib/nivo/libnivo_avifile.so" | grep -q 'libavformat' || { echo "video module without FFmpeg"; exit 1; }
+# (ldd's output is kept first: grep -q ending the pipe early would fail it under pipefail.)
+program_libs=$(ldd "$prefix/bin/nivo")
+module_libs=$(ldd "$prefix/lib/nivo/libnivo_avifile.so")
+if grep -q 'libav' <<<"$program_libs"; then echo "bin/nivo links FFmpeg"; exit 1; fi
+grep -q 'libavformat' <<<"$module_libs" || { echo "video module without FFmpeg"; exit 1; }
 echo "1 passed, 0 failed"
