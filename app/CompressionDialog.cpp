@@ -4,8 +4,11 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSlider>
+
+#include "platform/AviModule.h"
 
 CompressionDialog::CompressionDialog(QWidget* parent, const AVICOMPRESSOPTIONS& options)
     : QDialog(parent), m_compressor(new QComboBox(this)), m_quality(new QSlider(Qt::Horizontal, this))
@@ -57,5 +60,8 @@ void CompressionDialog::Register(QWidget* mainWindow)
             return false;
         dialog.Store(options);
         return true;
+    });
+    AviModule::SetNotice([owner](const std::string& message) {
+        QMessageBox::warning(owner.data(), QStringLiteral("nivo"), QString::fromStdString(message));
     });
 }

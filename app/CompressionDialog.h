@@ -15,7 +15,8 @@ public:
     CompressionDialog(QWidget* parent, const AVICOMPRESSOPTIONS& options);
     void Store(AVICOMPRESSOPTIONS& options) const;
 
-    // Makes this dialog the one that AVISaveOptions shows.
+    // Makes this dialog the one that AVISaveOptions shows, and tells the user
+    // in a message box when the video module cannot be loaded.
     static void Register(QWidget* mainWindow);
 
 private:

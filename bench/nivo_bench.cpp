@@ -1,10 +1,13 @@
 // Times the literal escape-time loop, the calculator and the whole render
-// at 1920 x 1080 on five scenes, and checks that the buffers are identical.
+// on five scenes, at 1920 x 1080 and at the 3840 x 2160 device size of a 4K
+// HiDPI screen (or at the sizes given as WxH arguments), and checks that the
+// buffers are identical.
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "fractal/ComputeSettings.h"
 #include "fractal/ReferenceCompute.h"
@@ -27,13 +30,29 @@ double Seconds(const std::function<void()>& run, int times)
     }
     return best;
 }
+
+struct Size {
+    int width, height;
+};
+
+std::vector<Size> Sizes(int argc, char** argv)
+{
+    std::vector<Size> sizes;
+    for (int i = 1; i < argc; ++i) {
+        Size size {};
+        if (std::sscanf(argv[i], "%dx%d", &size.width, &size.height) == 2 && size.width > 0 && size.height > 0)
+            sizes.push_back(size);
+    }
+    if (sizes.empty())
+        sizes = {{1920, 1080}, {3840, 2160}};
+    return sizes;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int W = 1920, H = 1080;
     const Scene scenes[] = {
         {"(a) start view, limit 50", -0.5, 0.0, 1.0, 50},
         {"(b) start view, limit 1000", -0.5, 0.0, 1.0, 1000},
@@ -44,36 +63,40 @@ int main(int argc, char** argv)
     CNivoView view;
     view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.resize(W, H);
-    view.show();
-    QApplication::processEvents();
-    std::printf("threads: %d\n\n", ComputeSettings::Current().ResolvedThreads());
-    std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | ns/iteration (literal) | colouring ns/pixel | identical |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
-    for (const Scene& s : scenes) {
-        ReferenceResult reference;
-        // The calculator is handed the centre's y negated, as the view does.
-        const double literal = Seconds([&] { reference = ReferenceCompute(W, H, s.limit, s.cx, -s.cy, s.zoom); }, 2);
-        view.m_iterations = s.limit;
-        view.m_centerX = s.cx;
-        view.m_centerY = s.cy;
-        view.m_zoom = s.zoom;
-        const double compute = Seconds(
-            [&] {
-                view.m_calculator.SetWindow(view.WindowHandle());
-                view.m_calculator.Compute(s.limit, s.cx, -s.cy, s.zoom);
-            },
-            3);
-        const bool identical =
-            std::equal(reference.entries.begin(), reference.entries.end(), view.m_calculator.m_buffer);
-        const double render = Seconds([&] { view.Render(); }, 3);
-        double iterations = 0;
-        for (int count : reference.entries)
-            iterations += count;
-        std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.1f | %s |\n", s.name, literal, compute,
-                    literal / compute, render, render / compute, literal * 1e9 / iterations,
-                    (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
-        std::fflush(stdout);
+    std::printf("threads: %d\n", ComputeSettings::Current().ResolvedThreads());
+    for (const Size& size : Sizes(argc, argv)) {
+        const int W = size.width, H = size.height;
+        view.resize(W, H);
+        view.show();
+        QApplication::processEvents();
+        std::printf("\n%d x %d\n\n", W, H);
+        std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | ns/iteration (literal) | colouring ns/pixel | identical |\n");
+        std::printf("|---|---|---|---|---|---|---|---|---|\n");
+        for (const Scene& s : scenes) {
+            ReferenceResult reference;
+            // The calculator is handed the centre's y negated, as the view does.
+            const double literal = Seconds([&] { reference = ReferenceCompute(W, H, s.limit, s.cx, -s.cy, s.zoom); }, 2);
+            view.m_iterations = s.limit;
+            view.m_centerX = s.cx;
+            view.m_centerY = s.cy;
+            view.m_zoom = s.zoom;
+            const double compute = Seconds(
+                [&] {
+                    view.m_calculator.SetWindow(view.WindowHandle());
+                    view.m_calculator.Compute(s.limit, s.cx, -s.cy, s.zoom);
+                },
+                3);
+            const bool identical =
+                std::equal(reference.entries.begin(), reference.entries.end(), view.m_calculator.m_buffer);
+            const double render = Seconds([&] { view.Render(); }, 3);
+            double iterations = 0;
+            for (int count : reference.entries)
+                iterations += count;
+            std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.1f | %s |\n", s.name, literal, compute,
+                        literal / compute, render, render / compute, literal * 1e9 / iterations,
+                        (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

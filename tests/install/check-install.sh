@@ -5,7 +5,7 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for f in bin/nivo share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml; do
+for f in bin/nivo lib/nivo/libnivo_avifile.so share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml; do
   [ -s "$prefix/$f" ] || { echo "missing $f"; exit 1; }
 done
 for size in 16 32 48 64 128 256; do
@@ -18,4 +18,10 @@ appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/fr.lumivex.Niv
 version=$("$prefix/bin/nivo" --version | awk '{print $2}')
 grep -q "release version=\"$version\"" "$prefix/share/metainfo/fr.lumivex.Nivo.metainfo.xml"
 "$prefix/bin/nivo" --help | grep -q -- "--render"
+# FFmpeg comes with the video module, never with the program itself.
+# (ldd's output is kept first: grep -q ending the pipe early would fail it under pipefail.)
+program_libs=$(ldd "$prefix/bin/nivo")
+module_libs=$(ldd "$prefix/lib/nivo/libnivo_avifile.so")
+if grep -q 'libav' <<<"$program_libs"; then echo "bin/nivo links FFmpeg"; exit 1; fi
+grep -q 'libavformat' <<<"$module_libs" || { echo "video module without FFmpeg"; exit 1; }
 echo "1 passed, 0 failed"

@@ -1,12 +1,14 @@
-#include "platform/Vfw.h"
+#include "Vfw.h"
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 
-#include "AviFileObject.h"
-#include "AviStreamObject.h"
+#include "AviModule.h"
+#include "AviServices.h"
 
+// Checks that need no FFmpeg are made here; the rest goes to the video module,
+// loaded by the first file open. Streams and files exist only once it is loaded.
 namespace {
 std::atomic<int> g_initCount {0};
 
@@ -15,6 +17,8 @@ SaveOptionsPrompt& Prompt()
     static SaveOptionsPrompt prompt;
     return prompt;
 }
+
+const AviServices& Loaded() { return *AviModule::Services(); }
 } // namespace
 
 void AVIFileInit() { ++g_initCount; }
@@ -31,7 +35,9 @@ HRESULT AVIFileOpenA(PAVIFILE* file, const char* path, UINT mode, void*)
 {
     if (!file || !path || (mode & (OF_WRITE | OF_CREATE)) != (OF_WRITE | OF_CREATE))
         return AVIERR_BADPARAM;
-    return AviFileObject::Open(path, file);
+    *file = nullptr;
+    const AviServices* services = AviModule::Services();
+    return services ? services->openFile(file, path) : AVIERR_ERROR;
 }
 
 HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFOA* info)
@@ -43,8 +49,7 @@ HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMI
     const auto invalid = [](DWORD value) { return value == 0 || value > DWORD(INT32_MAX); };
     if (info->fccType != streamtypeVIDEO || invalid(info->dwScale) || invalid(info->dwRate))
         return AVIERR_BADFORMAT;
-    *stream = new AviStreamObject(*file, *info);
-    return AVIERR_OK;
+    return Loaded().createStream(file, stream, info);
 }
 
 BOOL AVISaveOptions(HWND parent, UINT, int streams, PAVISTREAM* stream, AVICOMPRESSOPTIONS** options)
@@ -72,11 +77,9 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source, const
     if (!compressed || !source || !options)
         return AVIERR_BADPARAM;
     *compressed = nullptr;
-    if (!FindCompressor(options->fccHandler))
+    if (!Loaded().findCompressor(options->fccHandler))
         return AVIERR_NOCOMPRESSOR;
-    *compressed = new AviStreamObject(*source, *options);
-    source->AddRef();
-    return AVIERR_OK;
+    return Loaded().makeCompressedStream(compressed, source, options);
 }
 
 HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG position, const void* format, LONG size)
@@ -85,7 +88,7 @@ HRESULT AVIStreamSetFormat(PAVISTREAM stream, LONG position, const void* format,
         return AVIERR_BADPARAM;
     BITMAPINFOHEADER header;
     std::memcpy(&header, format, sizeof header);
-    return stream->SetFormat(header);
+    return Loaded().setFormat(stream, header);
 }
 
 HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* data, LONG size, DWORD,
@@ -93,7 +96,7 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
 {
     if (!stream || samples != 1 || start < 0)
         return AVIERR_BADPARAM;
-    const HRESULT result = stream->Write(start, data, size);
+    const HRESULT result = Loaded().write(stream, start, data, size);
     if (result == AVIERR_OK) {
         if (samplesWritten)
             *samplesWritten = 1;
@@ -103,8 +106,21 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, const void* 
     return result;
 }
 
-ULONG AVIStreamRelease(PAVISTREAM stream) { return stream ? stream->Release() : 0; }
+ULONG AVIStreamRelease(PAVISTREAM stream) { return stream ? Loaded().releaseStream(stream) : 0; }
 
-ULONG AVIFileRelease(PAVIFILE file) { return file ? file->Release() : 0; }
+ULONG AVIFileRelease(PAVIFILE file) { return file ? Loaded().releaseFile(file) : 0; }
+
+const std::vector<VideoCompressor>& AvailableCompressors()
+{
+    static const std::vector<VideoCompressor> none;
+    const AviServices* services = AviModule::Services();
+    return services ? services->availableCompressors() : none;
+}
+
+const VideoCompressor* FindCompressor(DWORD fccHandler)
+{
+    const AviServices* services = AviModule::Services();
+    return services ? services->findCompressor(fccHandler) : nullptr;
+}
 
 void SetSaveOptionsPrompt(SaveOptionsPrompt prompt) { Prompt() = std::move(prompt); }

@@ -1,0 +1,94 @@
+#include "AviModule.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <mutex>
+
+#include "AviServices.h"
+
+namespace {
+struct LoaderState {
+    std::mutex lock;
+    std::string path;
+    const AviServices* services = nullptr;
+    AviModule::Notice notice;
+};
+
+LoaderState& State()
+{
+    static LoaderState state;
+    return state;
+}
+
+std::string ExecutableFolder()
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        return ".";
+    const std::string exe(buffer, std::size_t(length));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+void Tell(const AviModule::Notice& notice, const std::string& message)
+{
+    std::fprintf(stderr, "nivo: %s\n", message.c_str());
+    if (notice)
+        notice(message);
+}
+} // namespace
+
+const AviServices* AviModule::Open(const std::string& path, std::string& error)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        error = "Module vidéo introuvable ou illisible (" + path + ") : l'export vidéo est indisponible.";
+        return nullptr;
+    }
+    auto* entry = reinterpret_cast<const AviServices* (*)()>(dlsym(handle, NIVO_AVI_SERVICES_ENTRY));
+    if (!entry || !entry()) {
+        dlclose(handle);
+        error = "Le fichier " + path + " n'est pas le module vidéo de Nivo : l'export vidéo est indisponible.";
+        return nullptr;
+    }
+    // Kept loaded for the rest of the process: streams and compressors point into it.
+    return entry();
+}
+
+const AviServices* AviModule::Services()
+{
+    LoaderState& state = State();
+    std::string error;
+    Notice notice;
+    {
+        const std::lock_guard guard(state.lock);
+        if (state.services)
+            return state.services;
+        state.services = Open(state.path.empty() ? DefaultPath() : state.path, error);
+        if (state.services)
+            return state.services;
+        notice = state.notice;
+    }
+    Tell(notice, error);
+    return nullptr;
+}
+
+std::string AviModule::DefaultPath() { return ExecutableFolder() + "/../lib/nivo/libnivo_avifile.so"; }
+
+void AviModule::SetPath(const std::string& path)
+{
+    LoaderState& state = State();
+    const std::lock_guard guard(state.lock);
+    state.path = path;
+}
+
+void AviModule::SetNotice(Notice notice)
+{
+    LoaderState& state = State();
+    const std::lock_guard guard(state.lock);
+    state.notice = std::move(notice);
+}

@@ -1,0 +1,36 @@
+#include "platform/AviServices.h"
+
+#include "AviFileObject.h"
+#include "AviStreamObject.h"
+
+namespace {
+HRESULT OpenFile(PAVIFILE* file, const char* path) { return AviFileObject::Open(path, file); }
+
+HRESULT CreateStream(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMINFOA* info)
+{
+    *stream = new AviStreamObject(*file, *info);
+    return AVIERR_OK;
+}
+
+HRESULT MakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source, const AVICOMPRESSOPTIONS* options)
+{
+    *compressed = new AviStreamObject(*source, *options);
+    source->AddRef();
+    return AVIERR_OK;
+}
+
+HRESULT SetFormat(PAVISTREAM stream, const BITMAPINFOHEADER& format) { return stream->SetFormat(format); }
+
+HRESULT Write(PAVISTREAM stream, LONG start, const void* data, LONG size) { return stream->Write(start, data, size); }
+
+ULONG ReleaseStream(PAVISTREAM stream) { return stream->Release(); }
+
+ULONG ReleaseFile(PAVIFILE file) { return file->Release(); }
+
+constexpr AviServices kServices {
+    OpenFile, CreateStream, MakeCompressedStream, SetFormat, Write, ReleaseStream, ReleaseFile,
+    AvailableCompressors, FindCompressor,
+};
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const AviServices* NivoAviServices() { return &kServices; }
