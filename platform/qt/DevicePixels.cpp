@@ -13,10 +13,12 @@ namespace {
 // server: on a scaled screen Qt rounds the pixel X reports to a logical one.
 std::optional<QPoint> PointerInWindow(const QWidget& top)
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !top.windowHandle())
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb") || !top.windowHandle())
         return std::nullopt;
-    xcb_connection_t* connection = x11->connection();
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return std::nullopt;
     xcb_query_pointer_reply_t* reply =
         xcb_query_pointer_reply(connection, xcb_query_pointer(connection, top.winId()), nullptr);
     if (!reply)
