@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
   cups cups-client cups-bsd printer-driver-cups-pdf
   fonts-dejavu-core fonts-liberation2 strace locales desktop-file-utils appstream
+  dpkg-dev file lintian
 )
 
 missing=()
