@@ -39,7 +39,8 @@ echo "Depends: $depends"
 for library in libqt6widgets6 libqt6printsupport6 libavformat libc6; do
   grep -q "$library" <<<"$depends" || fail "no dependency on $library"
 done
-dpkg-deb -f "$deb" Description | grep -q "explorateur de l'ensemble de Mandelbrot" || fail "no French description"
+description=$(dpkg-deb -f "$deb" Description)
+grep -q "explorateur de l'ensemble de Mandelbrot" <<<"$description" || fail "no French description"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 expected=(./usr/bin/nivo ./usr/share/applications/fr.lumivex.Nivo.desktop
