@@ -26,16 +26,25 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-image-formats-plugins)
 
+# Compressed with gzip -9n, as Debian wants manual pages and changelogs.
+function(nivo_gzip file target)
+  add_custom_command(OUTPUT ${file}.gz COMMAND gzip -9nkf ${file} DEPENDS ${file})
+  add_custom_target(${target} ALL DEPENDS ${file}.gz)
+endfunction()
+
+# The manual page is part of every install, and so of the package.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/nivo.1.in ${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1 @ONLY)
+nivo_gzip(${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1 nivo_manual)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 # What Debian asks of every package's documentation folder; not part of a
 # plain `cmake --install`, only of the package.
 set(debian_doc ${CMAKE_CURRENT_BINARY_DIR}/debian-doc)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.Debian.in ${debian_doc}/changelog.Debian @ONLY)
-add_custom_command(OUTPUT ${debian_doc}/changelog.Debian.gz
-  COMMAND gzip -9nkf ${debian_doc}/changelog.Debian
-  DEPENDS ${debian_doc}/changelog.Debian)
-add_custom_target(nivo_debian_doc ALL DEPENDS ${debian_doc}/changelog.Debian.gz)
+nivo_gzip(${debian_doc}/changelog.Debian nivo_debian_doc)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${debian_doc}/changelog.Debian.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/nivo COMPONENT debian EXCLUDE_FROM_ALL)
+# The package holds both: what every install installs, then those documents.
 set(CPACK_INSTALL_CMAKE_PROJECTS ${CMAKE_BINARY_DIR} ${PROJECT_NAME} ALL / ${CMAKE_BINARY_DIR} ${PROJECT_NAME} debian /)
 
 include(CPack)

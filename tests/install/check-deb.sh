@@ -45,7 +45,7 @@ grep -q "explorateur de l'ensemble de Mandelbrot" <<<"$description" || fail "no 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 expected=(./usr/bin/nivo ./usr/share/applications/fr.lumivex.Nivo.desktop
   ./usr/share/metainfo/fr.lumivex.Nivo.metainfo.xml ./usr/share/doc/nivo/copyright
-  ./usr/share/doc/nivo/changelog.Debian.gz)
+  ./usr/share/doc/nivo/changelog.Debian.gz ./usr/share/man/man1/nivo.1.gz)
 for size in 16 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/fr.lumivex.Nivo.png")
 done
