@@ -8,7 +8,8 @@
 #
 # TARGET is a name like fuzz_number_text; without one, every target that was built.
 # A failing input is saved as build-fuzz/artifacts/TARGET-crash-*; replay it with
-# build-fuzz/fuzz/TARGET FILE.
+# build-fuzz/fuzz/TARGET FILE. Every target runs even when one fails; the exit
+# status says whether any did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${NIVO_FUZZ_BUILD_DIR:-build-fuzz}
@@ -24,17 +25,26 @@ if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   shift
 fi
 
-cmake -S . -B "$build" -G Ninja -DNIVO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$build" -G Ninja -DNIVO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  "${launcher[@]}" >/dev/null
 cmake --build "$build" --target nivo_fuzzers
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
+  # Executable files only: Qt's fuzz_*_autogen folders are executable too.
   for binary in "$build"/fuzz/fuzz_*; do
-    [ -x "$binary" ] && targets+=("$(basename "$binary")")
+    [ -f "$binary" ] && [ -x "$binary" ] && targets+=("$(basename "$binary")")
   done
+fi
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz target was built in $build/fuzz" >&2
+  exit 1
 fi
 
 mkdir -p "$build/artifacts"
+failed=()
 for target in "${targets[@]}"; do
   seeds=fuzz/corpus/$target
   found=$build/corpus/$target
@@ -50,6 +60,11 @@ for target in "${targets[@]}"; do
   else
     echo "== $target for ${seconds}s"
     "$build/fuzz/$target" "$found" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=4096 -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-"
+      -max_len=4096 -use_value_profile=1 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" ||
+      failed+=("$target")
   fi
 done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "failed: ${failed[*]} (inputs in $build/artifacts/)" >&2
+  exit 1
+fi

@@ -5,9 +5,14 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for f in bin/nivo lib/nivo/libnivo_avifile.so share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml; do
+for f in bin/nivo lib/nivo/libnivo_avifile.so share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml \
+  share/man/man1/nivo.1.gz; do
   [ -s "$prefix/$f" ] || { echo "missing $f"; exit 1; }
 done
+# The Debian package's own documents stay out of a plain install.
+[ ! -e "$prefix/share/doc/nivo" ] || { echo "share/doc/nivo installed outside the package"; exit 1; }
+manual=$(zcat "$prefix/share/man/man1/nivo.1.gz")
+grep -qF -- '\-\-render' <<<"$manual" || { echo "the manual page lacks --render"; exit 1; }
 for size in 16 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/fr.lumivex.Nivo.png"
   [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || { echo "bad icon $icon"; exit 1; }

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds the Debian package with cpack, checks its contents and lintian's
+# verdict, installs it with dpkg, runs the installed program and removes it.
+# Usage: check-deb.sh BUILD_DIR. Exits 77 (skipped) when not root.
+set -euo pipefail
+build=$(realpath "$1")
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skipped: installing a package needs root"
+  exit 77
+fi
+
+work=$(mktemp -d)
+installed=false
+cleanup() {
+  if $installed; then
+    dpkg --purge nivo >/dev/null || echo "could not remove the nivo package" >&2
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "$*" >&2
+  exit 1
+}
+# installed, unpacked, half-configured...; "not-installed" or nothing once purged.
+package_state() {
+  dpkg-query -W -f='${db:Status-Status}' nivo 2>/dev/null || true
+}
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" || { cat "$work/cpack.log"; exit 1; }
+debs=("$work"/nivo_*.deb)
+[ -f "${debs[0]}" ] || fail "no package in $work: $(ls "$work")"
+deb=${debs[0]}
+echo "built $(basename "$deb")"
+
+# Dependencies come from the binaries, the description is French.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for library in libqt6widgets6 libqt6printsupport6 libavformat libc6; do
+  grep -q "$library" <<<"$depends" || fail "no dependency on $library"
+done
+description=$(dpkg-deb -f "$deb" Description)
+grep -q "explorateur de l'ensemble de Mandelbrot" <<<"$description" || fail "no French description"
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+expected=(./usr/bin/nivo ./usr/share/applications/fr.lumivex.Nivo.desktop
+  ./usr/share/metainfo/fr.lumivex.Nivo.metainfo.xml ./usr/share/doc/nivo/copyright
+  ./usr/share/doc/nivo/changelog.Debian.gz ./usr/share/man/man1/nivo.1.gz)
+for size in 16 32 48 64 128 256; do
+  expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/fr.lumivex.Nivo.png")
+done
+for file in "${expected[@]}"; do
+  grep -qxF "$file" <<<"$contents" || fail "the package lacks $file"
+done
+
+# Errors fail the test; warnings are printed.
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+
+# One package test at a time on this machine; dpkg itself refuses to wait for its lock.
+exec 9>/var/lock/nivo-package-test.lock
+flock -w 600 9 || fail "another package test holds /var/lock/nivo-package-test.lock"
+case $(package_state) in
+  "" | not-installed | config-files) ;;
+  *) fail "a nivo package is already on this machine ($(package_state)); remove it first: dpkg --purge nivo" ;;
+esac
+for attempt in $(seq 60); do
+  dpkg -i "$deb" >"$work/dpkg.log" 2>&1 && break
+  grep -q 'lock' "$work/dpkg.log" || { cat "$work/dpkg.log"; installed=true; fail "dpkg -i failed"; }
+  [ "$attempt" -lt 60 ] || fail "the dpkg database stayed locked"
+  sleep 5
+done
+installed=true
+
+[ "$(command -v nivo)" = /usr/bin/nivo ] || fail "nivo is not /usr/bin/nivo but '$(command -v nivo)'"
+version=$(/usr/bin/nivo --version | awk '{print $2}')
+[ "$version" = "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" ] || fail "nivo --version says '$version'"
+(cd "$work" && /usr/bin/nivo --render picture.png --size 64x48 --iterations 50) || fail "nivo --render failed"
+[ "$(identify -format '%m %wx%h' "$work/picture.png")" = "PNG 64x48" ] || fail "the rendered picture is not a 64x48 PNG"
+
+dpkg --purge nivo >/dev/null
+installed=false
+[ ! -e /usr/bin/nivo ] || fail "/usr/bin/nivo is still there after removal"
+[ -z "$(package_state)" ] || [ "$(package_state)" = not-installed ] || fail "dpkg still has nivo: $(package_state)"
+
+echo "1 passed, 0 failed"
