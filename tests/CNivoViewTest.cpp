@@ -406,11 +406,15 @@ TEST_F(View, RedrawAddsNoRecordAndReplacesTheImage)
 {
     SetClient(40, 30);
     view.OnCmdMsg(57600, nullptr);
-    CDibImage* first = view.m_image;
-    ASSERT_NE(first, nullptr);
+    ASSERT_NE(view.m_image, nullptr);
+    const std::vector<BYTE> first = Bytes(*view.m_image);
+    // Scribbled on, so that only a new picture can match the first again.
+    std::memset(view.m_image->m_topRow, 0x5A, 3);
     view.OnCmdMsg(57600, nullptr);
     EXPECT_EQ(recorder.log.created, 4);
     EXPECT_EQ(view.m_history.Count(), 1u);
+    ASSERT_NE(view.m_image, nullptr);
+    EXPECT_TRUE(Bytes(*view.m_image) == first);
 }
 
 TEST_F(View, UndoRendersEvenWhenNothingChanges)

@@ -7,21 +7,26 @@ nivo=$1
 [ "$(id -u)" -eq 0 ] || { echo "needs root to run the print server"; exit 77; }
 command -v cupsd >/dev/null && command -v lpadmin >/dev/null || { echo "CUPS is not installed"; exit 77; }
 # Whatever this test starts or adds, it takes away again.
-started=false added=false
+started=false added=false server="" default=""
 work=$(mktemp -d)
 cleanup() {
   $added && lpadmin -x NivoPDF 2>/dev/null
+  [ -n "$default" ] && lpadmin -d "$default" 2>/dev/null
   if $started; then
-    pkill -x cupsd
-    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' || break; sleep 0.2; done
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
   fi
   [ -n "${made:-}" ] && rm -f $made
   rm -rf "$work"
 }
 trap cleanup EXIT
 if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-  /usr/sbin/cupsd || { echo "cupsd does not start here"; exit 77; }
+  # In the foreground of a child of ours, so that only this server is stopped at the end.
+  /usr/sbin/cupsd -f &
+  server=$!
   started=true
+  sleep 0.2
+  kill -0 "$server" 2>/dev/null || { echo "cupsd does not start here"; exit 77; }
 fi
 for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.2; done
 lpstat -r 2>/dev/null | grep -q 'is running' || { echo "cupsd is not answering"; exit 77; }
@@ -29,6 +34,8 @@ if ! lpstat -p NivoPDF >/dev/null 2>&1; then
   lpadmin -p NivoPDF -E -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || { echo "no PDF printer driver"; exit 77; }
   added=true
 fi
+# The default printer is given back at the end.
+default=$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')
 lpadmin -d NivoPDF
 out=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 made=""

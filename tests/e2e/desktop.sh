@@ -16,10 +16,10 @@ xvfb=""
 wm=""
 app=""
 
-stop_desktop() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null
-  [ -n "$wm" ] && kill "$wm" 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+stop_desktop() { # and wait for it to be gone, so that its display can be taken again
+  local pid
+  for pid in $app $wm $xvfb; do kill "$pid" 2>/dev/null; done
+  for pid in $app $wm $xvfb; do wait "$pid" 2>/dev/null; done
   app="" wm="" xvfb=""
 }
 cleanup() {
@@ -60,13 +60,21 @@ finish() {
 
 # An X server of WIDTHxHEIGHT on a free display, with openbox managing its windows.
 start_desktop() { # WIDTHxHEIGHT
+  # The first free display that our own server really takes (another may be starting there).
+  local n
   for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    if wait_for 10 eval "kill -0 $xvfb 2>/dev/null && xdpyinfo -display :$n >/dev/null 2>&1" &&
+      sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+      display=":$n"
+      break
+    fi
+    kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; xvfb=""
   done
-  Xvfb "$display" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
+  [ -n "$xvfb" ] || { echo "Xvfb did not start"; exit 1; }
   export DISPLAY=$display
-  wait_for 10 xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start"; exit 1; }
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   # The window manager has taken the screen once it announces itself.
