@@ -66,6 +66,29 @@ struct View : testing::Test {
         return Bytes(literal);
     }
 
+    // Renders the view twice; at each progress message of the second render,
+    // how many pixels in buffer order already hold their colour. The limit must
+    // colour no count black, the colour of a new section.
+    std::vector<std::int64_t> ColouredAtEachStep()
+    {
+        view.Render();
+        const int W = view.m_image->m_width, H = view.m_image->m_height;
+        const std::int64_t total = std::int64_t(W) * H;
+        std::vector<COLORREF> picture;
+        for (std::int64_t i = 0; i < total; ++i)
+            picture.push_back(PixelAt(int(i / H), int(i % H)));
+        std::vector<std::int64_t> coloured;
+        recorder.log.observer = [&](const BarMessage& m) {
+            std::int64_t i = 0;
+            while (m.msg == PBM_SETPOS && i < total && PixelAt(int(i / H), int(i % H)) == picture[i])
+                ++i;
+            coloured.push_back(i);
+        };
+        view.Render();
+        recorder.log.observer = nullptr;
+        return coloured;
+    }
+
     static std::vector<BYTE> Bytes(const CDibImage& image)
     {
         const int pitch = std::abs(image.m_pitch);
@@ -182,20 +205,7 @@ TEST_F(View, NoProgressStepComesBeforeItsPixel)
     view.m_iterations = 7;
     view.m_centerX = -0.75;
     view.m_zoom = 1.5;
-    view.Render();
-    const std::int64_t total = std::int64_t(W) * H;
-    std::vector<COLORREF> picture;
-    for (std::int64_t i = 0; i < total; ++i)
-        picture.push_back(PixelAt(int(i / H), int(i % H)));
-    // How many pixels, in buffer order, already hold their colour.
-    std::vector<std::int64_t> coloured;
-    recorder.log.observer = [&](const BarMessage& m) {
-        std::int64_t i = 0;
-        while (m.msg == PBM_SETPOS && i < total && PixelAt(int(i / H), int(i % H)) == picture[i])
-            ++i;
-        coloured.push_back(i);
-    };
-    view.Render();
+    const std::vector<std::int64_t> coloured = ColouredAtEachStep();
     // The last H steps belong to the colouring: step k comes once pixel k W is set.
     ASSERT_GE(coloured.size(), std::size_t(H));
     for (int k = 0; k < H; ++k)
@@ -209,26 +219,15 @@ TEST_F(View, TheBarMovesWhileTheColumnsAreColoured)
     const ComputeSettings saved = ComputeSettings::Current();
     ComputeSettings::Set({1, true});
     SetClient(W, H);
-    view.m_iterations = 7; // no count of this limit is coloured black, the colour of a new section
+    view.m_iterations = 7;
     view.m_centerX = -0.75;
-    view.Render();
-    const std::int64_t total = std::int64_t(W) * H;
-    std::vector<COLORREF> picture;
-    for (std::int64_t i = 0; i < total; ++i)
-        picture.push_back(PixelAt(int(i / H), int(i % H)));
-    std::vector<std::int64_t> coloured;
-    recorder.log.observer = [&](const BarMessage& m) {
-        std::int64_t i = 0;
-        while (m.msg == PBM_SETPOS && i < total && PixelAt(int(i / H), int(i % H)) == picture[i])
-            ++i;
-        coloured.push_back(i);
-    };
-    view.Render();
+    const std::vector<std::int64_t> coloured = ColouredAtEachStep();
     ComputeSettings::Set(saved);
     ASSERT_GE(coloured.size(), std::size_t(H));
     const auto colouring = coloured.end() - H;
     // Step k comes once pixel k W is set, and before the last columns are: the
     // first steps are sent while most of the picture is still to be coloured.
+    const std::int64_t total = std::int64_t(W) * H;
     for (int k = 0; k < H; ++k)
         EXPECT_GE(colouring[k], std::int64_t(k) * W + 1) << k;
     EXPECT_LT(colouring[1], total / 2);
