@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "SmallDisk.h"
 
@@ -306,5 +308,35 @@ TEST(RenderCommand, HelpAndVersion)
     nivo.waitForFinished();
     EXPECT_EQ(nivo.exitCode(), 0);
     EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
+}
+// Peak resident memory of one `nivo --render` of `size`, in bytes; -1 when it failed.
+long PeakOfRender(const QString& folder, const char* size)
+{
+    const QByteArray output = QFile::encodeName(folder + "/x.bmp");
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(NIVO_BINARY, NIVO_BINARY, "--render", output.constData(), "--size", size, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss * 1024L;
+}
+
+// Scratch goes with the pixels: a picture one pixel wide or one pixel high
+// costs no more a pixel than the buffer, the bitmap and the file need.
+TEST(RenderCommand, TallAndWidePicturesTakeMemoryByThePixel)
+{
+    QTemporaryDir dir;
+    const long base = PeakOfRender(dir.path(), "1x1");
+    ASSERT_GT(base, 0);
+    constexpr long kPixels = 1'000'000;
+    for (const char* size : {"1x1000000", "1000000x1"}) {
+        const long peak = PeakOfRender(dir.path(), size);
+        ASSERT_GT(peak, 0) << size;
+        EXPECT_LT((peak - base) / kPixels, 64) << size << ": " << peak << " bytes at the peak";
+    }
 }
 } // namespace

@@ -37,8 +37,11 @@ HDC QtWindow::AcquireDC()
 {
     if (!m_surface)
         return nullptr;
-    if (m_drawing.size() != m_surface->size())
-        m_drawing = QImage(m_surface->size(), QImage::Format_RGB32);
+    // Only the client area is drawn on: a surface padded out to a minimum
+    // size must not cost memory for every row of a tall, narrow picture.
+    const QSize size = m_client ? m_surface->size().boundedTo(m_client->size()) : m_surface->size();
+    if (m_drawing.size() != size)
+        m_drawing = QImage(size, QImage::Format_RGB32);
     m_drawn = QRegion();
     return new SurfaceDC(m_drawing, m_drawn);
 }
