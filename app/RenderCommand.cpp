@@ -2,11 +2,9 @@
 
 #include <QApplication>
 #include <QByteArray>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "CommandLine.h"
 #include "platform/Kernel32.h"
@@ -14,6 +12,8 @@
 #include "view/CNivoView.h"
 
 namespace {
+const char kNotText[] = "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
+
 bool IsUtf8(const char* name) { return QByteArrayView(name).isValidUtf8(); }
 
 // The name as a terminal can show it: when it is not UTF-8, its bytes past
@@ -47,7 +47,7 @@ QByteArray FolderOf(const char* name)
 const char* RefusalOf(const char* name)
 {
     if (!IsUtf8(name))
-        return "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
+        return kNotText;
     if (!CDibImage::CanEncode(name))
         return "extension inconnue ; utilisez par exemple .png, .jpg ou .bmp";
     struct stat info {};
@@ -63,7 +63,7 @@ const char* CauseOf(DWORD error)
 {
     switch (error) {
     case ERROR_DISK_FULL:
-        return "disque plein ; l'ancien fichier est resté tel quel";
+        return "disque plein ; rien n'a été enregistré";
     case ERROR_NOT_ENOUGH_MEMORY:
         return "mémoire insuffisante pour enregistrer l'image";
     case ERROR_FILE_TOO_LARGE:
@@ -78,11 +78,11 @@ const char* CauseOf(DWORD error)
     case ERROR_FILENAME_EXCED_RANGE:
         return "nom de fichier trop long";
     case ERROR_NO_UNICODE_TRANSLATION:
-        return "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
+        return kNotText;
     case ERROR_INVALID_DATA:
         return "le format n'a pas pu coder l'image";
     default:
-        return "erreur d'écriture ; l'ancien fichier est resté tel quel";
+        return "erreur d'écriture ; rien n'a été enregistré";
     }
 }
 } // namespace
