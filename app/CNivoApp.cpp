@@ -9,7 +9,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
-#include <QSettings>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <clocale>
 #include <cstdio>
@@ -25,10 +25,12 @@
 #include "view/CNivoView.h"
 
 namespace {
+// Where Qt keeps a user's settings in its INI format, named without
+// QSettings, which reads the file on construction and would block on a pipe.
 QString SettingsFile()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "Local AppWizard-Generated Applications", "nivo")
-        .fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Local AppWizard-Generated Applications/nivo.ini");
 }
 } // namespace
 

@@ -5,6 +5,10 @@
 #include "NumberText.h"
 
 namespace {
+constexpr std::int64_t kMostPixels = 200'000'000;
+// The largest side a widget can take.
+constexpr std::int32_t kLongestSide = 16'777'215;
+
 bool ReadSize(const QString& text, CommandLine& line)
 {
     const QStringList parts = text.split('x');
@@ -13,7 +17,8 @@ bool ReadSize(const QString& text, CommandLine& line)
     const auto width = ParseInteger(parts[0].toStdString());
     const auto height = ParseInteger(parts[1].toStdString());
     // The picture needs three bytes a pixel; keep it within what one image can hold.
-    if (!width || !height || *width < 1 || *height < 1 || std::int64_t(*width) * *height > 200'000'000)
+    if (!width || !height || *width < 1 || *height < 1 || std::int64_t(*width) * *height > kMostPixels ||
+        *width > kLongestSide || *height > kLongestSide)
         return false;
     line.width = *width;
     line.height = *height;
@@ -53,9 +58,13 @@ CommandLine ParseRender(const QStringList& args)
         const QString value = args[++i];
         if (option == "--render") {
             line.output = value;
+            line.outputArgument = i;
         } else if (option == "--size") {
             if (!ReadSize(value, line))
-                return Refuse(QString("bad --size '%1': expected WIDTHxHEIGHT, e.g. 1920x1080").arg(value));
+                return Refuse(QString("bad --size '%1': expected WIDTHxHEIGHT, e.g. 1920x1080, at most %2 pixels and %3 a side")
+                                  .arg(value)
+                                  .arg(kMostPixels)
+                                  .arg(kLongestSide));
         } else if (option == "--iterations") {
             const auto n = ParseInteger(value.toStdString());
             if (!n || *n < 1 || *n > 1000)

@@ -14,6 +14,9 @@ struct CommandLine {
 
     // --render
     QString output;
+    // Where the output name is among the arguments: its bytes, not this
+    // decoded text, name the file.
+    int outputArgument = -1;
     std::int32_t width = 800;
     std::int32_t height = 600;
     std::int32_t iterations = 50;

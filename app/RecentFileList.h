@@ -1,7 +1,9 @@
 #pragma once
 // The recent-file list (at most four paths, newest first), kept in the user
 // settings. Settings are replaced whole or not at all: a failed write
-// (full disk, read-only folder) keeps the old file.
+// (full disk, read-only folder) keeps the old file. Settings that cannot be
+// read (unreadable, not a regular file, far too large) are left exactly as
+// they are: the list starts empty and is never written over them.
 #include <QString>
 #include <QStringList>
 

@@ -1,14 +1,96 @@
 #include "RenderCommand.h"
 
 #include <QApplication>
+#include <QByteArray>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "CommandLine.h"
+#include "platform/Kernel32.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
 
-int RunRenderCommand(const CommandLine& line)
+namespace {
+const char kNotText[] = "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
+
+bool IsUtf8(const char* name) { return QByteArrayView(name).isValidUtf8(); }
+
+// The name as a terminal can show it: when it is not UTF-8, its bytes past
+// ASCII as \xNN.
+QByteArray Printable(const char* name)
 {
+    if (IsUtf8(name))
+        return name;
+    QByteArray shown;
+    for (const char* c = name; *c; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        shown += byte < 0x80 ? QByteArray(1, *c) : QByteArray("\\x") + QByteArray::number(byte, 16).rightJustified(2, '0');
+    }
+    return shown;
+}
+
+int Refuse(const char* why, const char* name)
+{
+    std::fprintf(stderr, "nivo: %s : %s\n", Printable(name).constData(), why);
+    return 1;
+}
+
+QByteArray FolderOf(const char* name)
+{
+    const QByteArray path(name);
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Why `name` cannot take a picture, found before the picture is computed; null when it can.
+const char* RefusalOf(const char* name)
+{
+    if (!IsUtf8(name))
+        return kNotText;
+    if (!CDibImage::CanEncode(name))
+        return "extension inconnue ; utilisez par exemple .png, .jpg ou .bmp";
+    struct stat info {};
+    if (::stat(FolderOf(name).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return "le dossier n'existe pas";
+    if (::stat(name, &info) == 0 && !S_ISREG(info.st_mode))
+        return "ce n'est pas un fichier ordinaire";
+    return nullptr;
+}
+
+// What the last error of a failed save means for the user.
+const char* CauseOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+        return "disque plein ; rien n'a été enregistré";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "mémoire insuffisante pour enregistrer l'image";
+    case ERROR_FILE_TOO_LARGE:
+        return "image trop grande pour ce format";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return "écriture refusée : le dossier ou le fichier est en lecture seule";
+    case ERROR_PATH_NOT_FOUND:
+        return "le dossier n'existe pas";
+    case ERROR_BAD_FILE_TYPE:
+        return "ce n'est pas un fichier ordinaire";
+    case ERROR_FILENAME_EXCED_RANGE:
+        return "nom de fichier trop long";
+    case ERROR_NO_UNICODE_TRANSLATION:
+        return kNotText;
+    case ERROR_INVALID_DATA:
+        return "le format n'a pas pu coder l'image";
+    default:
+        return "erreur d'écriture ; rien n'a été enregistré";
+    }
+}
+} // namespace
+
+int RunRenderCommand(const CommandLine& line, const char* output)
+{
+    if (const char* refusal = RefusalOf(output))
+        return Refuse(refusal, output);
     CNivoView view;
     view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -16,7 +98,7 @@ int RunRenderCommand(const CommandLine& line)
     view.show();
     QApplication::processEvents();
     if (view.viewport()->width() != line.width || view.viewport()->height() != line.height) {
-        std::fprintf(stderr, "nivo: cannot make a %dx%d picture here\n", line.width, line.height);
+        std::fprintf(stderr, "nivo: impossible de créer ici une image de %dx%d\n", line.width, line.height);
         return 1;
     }
     view.m_iterations = line.iterations;
@@ -25,14 +107,11 @@ int RunRenderCommand(const CommandLine& line)
     view.m_zoom = line.zoom;
     view.Render();
     if (!view.m_image || !view.m_image->m_bitmap) {
-        std::fprintf(stderr, "nivo: not enough memory for a %dx%d picture\n", line.width, line.height);
+        std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
         return 1;
     }
-    const QByteArray path = line.output.toUtf8();
-    if (view.m_image->Save(path.constData()) != S_OK) {
-        std::fprintf(stderr, "nivo: could not write '%s' (unknown extension, or the folder is not writable)\n",
-                     path.constData());
-        return 1;
-    }
+    SetLastError(ERROR_SUCCESS);
+    if (view.m_image->Save(output) != S_OK)
+        return Refuse(CauseOf(GetLastError()), output);
     return 0;
 }

@@ -3,4 +3,5 @@
 // that client size would show it. Returns the process exit status.
 struct CommandLine;
 
-int RunRenderCommand(const CommandLine& line);
+// `output` is the file name as the bytes given on the command line.
+int RunRenderCommand(const CommandLine& line, const char* output);

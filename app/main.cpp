@@ -31,7 +31,7 @@ int main(int argc, char** argv)
         // No window is ever shown: this runs where no display exists.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         CNivoApp app(argc, argv);
-        return RunRenderCommand(line);
+        return RunRenderCommand(line, argv[1 + line.outputArgument]);
     }
     case CommandLine::Mode::Print:
         // Prints and ends without showing a window, so no display is needed.

@@ -15,6 +15,10 @@ namespace {
 constexpr int kLockstep = 8;
 // Groups of four rows stepped together, for instruction-level parallelism.
 constexpr int kGroups = 4;
+// Rows queued at a time: a tall column is queued in slices, so that the
+// queue's size does not grow with the picture's height.
+constexpr std::int32_t kSliceRows = 4096;
+static_assert(kSliceRows % (4 * kGroups) == 0, "slices end on whole groups");
 } // namespace
 
 // Columns pending at once: one per queued entry at most (kMaxWanted plus the
@@ -32,8 +36,9 @@ void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     m_columns = &columns;
     m_reports = reports;
     m_dry = false;
-    // A column adds at most its rows, rounded up to whole groups of four.
-    const std::size_t capacity = static_cast<std::size_t>(m_rows) + 4 * kGroups + kMaxWanted + kPadding;
+    // A slice adds at most its rows, rounded up to whole groups of four.
+    const std::size_t capacity =
+        static_cast<std::size_t>(std::min(m_rows, kSliceRows)) + 4 * kGroups + kMaxWanted + kPadding;
     for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
         v->resize(capacity);
     m_count.resize(capacity);
@@ -41,6 +46,7 @@ void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     m_cursor = m_end = 0;
     m_nextSequence = 0.0;
     m_pendingHead = m_pendingCount = 0;
+    m_sliceRow = 0;
     Park();
 }
 
@@ -53,26 +59,31 @@ void PixelFeed::Refill(int wanted)
     std::copy_n(m_index.begin() + m_cursor, left, m_index.begin());
     m_cursor = 0;
     m_end = left;
-    std::int32_t column = 0;
     while (m_end < wanted && !m_dry) {
-        if (m_reports)
-            m_columns->ReportFinished();
-        if (m_columns->Take(column))
-            QueueColumn(column);
-        else
-            m_dry = true;
+        if (m_sliceRow == 0) {
+            if (m_reports)
+                m_columns->ReportFinished();
+            if (!m_columns->Take(m_sliceColumn)) {
+                m_dry = true;
+                break;
+            }
+            m_columnQueued = false;
+        }
+        QueueSlice();
     }
     Park();
 }
 
-NIVO_AVX2 void PixelFeed::QueueColumn(std::int32_t column)
+NIVO_AVX2 void PixelFeed::QueueSlice()
 {
+    const std::int32_t column = m_sliceColumn;
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m256d x = _mm256_set1_pd(m_xs[column]);
     const __m256i limit = _mm256_set1_epi64x(m_limit);
     const int steps = std::min(kLockstep, m_limit);
     const int first = m_end;
-    for (std::int32_t r0 = 0; r0 < m_rows; r0 += 4 * kGroups) {
+    const std::int32_t end = m_rows - m_sliceRow > kSliceRows ? m_sliceRow + kSliceRows : m_rows;
+    for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += 4 * kGroups) {
         Orbit o[kGroups];
         __m256d y[kGroups];
         unsigned candidates[kGroups];
@@ -81,7 +92,7 @@ NIVO_AVX2 void PixelFeed::QueueColumn(std::int32_t column)
             const std::int32_t r = r0 + 4 * g;
             // The sample grid keeps four readable rows past the last one.
             y[g] = _mm256_loadu_pd(m_ys + r);
-            const int valid = std::clamp(m_rows - r, 0, 4);
+            const int valid = std::clamp(end - r, 0, 4);
             const unsigned interior = static_cast<unsigned>(_mm256_movemask_pd(Interior(x, y[g])));
             candidates[g] = ((1u << valid) - 1) & ~interior;
             for (unsigned lanes = ((1u << valid) - 1) & interior; lanes; lanes &= lanes - 1)
@@ -120,13 +131,19 @@ NIVO_AVX2 void PixelFeed::QueueColumn(std::int32_t column)
             m_nextSequence += added;
         }
     }
-    if (m_end == first) {
+    m_columnQueued |= m_end != first;
+    m_sliceRow = end < m_rows ? end : 0;
+    if (m_sliceRow != 0)
+        return;
+    // The column's last slice: it is done once its last queued pixel is.
+    if (!m_columnQueued) {
         m_columns->Finish(column);
         return;
     }
     const int slot = (m_pendingHead + m_pendingCount++) % kPendingCapacity;
     m_pendingColumn[slot] = column;
-    m_pendingLast[slot] = m_sequence[m_end - 1];
+    // Its slices were queued one after the other, so its last pixel is the last queued.
+    m_pendingLast[slot] = m_nextSequence - 1.0;
 }
 
 void PixelFeed::Park()

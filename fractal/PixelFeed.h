@@ -1,9 +1,10 @@
 #pragma once
 // One thread's queue of pixels for the AVX2 kernel (and only for it: parts of
-// it are compiled for AVX2). It takes whole columns from the scheduler,
-// settles their interior points, runs every pixel through its first steps in
-// lockstep, writes those that are done and queues the others with their
-// orbit so far. A column goes back to the scheduler once none of its pixels
+// it are compiled for AVX2). It takes whole columns from the scheduler and
+// queues them (a tall one a slice of rows at a time, so that the queue does
+// not grow with the height): it settles their interior points, runs every
+// pixel through its first steps in lockstep, writes those that are done and
+// queues the others with their orbit so far. A column goes back to the scheduler once none of its pixels
 // is left in the queue or in a lane, in whatever order the lanes finish them.
 #include <cstdint>
 #include <vector>
@@ -52,7 +53,8 @@ public:
 
 private:
     void Refill(int wanted);
-    void QueueColumn(std::int32_t column);
+    // Queues the next slice of rows of the column being queued.
+    void QueueSlice();
     void Park();
     void RetireColumns(double oldest);
 
@@ -72,6 +74,10 @@ private:
     std::vector<std::int64_t> m_count;
     std::vector<std::int64_t> m_index;
     std::vector<double> m_sequence;
+    // The column being queued, and its next row (0: none is being queued).
+    std::int32_t m_sliceColumn = 0;
+    std::int32_t m_sliceRow = 0;
+    bool m_columnQueued = false;
     int m_cursor = 0;
     int m_end = 0;
     double m_nextSequence = 0.0;

@@ -1,5 +1,8 @@
 #include "WorkerPool.h"
 
+#include <algorithm>
+#include <system_error>
+
 WorkerPool::~WorkerPool()
 {
     {
@@ -13,8 +16,9 @@ WorkerPool::~WorkerPool()
 
 void WorkerPool::Run(int count, const std::function<void(int)>& task)
 {
+    if (count > 1)
+        count = 1 + Grow(count - 1);
     if (count > 1) {
-        Grow(count - 1);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_task = &task;
         m_wanted = count - 1;
@@ -40,12 +44,18 @@ void WorkerPool::WaitForWorkers(std::unique_lock<std::mutex>& lock)
     m_task = nullptr;
 }
 
-void WorkerPool::Grow(int threads)
+int WorkerPool::Grow(int threads)
 {
     while (static_cast<int>(m_threads.size()) < threads) {
         const int index = static_cast<int>(m_threads.size()) + 1;
-        m_threads.emplace_back([this, index] { Serve(index); });
+        try {
+            m_threads.emplace_back([this, index] { Serve(index); });
+        } catch (const std::system_error&) {
+            // Out of threads (a process limit, little memory): work with those there are.
+            break;
+        }
     }
+    return std::min(threads, static_cast<int>(m_threads.size()));
 }
 
 void WorkerPool::Serve(int index)

@@ -15,11 +15,14 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     // Runs task(0) on the calling thread and task(1) .. task(count - 1) on pool
-    // threads; returns once all of them have returned.
+    // threads; returns once all of them have returned. When threads cannot
+    // be started, fewer tasks run, down to task(0) alone: the tasks must share
+    // the work among themselves, not each own a part of it.
     void Run(int count, const std::function<void(int)>& task);
 
 private:
-    void Grow(int threads);
+    // Starts threads until there are `threads`; returns how many there are, at most `threads`.
+    int Grow(int threads);
     void Serve(int index);
     void WaitForWorkers(std::unique_lock<std::mutex>& lock);
 

@@ -82,6 +82,7 @@ GpStatus GdipGetImageEncoders(UINT count, UINT size, ImageCodecInfo* encoders);
 // Copies a 24- or 32-bit bitmap, upright whatever its row order.
 GpStatus GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE palette, GpBitmap** result);
 // Writes with the encoder's defaults. The file appears only once completely
-// written; on failure an existing file is left as it was.
+// written; on failure an existing file is left as it was and the last error
+// (GetLastError) tells why.
 GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* path, const CLSID* encoder, const EncoderParameters* parameters);
 GpStatus GdipDisposeImage(GpImage* image);

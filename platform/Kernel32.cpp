@@ -1,10 +1,13 @@
 #include "Kernel32.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <climits>
 #include <cstring>
 
 namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool AcceptsCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_UTF8; }
@@ -108,4 +111,38 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length
             return 0;
     }
     return sink.Count();
+}
+
+DWORD GetLastError() { return lastError; }
+
+void SetLastError(DWORD error) { lastError = error; }
+
+DWORD LastErrorOfErrno(int error)
+{
+    switch (error) {
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EROFS:
+        return ERROR_WRITE_PROTECT;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EFBIG:
+        return ERROR_FILE_TOO_LARGE;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case EISDIR:
+    case EINVAL:
+        return ERROR_BAD_FILE_TYPE;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
 }

@@ -10,6 +10,27 @@ T InterlockedExchange(std::atomic<T>* target, T value)
     return target->exchange(value, std::memory_order_acq_rel);
 }
 
+// The calling thread's last error, which platform calls that fail set to
+// tell why. Only the codes the program tells apart are used.
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_WRITE_PROTECT = 19;
+constexpr DWORD ERROR_WRITE_FAULT = 29;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_BAD_FILE_TYPE = 222;
+constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+// The last-error code for an errno value (a file that is not a regular file
+// shows as EISDIR or EINVAL); ERROR_WRITE_FAULT for one not told apart.
+DWORD LastErrorOfErrno(int error);
+
 // Narrow text on Linux is the locale's encoding, which is UTF-8 for file names
 // (Qt reads them so too): the ANSI, thread and UTF-8 code pages all decode UTF-8.
 constexpr UINT CP_ACP = 0;

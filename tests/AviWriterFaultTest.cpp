@@ -107,9 +107,10 @@ TEST_F(WriterOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldOne)
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
-TEST_F(WriterOnSmallDisk, AVideoWithoutFramesStillFitsWhereFramesDoNot)
+TEST_F(WriterOnSmallDisk, ARefusedDialogKeepsTheOldVideoWhereAHeaderWouldFit)
 {
-    // The header alone fits: a refused dialog still leaves a valid, empty video.
+    // The header alone would fit, but a video whose compression was refused
+    // is no video: the old one stays.
     WriteAll(target, kOldVideo);
     CDibImage frame;
     frame.CreateDib(300, 200);
@@ -119,7 +120,7 @@ TEST_F(WriterOnSmallDisk, AVideoWithoutFramesStillFitsWhereFramesDoNot)
     EXPECT_EQ(AviConfigureVideo(writer, frame.m_bitmap, nullptr, true, nullptr), AVIERR_USERABORT);
     AviCloseWriter(writer);
     SetSaveOptionsPrompt(nullptr);
-    EXPECT_EQ(ReadAll(target).substr(0, 4), "RIFF");
+    EXPECT_EQ(ReadAll(target), kOldVideo);
     EXPECT_EQ(Entries(dir), std::set<std::string> {"test.avi"});
 }
 

@@ -155,16 +155,22 @@ TEST_F(Writer, TheOldFileStaysUntilTheNewOneIsFinished)
     EXPECT_EQ(Entries(dir), std::set<std::string> {"old.avi"});
 }
 
-TEST_F(Writer, ASymbolicLinkStaysAndItsFileIsReplaced)
+// The video's name is fixed, so a link under it may have been planted by
+// anyone: the link is replaced, what it names is never written.
+TEST_F(Writer, ASymbolicLinkIsReplacedAndWhatItNamesIsUntouched)
 {
     WriteAll(File("target.avi"), "old video");
     fs::create_symlink("target.avi", File("link.avi"));
-    AviWriter* writer = AviOpenWriter(File("link.avi").c_str(), 41, nullptr);
-    ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
-    AviCloseWriter(writer);
-    EXPECT_TRUE(fs::is_symlink(File("link.avi")));
-    EXPECT_EQ(Probe(File("target.avi"), "nb_read_frames"), "1");
-    EXPECT_EQ(Entries(dir), (std::set<std::string> {"link.avi", "target.avi"}));
+    fs::create_symlink("elsewhere.avi", File("dangling.avi"));
+    for (const char* name : {"link.avi", "dangling.avi"}) {
+        AviWriter* writer = AviOpenWriter(File(name).c_str(), 41, nullptr);
+        ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
+        AviCloseWriter(writer);
+        EXPECT_FALSE(fs::is_symlink(File(name)));
+        EXPECT_EQ(Probe(File(name), "nb_read_frames"), "1");
+    }
+    EXPECT_EQ(ReadAll(File("target.avi")), "old video");
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"dangling.avi", "link.avi", "target.avi"}));
 }
 
 TEST_F(Writer, BadBitmapsAreRefusedWithoutFailingTheWriter)
@@ -215,9 +221,10 @@ TEST_F(Writer, ConfigureOnlyOnceAndOnlyBeforeTheFirstFrame)
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
 }
 
-TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndLeavesAValidEmptyFile)
+TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndKeepsTheOldFile)
 {
     Answer(false);
+    WriteAll(File("refused.avi"), "old video");
     AviWriter* writer = AviOpenWriter(File("refused.avi").c_str(), 41, nullptr);
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
@@ -226,9 +233,13 @@ TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndLeavesAValidEmptyFile)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_ERROR);
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
-    // A valid file: one video stream of the picture's size, and nothing to decode.
-    EXPECT_EQ(Probe(File("refused.avi"), "codec_type,width,height"), "video\n64\n48");
-    EXPECT_TRUE(FirstFrame(File("refused.avi")).empty());
+    EXPECT_EQ(ReadAll(File("refused.avi")), "old video");
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"refused.avi"});
+    // Without an old file, none is made.
+    writer = AviOpenWriter(File("none.avi").c_str(), 41, nullptr);
+    EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), nullptr, true, nullptr), AVIERR_USERABORT);
+    EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"refused.avi"});
 }
 
 TEST_F(Writer, UncompressedFramesAreThePictureUpright)

@@ -4,9 +4,17 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "SmallDisk.h"
 
 #include "app/CommandLine.h"
 #include "view/CNivoView.h"
@@ -121,11 +129,142 @@ TEST(RenderCommand, FailsClearlyWithANonZeroStatus)
 {
     QTemporaryDir dir;
     QString errors;
-    EXPECT_NE(RunNivo({"--render", dir.filePath("absent/x.png")}, &errors), 0);
-    EXPECT_TRUE(errors.contains("could not write")) << errors.toStdString();
-    EXPECT_NE(RunNivo({"--render", dir.filePath("x.unknown")}, &errors), 0);
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("absent/x.png")}, &errors), 1);
+    EXPECT_TRUE(errors.contains("le dossier n'existe pas")) << errors.toStdString();
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("x.unknown")}, &errors), 1);
+    EXPECT_TRUE(errors.contains("extension inconnue")) << errors.toStdString();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.png"));
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("folder.png")}, &errors), 1);
+    EXPECT_TRUE(errors.contains("n'est pas un fichier ordinaire")) << errors.toStdString();
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath("pipe.png")).constData(), 0600), 0);
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("pipe.png")}, &errors), 1);
+    EXPECT_TRUE(errors.contains("n'est pas un fichier ordinaire")) << errors.toStdString();
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("wide.jpg"), "--size", "70000x1"}, &errors), 1);
+    EXPECT_TRUE(errors.contains("trop grande pour ce format")) << errors.toStdString();
     EXPECT_EQ(RunNivo({"--render", dir.filePath("x.png"), "--size", "big"}, &errors), 2);
     EXPECT_TRUE(errors.contains("--size")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("200000000")) << errors.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList {"folder.png", "pipe.png"}));
+}
+
+// Runs nivo through the shell, so that a name can hold any bytes.
+int RunNivoInShell(const QString& script, const QStringList& args, QString* errors)
+{
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    shell.setProcessEnvironment(env);
+    shell.start("/bin/sh", QStringList {"-c", script, NIVO_BINARY} + args);
+    shell.waitForFinished(120000);
+    *errors = QString::fromUtf8(shell.readAllStandardError());
+    return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+TEST(RenderCommand, ANameThatIsNotUtf8IsRefusedAndNoOtherFileIsWritten)
+{
+    QTemporaryDir dir;
+    // What the name becomes once decoded with a replacement character.
+    const QString lookalike = dir.filePath(QString::fromUtf8("v\uFFFD.png"));
+    WriteFile(lookalike, "unrelated");
+    QString errors;
+    EXPECT_EQ(RunNivoInShell("exec \"$0\" --render \"$1/v$(printf '\\377').png\" --size 16x16", {dir.path()}, &errors), 1);
+    EXPECT_TRUE(errors.contains("n'est pas valide dans l'encodage")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("v\\xff.png")) << errors.toStdString();
+    EXPECT_EQ(Contents(lookalike), "unrelated");
+    EXPECT_EQ(Entries(dir.path()), QStringList {QString::fromUtf8("v\uFFFD.png")});
+    // A name that is valid UTF-8 is written under exactly its bytes.
+    EXPECT_EQ(RunNivoInShell("exec \"$0\" --render \"$1/été.png\" --size 16x16", {dir.path()}, &errors), 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QString::fromUtf8("été.png"))));
+}
+
+// The old file must survive a disk that fills during the save, and the
+// message must say so.
+TEST(RenderCommand, ADiskThatFillsDuringTheSaveKeepsTheOldFileAndSaysWhy)
+{
+    QTemporaryDir dir;
+    SmallDisk disk(dir.path().toStdString());
+    if (!disk.Mounted())
+        GTEST_SKIP() << SmallDisk::kNotPermitted;
+    const QByteArray old(20000, 'o');
+    WriteFile(dir.filePath("old.bmp"), old);
+    // The 200 x 200 BMP takes 120 000 bytes: a part of it fits.
+    ASSERT_TRUE(disk.Fill("filler", 16 * 1024));
+    QString errors;
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("old.bmp"), "--size", "200x200"}, &errors), 1);
+    EXPECT_TRUE(errors.contains("disque plein")) << errors.toStdString();
+    EXPECT_EQ(Contents(dir.filePath("old.bmp")), old);
+    EXPECT_EQ(Entries(dir.path()), (QStringList {"filler", "old.bmp"}));
+    ASSERT_TRUE(disk.MakeReadOnly());
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("old.bmp"), "--size", "20x20"}, &errors), 1);
+    EXPECT_TRUE(errors.contains("lecture seule")) << errors.toStdString();
+    EXPECT_EQ(Contents(dir.filePath("old.bmp")), old);
+}
+
+// A disk that reports itself full only when the data is forced out to it
+// (as network file systems do): the failed sync must be seen too.
+TEST(RenderCommand, AFailedSyncKeepsTheOldFile)
+{
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    QTemporaryDir dir;
+    const QByteArray old(20000, 'o');
+    WriteFile(dir.filePath("old.png"), old);
+    QProcess strace;
+    // The leak checker cannot work under a tracer; the rest of the sanitizers can.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    strace.setProcessEnvironment(env);
+    strace.start("strace", {"-f", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=ENOSPC", NIVO_BINARY,
+                            "--render", dir.filePath("old.png"), "--size", "64x48"});
+    ASSERT_TRUE(strace.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(strace.readAllStandardError());
+    EXPECT_EQ(strace.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("disque plein")) << errors.toStdString();
+    EXPECT_EQ(Contents(dir.filePath("old.png")), old);
+    EXPECT_EQ(Entries(dir.path()), QStringList {"old.png"});
+}
+
+TEST(RenderCommand, APictureThatCannotHaveItsMemorySaysSo)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#endif
+    QTemporaryDir dir;
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    nivo.setProcessEnvironment(env);
+    // A gibibyte of address space: enough to start, not for 1.4 GB of picture.
+    nivo.setChildProcessModifier([] {
+        const rlimit limit {1ul << 30, 1ul << 30};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    nivo.start(NIVO_BINARY, {"--render", dir.filePath("big.bmp"), "--size", "20000x10000"});
+    ASSERT_TRUE(nivo.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(nivo.readAllStandardError());
+    EXPECT_EQ(nivo.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    EXPECT_EQ(nivo.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("mémoire insuffisante")) << errors.toStdString();
+    EXPECT_TRUE(Entries(dir.path()).isEmpty());
 }
 
 // A home of its own and a print server that is not there: the socket it
@@ -176,5 +315,35 @@ TEST(RenderCommand, HelpAndVersion)
     nivo.waitForFinished();
     EXPECT_EQ(nivo.exitCode(), 0);
     EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
+}
+// Peak resident memory of one `nivo --render` of `size`, in bytes; -1 when it failed.
+long PeakOfRender(const QString& folder, const char* size)
+{
+    const QByteArray output = QFile::encodeName(folder + "/x.bmp");
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(NIVO_BINARY, NIVO_BINARY, "--render", output.constData(), "--size", size, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss * 1024L;
+}
+
+// Scratch goes with the pixels: a picture one pixel wide or one pixel high
+// costs no more a pixel than the buffer, the bitmap and the file need.
+TEST(RenderCommand, TallAndWidePicturesTakeMemoryByThePixel)
+{
+    QTemporaryDir dir;
+    const long base = PeakOfRender(dir.path(), "1x1");
+    ASSERT_GT(base, 0);
+    constexpr long kPixels = 1'000'000;
+    for (const char* size : {"1x1000000", "1000000x1"}) {
+        const long peak = PeakOfRender(dir.path(), size);
+        ASSERT_GT(peak, 0) << size;
+        EXPECT_LT((peak - base) / kPixels, 64) << size << ": " << peak << " bytes at the peak";
+    }
 }
 } // namespace

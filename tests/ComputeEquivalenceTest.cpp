@@ -99,6 +99,16 @@ TEST_F(ComputeEquivalence, StartViewsAndTheirNeighbours)
                 ASSERT_TRUE(Matches({w, h, limit, -0.5, -0.0, 1.0}));
 }
 
+// Columns taller than the feed queues at once go through it in slices,
+// which must join up, whatever the lanes finish first.
+TEST_F(ComputeEquivalence, TallColumnsComeOutWhole)
+{
+    for (LONG h : {4095, 4096, 4097, 9000, 12289})
+        for (LONG w : {1, 3})
+            ASSERT_TRUE(Matches({w, h, 300, -0.745, 0.113, 30.0}));
+    ASSERT_TRUE(Matches({2, 20000, 1000, -0.5, 0.0, 0.2}));
+}
+
 TEST_F(ComputeEquivalence, SpecialPointsAreSampledExactly)
 {
     // Height 2 puts row 1 on y = 0 exactly: ymin = -half and the step is half.

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QMenu>
 #include <QMessageBox>
@@ -217,8 +221,8 @@ struct RecentFileListOnSmallDisk : testing::Test {
 
 class RecentFileListOnFullDisk : public RecentFileListOnSmallDisk, public testing::WithParamInterface<long> {};
 
-// With no room at all, or room for the lock file the settings writer makes
-// but not for the settings themselves.
+// With no room at all: the settings are made aside, away from the full disk,
+// and only the finished file comes here.
 TEST_P(RecentFileListOnFullDisk, KeepsTheOldSettingsUntilThereIsRoom)
 {
     ASSERT_TRUE(disk->Fill("filler", GetParam()));
@@ -238,7 +242,21 @@ TEST_P(RecentFileListOnFullDisk, KeepsTheOldSettingsUntilThereIsRoom)
     EXPECT_EQ(Entries(), QStringList {"nivo.conf"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Spare, RecentFileListOnFullDisk, testing::Values(0L, 4096L));
+INSTANTIATE_TEST_SUITE_P(Spare, RecentFileListOnFullDisk, testing::Values(0L));
+
+// One page of room takes the whole of the settings, the others with them.
+TEST_F(RecentFileListOnSmallDisk, APageOfRoomIsEnoughForTheSettings)
+{
+    ASSERT_TRUE(disk->Fill("filler", 4096));
+    RecentFileList list(file);
+    list.Load();
+    EXPECT_TRUE(list.Add("/b"));
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Settings/PreviewPages").toInt(), 2);
+    RecentFileList reread(file);
+    reread.Load();
+    EXPECT_EQ(reread.Paths(), (QStringList {"/b", "/a"}));
+    EXPECT_EQ(Entries(), (QStringList {"filler", "nivo.conf"}));
+}
 
 TEST_F(RecentFileListOnSmallDisk, AReadOnlyFolderKeepsTheOldSettings)
 {
@@ -248,5 +266,122 @@ TEST_F(RecentFileListOnSmallDisk, AReadOnlyFolderKeepsTheOldSettings)
     EXPECT_FALSE(list.Add("/b"));
     EXPECT_EQ(Contents(file), before);
     EXPECT_EQ(Entries(), QStringList {"nivo.conf"});
+}
+
+// Settings that cannot be read are kept exactly as they are: the list
+// starts empty at once and nothing is ever written over them.
+struct UnreadableSettings : testing::Test {
+    QTemporaryDir dir;
+    QString file = dir.filePath("nivo.ini");
+    const QByteArray kSettings = "[Recent%20File%20List]\nFile1=/a\n\n[Settings]\nPreviewPages=2\n";
+
+    // Loads within a second, finds nothing, and refuses to write.
+    void ExpectLeftAlone()
+    {
+        RecentFileList list(file);
+        QElapsedTimer clock;
+        clock.start();
+        list.Load();
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_TRUE(list.Paths().isEmpty());
+        EXPECT_FALSE(list.Add("/b"));
+        EXPECT_FALSE(list.Remove("/b"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList {"nivo.ini"});
+    }
+};
+
+TEST_F(UnreadableSettings, APipeIsNotWaitedOn)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    ExpectLeftAlone();
+    struct stat info {};
+    ASSERT_EQ(lstat(QFile::encodeName(file).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST_F(UnreadableSettings, ADeviceIsNotReadForEver)
+{
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::link(device, file));
+        ExpectLeftAlone();
+        EXPECT_EQ(QFileInfo(file).symLinkTarget(), device);
+    }
+}
+
+TEST_F(UnreadableSettings, AFolderOrAHugeFileIsKept)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("nivo.ini"));
+    ExpectLeftAlone();
+    EXPECT_TRUE(QFileInfo(file).isDir());
+    ASSERT_TRUE(QDir(dir.path()).rmdir("nivo.ini"));
+    // Real settings, followed by more than a mebibyte of something else.
+    const QByteArray huge = kSettings + QByteArray(1 << 20, '#');
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(huge), huge.size());
+    }
+    ExpectLeftAlone();
+    EXPECT_EQ(Contents(file), huge);
+}
+
+// As after one run with sudo: the user's settings belong to root and only
+// root may read them, while the folder is the user's.
+TEST_F(UnreadableSettings, AFileTheUserCannotReadIsKept)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root, to run the list as another user";
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(kSettings), kSettings.size());
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0600), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        RecentFileList list(file);
+        list.Load();
+        const bool leftAlone = list.Paths().isEmpty() && !list.Add("/b");
+        _exit(leftAlone ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Contents(file), kSettings);
+    EXPECT_EQ(QFileInfo(file).ownerId(), 0u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList {"nivo.ini"});
+}
+
+// The program itself: started with a pipe for settings, it comes up at once
+// with an empty list, and opening a document leaves the pipe in place.
+TEST(UnreadableSettingsAtStart, ThePipeStaysAndTheProgramStarts)
+{
+    QTemporaryDir home;
+    const QString folder = home.filePath(".config/Local AppWizard-Generated Applications");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray pipe = QFile::encodeName(folder + "/nivo.ini");
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    qputenv("XDG_CONFIG_HOME", home.filePath(".config").toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(App().InitInstance(CommandLine {}));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(App().RecentFiles().Paths().isEmpty());
+    QFile document(home.filePath("doc"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    document.close();
+    EXPECT_TRUE(App().OpenDocumentFile(document.fileName()));
+    qunsetenv("XDG_CONFIG_HOME");
+    struct stat info {};
+    ASSERT_EQ(lstat(pipe.constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 } // namespace

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "ModalDriver.h"
+#include "SmallDisk.h"
 #include "app/CommandIds.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
@@ -163,5 +164,30 @@ TEST_F(ExportImage, AccentedNamesComeOutRight)
     view.ExportImageAs();
     EXPECT_TRUE(QFile::exists(name));
     EXPECT_TRUE(messages.isEmpty());
+}
+} // namespace
+
+namespace {
+TEST_F(ExportImage, ADiskThatFillsDuringTheSaveShowsTheMessageAndKeepsTheOldFile)
+{
+    SmallDisk disk(dir.path().toStdString());
+    if (!disk.Mounted())
+        GTEST_SKIP() << SmallDisk::kNotPermitted;
+    view.Render();
+    const QByteArray old(3000, 'o');
+    QFile file(Path("old.bmp"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(old), old.size());
+    file.close();
+    // The 64 x 48 BMP takes about 9 KiB: part of it fits.
+    ASSERT_TRUE(disk.Fill("filler", 4096));
+    // The quick export replaces the remembered file without asking.
+    view.m_lastExportPath = Path("old.bmp").toStdString();
+    view.ExportImage();
+    EXPECT_EQ(messages, QStringList {kFailure});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList {"filler", "old.bmp"}));
 }
 } // namespace

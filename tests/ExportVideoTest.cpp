@@ -107,14 +107,39 @@ TEST_F(ExportVideo, FiftyFramesOfThePictureThenTheSameViewAgain)
     EXPECT_EQ(view.m_history.Count(), 1u);
 }
 
-TEST_F(ExportVideo, RefusedDialogLeavesAFileWithoutFrames)
+TEST_F(ExportVideo, RefusedDialogKeepsTheOldVideo)
 {
     view.Render();
+    WriteAll("test.avi", "old video");
     accept = false;
     view.ExportVideo();
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(Probe("codec_type"), "video\n");
+    EXPECT_EQ(ReadAll("test.avi"), "old video");
+    EXPECT_EQ(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {"test.avi"});
     EXPECT_NE(view.m_image->m_bitmap, nullptr);
+    // Without an old video, none is left.
+    QFile::remove("test.avi");
+    view.ExportVideo();
+    EXPECT_TRUE(QDir().isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+// In a shared folder anyone may plant a link named test.avi.
+TEST_F(ExportVideo, APlantedLinkIsReplacedAndItsTargetUntouched)
+{
+    view.Render();
+    WriteAll("victim", "someone else's file");
+    ASSERT_TRUE(QFile::link("victim", "test.avi"));
+    view.ExportVideo();
+    EXPECT_FALSE(QFileInfo("test.avi").isSymLink());
+    EXPECT_EQ(Probe("nb_read_frames"), "50\n");
+    EXPECT_EQ(ReadAll("victim"), "someone else's file");
+    // A dangling link does not create what it names.
+    ASSERT_TRUE(QFile::remove("test.avi"));
+    ASSERT_TRUE(QFile::link("created-elsewhere", "test.avi"));
+    view.ExportVideo();
+    EXPECT_FALSE(QFileInfo("test.avi").isSymLink());
+    EXPECT_EQ(Probe("nb_read_frames"), "50\n");
+    EXPECT_FALSE(QFileInfo::exists("created-elsewhere"));
 }
 
 TEST_F(ExportVideo, AnUnwritableFileShowsNoDialogAndRendersAgain)

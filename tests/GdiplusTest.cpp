@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 
 #include "platform/Gdi32.h"
 #include "platform/Gdiplus.h"
+#include "platform/Kernel32.h"
 #include "platform/qt/QtBitmap.h"
 
 namespace {
@@ -270,6 +272,23 @@ TEST_F(Gdiplus, SavesWithAKnownEncoderOnly)
     QFile written(dir.path() + "/picture.out");
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.read(2), QByteArray("BM"));
+    GdipDisposeImage(bitmap);
+    DeleteObject(section);
+}
+// A lone surrogate stands for no file-name bytes; written as a replacement
+// character, it would name another file.
+TEST_F(Gdiplus, RefusesAPathThatIsNotText)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    HBITMAP section = NewSection(5, 3);
+    GpBitmap* bitmap = nullptr;
+    ASSERT_EQ(GdipCreateBitmapFromHBITMAP(section, nullptr, &bitmap), Ok);
+    const std::u16string path = (dir.path() + "/v").toStdU16String() + u'\xD800' + u".bmp";
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(GdipSaveImageToFile(bitmap, path.c_str(), &kBmpEncoder, nullptr), Win32Error);
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     GdipDisposeImage(bitmap);
     DeleteObject(section);
 }

@@ -16,6 +16,7 @@
 #include "SmallDisk.h"
 #include "view/CDibImage.h"
 #include "platform/Gdi32.h"
+#include "platform/Kernel32.h"
 
 namespace fs = std::filesystem;
 
@@ -238,5 +239,73 @@ TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileInAReadOnlyFolder)
     EXPECT_EQ(Save(m_folder / "new.png"), E_FAIL);
     EXPECT_TRUE(ReadAll(m_folder / "old.png") == kOldBytes) << "the old file was overwritten";
     EXPECT_EQ(Entries(m_folder), std::set<std::string> {"old.png"});
+}
+} // namespace
+
+namespace {
+// A picture whose PNG and JPEG files are far larger than a few kilobytes.
+void PaintNoise(CDibImage& image)
+{
+    std::uint32_t state = 12345;
+    for (int r = 0; r < image.m_height; ++r)
+        for (int c = 0; c < image.m_width * 3; ++c) {
+            state = state * 1664525u + 1013904223u;
+            image.m_topRow[r * image.m_pitch + c] = static_cast<BYTE>(state >> 24);
+        }
+}
+
+class ImageSaveOnFillingDisk : public ImageSaveOnSmallDisk, public testing::WithParamInterface<const char*> {};
+
+// Room for part of the new file but not all of it: the disk fills during
+// the last writes, after the file was created and had bytes in it.
+TEST_P(ImageSaveOnFillingDisk, KeepsTheOldFileAndSaysTheDiskIsFull)
+{
+    const fs::path old = m_folder / (std::string("old.") + GetParam());
+    const std::string oldBytes(20000, 'o');
+    WriteAll(old, oldBytes);
+    CDibImage noise;
+    noise.CreateDib(100, 100);
+    ASSERT_NE(noise.m_bitmap, nullptr);
+    PaintNoise(noise);
+    ASSERT_TRUE(m_disk->Fill("filler", 4096));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(noise.Save(old.string().c_str()), E_FAIL);
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_TRUE(ReadAll(old) == oldBytes) << "the old file was changed";
+    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"filler", old.filename().string()}));
+    // With room again the same save goes through.
+    fs::remove(m_folder / "filler");
+    EXPECT_EQ(noise.Save(old.string().c_str()), S_OK);
+    EXPECT_GT(fs::file_size(old), 4096u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ImageSaveOnFillingDisk, testing::Values("png", "jpg", "bmp"));
+
+TEST_F(ImageSave, RefusesANameThatIsNotTextRatherThanWriteAnother)
+{
+    // What the name would become once decoded with a replacement character.
+    WriteAll(m_folder / "v\xEF\xBF\xBD.png", kOldBytes);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(Save(m_folder / "v\xFF.png"), E_FAIL);
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_TRUE(ReadAll(m_folder / "v\xEF\xBF\xBD.png") == kOldBytes);
+    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"v\xEF\xBF\xBD.png"});
+}
+
+TEST_F(ImageSave, SaysWhyTheFileWasNotWritten)
+{
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(Save(m_folder / "absent" / "x.png"), E_FAIL);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    fs::create_directory(m_folder / "folder.png");
+    EXPECT_EQ(Save(m_folder / "folder.png"), E_FAIL);
+    EXPECT_EQ(GetLastError(), ERROR_BAD_FILE_TYPE);
+    // Wider than a JPEG header can say.
+    CDibImage wide;
+    wide.CreateDib(70000, 1);
+    ASSERT_NE(wide.m_bitmap, nullptr);
+    EXPECT_EQ(wide.Save((m_folder / "wide.jpg").string().c_str()), E_FAIL);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_TOO_LARGE);
+    EXPECT_EQ(wide.Save((m_folder / "wide.png").string().c_str()), S_OK);
 }
 } // namespace

@@ -2,6 +2,7 @@
 // the file system cannot make unnamed files, hidden beside the target.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -14,7 +15,7 @@
 
 #include "FolderFiles.h"
 #include "SmallDisk.h"
-#include "platform/av/StagedFile.h"
+#include "platform/StagedFile.h"
 
 namespace fs = std::filesystem;
 
@@ -91,6 +92,50 @@ TEST_P(Staged, ATargetThatBecameAFolderMeanwhileIsLeftAlone)
     EXPECT_EQ(Entries(dir), std::set<std::string> {"file.avi"});
 }
 
+TEST_P(Staged, AFollowedLinkStaysAndTheFileItNamesIsReplaced)
+{
+    WriteAll(dir / "real.avi", kOld);
+    fs::create_symlink("real.avi", target);
+    StagedFile file;
+    ASSERT_TRUE(file.Open(target.string(), GetParam(), StagedFile::Links::Follow));
+    ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+    ASSERT_TRUE(file.Commit());
+    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_EQ(ReadAll(dir / "real.avi"), kNew);
+}
+
+// Someone else's file, reached through a link planted under the name.
+TEST_P(Staged, AReplacedLinkGoesAndWhatItNamedIsUntouched)
+{
+    WriteAll(dir / "victim", kOld);
+    fs::permissions(dir / "victim", fs::perms(0444));
+    fs::create_symlink("victim", target);
+    fs::create_symlink("nowhere/created", dir / "dangling.avi");
+    for (const fs::path& link : {target, dir / "dangling.avi"}) {
+        StagedFile file;
+        ASSERT_TRUE(file.Open(link.string(), GetParam(), StagedFile::Links::Replace));
+        ASSERT_TRUE(file.Write(kNew.data(), kNew.size()));
+        ASSERT_TRUE(file.Commit());
+        EXPECT_FALSE(fs::is_symlink(link));
+        EXPECT_EQ(ReadAll(link), kNew);
+    }
+    EXPECT_EQ(ReadAll(dir / "victim"), kOld);
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"dangling.avi", "file.avi", "victim"}));
+}
+
+TEST_P(Staged, NamesWhyATargetIsRefused)
+{
+    fs::create_directory(target);
+    StagedFile file;
+    EXPECT_FALSE(Open(file));
+    EXPECT_EQ(file.Error(), EISDIR);
+    EXPECT_FALSE(file.Open((dir / "absent" / "x").string(), GetParam()));
+    EXPECT_EQ(file.Error(), ENOENT);
+    EXPECT_FALSE(file.Open("/dev/null", GetParam()));
+    EXPECT_EQ(file.Error(), EINVAL);
+}
+
 class StagedOnSmallDisk : public OnSmallDisk<Staged> {};
 
 TEST_P(StagedOnSmallDisk, AWriteThatDoesNotFitSpoilsTheFileForGood)
@@ -101,6 +146,7 @@ TEST_P(StagedOnSmallDisk, AWriteThatDoesNotFitSpoilsTheFileForGood)
     ASSERT_TRUE(Open(file));
     EXPECT_FALSE(file.Write(tooMuch.data(), tooMuch.size()));
     EXPECT_FALSE(file.Intact());
+    EXPECT_EQ(file.Error(), ENOSPC);
     // Even after room is made, the file stays spoilt: a byte is missing from it.
     fs::remove(target);
     EXPECT_FALSE(file.Write("x", 1));
@@ -116,7 +162,22 @@ TEST_P(StagedOnSmallDisk, AReadOnlyFolderCannotBeStagedIn)
     StagedFile file;
     EXPECT_FALSE(Open(file));
     EXPECT_FALSE(file.Intact());
+    EXPECT_EQ(file.Error(), EROFS);
     EXPECT_EQ(ReadAll(target), kOld);
+}
+
+// Room for part of the new bytes: the disk fills during the last of them.
+TEST_P(StagedOnSmallDisk, StoreKeepsTheOldFileWhenTheDiskFillsPartWay)
+{
+    WriteAll(target, kOld);
+    ASSERT_TRUE(disk->Fill("filler", 8192));
+    const std::string larger(30000, 'n');
+    EXPECT_EQ(StagedFile::Store(target.string(), larger.data(), larger.size()), ENOSPC);
+    EXPECT_EQ(ReadAll(target), kOld);
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"file.avi", "filler"}));
+    fs::remove(dir / "filler");
+    EXPECT_EQ(StagedFile::Store(target.string(), larger.data(), larger.size()), 0);
+    EXPECT_EQ(ReadAll(target), larger);
 }
 
 std::string StagingTitle(const testing::TestParamInfo<Staging>& info)

@@ -95,31 +95,48 @@ HBITMAP CDibImage::DetachBitmap()
     return bitmap;
 }
 
+namespace {
+// The encoder the path's extension names among the platform's, or GUID_NULL.
+CLSID EncoderFor(const char* path, UINT codePage)
+{
+    UINT count = 0;
+    UINT size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Ok)
+        return GUID_NULL;
+    const auto list = std::make_unique<BYTE[]>(size);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(list.get());
+    if (GdipGetImageEncoders(count, size, encoders) != Ok)
+        return GUID_NULL;
+    return ChooseEncoder(path, encoders, count, codePage);
+}
+} // namespace
+
+bool CDibImage::CanEncode(const char* path)
+{
+    return path && ImagingStartup::Process().Start() && EncoderFor(path, ConversionCodePage()) != GUID_NULL;
+}
+
 HRESULT CDibImage::Save(const char* path) const
 {
     if (!path || !ImagingStartup::Process().Start())
         return E_FAIL;
     const UINT codePage = ConversionCodePage();
-
-    UINT count = 0;
-    UINT size = 0;
-    if (GdipGetImageEncodersSize(&count, &size) != Ok)
-        return E_FAIL;
-    const auto list = std::make_unique<BYTE[]>(size);
-    auto* encoders = reinterpret_cast<ImageCodecInfo*>(list.get());
-    if (GdipGetImageEncoders(count, size, encoders) != Ok)
-        return E_FAIL;
-    const CLSID encoder = ChooseEncoder(path, encoders, count, codePage);
+    const CLSID encoder = EncoderFor(path, codePage);
     if (encoder == GUID_NULL)
         return E_FAIL;
+    // UTF-16 never needs more characters than UTF-8 has bytes; the terminator
+    // is converted too. A name that is not valid text would be written under
+    // another name: it is refused.
+    const int length = static_cast<int>(std::strlen(path)) + 1;
+    std::vector<WCHAR> widePath(length);
+    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path, length, widePath.data(), length) == 0) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return E_FAIL;
+    }
 
     // A bitmap that cannot be made shows as a failed save below.
     GpBitmap* bitmap = nullptr;
     GdipCreateBitmapFromHBITMAP(m_bitmap, nullptr, &bitmap);
-    // UTF-16 never needs more characters than UTF-8 has bytes; the terminator is converted too.
-    const int length = static_cast<int>(std::strlen(path)) + 1;
-    std::vector<WCHAR> widePath(length);
-    MultiByteToWideChar(codePage, 0, path, length, widePath.data(), length);
     const GpStatus status = GdipSaveImageToFile(bitmap, widePath.data(), &encoder, nullptr);
     GdipDisposeImage(bitmap);
     return status == Ok ? S_OK : E_FAIL;

@@ -20,7 +20,10 @@ public:
     void ReleaseImageDC();
     BOOL Blit(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, DWORD rop);
     HBITMAP DetachBitmap();
+    // On failure GetLastError tells why, where the platform said.
     HRESULT Save(const char* path) const;
+    // Whether some encoder takes the path's extension.
+    static bool CanEncode(const char* path);
 
     HBITMAP m_bitmap = nullptr;
     BYTE* m_topRow = nullptr;

@@ -40,7 +40,9 @@ HRESULT AviFileObject::Open(const char* path, AviFileObject** file)
         delete object;
         return AVIERR_MEMORY;
     }
-    if (!object->m_output.Open(path)) {
+    // The program's video has a fixed name in a folder that others may share:
+    // a link planted there is replaced, and what it names is never written.
+    if (!object->m_output.Open(path, StagedFile::Staging::Unnamed, StagedFile::Links::Replace)) {
         delete object;
         return AVIERR_FILEOPEN;
     }
@@ -131,13 +133,20 @@ void AviFileObject::Finish()
 }
 
 // A file without frames is still a valid file and replaces the old one; a
-// file that is missing any of its bytes, or has no header at all (no stream
-// was ever made), never does.
+// file that is missing any of its bytes, has no header at all (no stream was
+// ever made) or whose compression was never settled (the choice refused or
+// failed) never does.
 void AviFileObject::PutInPlace()
 {
     avio_flush(m_muxer->pb);
-    if (!m_headerWritten || m_broken || m_muxer->pb->error < 0 || !m_output.Commit())
+    if (!m_headerWritten || !HasSettledStream() || m_broken || m_muxer->pb->error < 0 || !m_output.Commit())
         m_output.Discard();
+}
+
+bool AviFileObject::HasSettledStream() const
+{
+    return std::any_of(m_streams.begin(), m_streams.end(),
+                       [](const AviStreamObject* stream) { return stream->IsCompressed() && stream->HasFormat(); });
 }
 
 ULONG AviFileObject::Release()

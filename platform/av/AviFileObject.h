@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "StagedFile.h"
+#include "platform/StagedFile.h"
 #include "platform/Vfw.h"
 
 struct AVFormatContext;
@@ -17,7 +17,8 @@ struct AVPacket;
 class AviFileObject {
 public:
     // AVIERR_FILEOPEN when the target could not be replaced: missing or
-    // read-only folder, a directory or a pipe in its place.
+    // read-only folder, a directory or a pipe in its place. A symbolic link
+    // in its place is replaced itself; the file it names is left alone.
     static HRESULT Open(const char* path, AviFileObject** file);
     ~AviFileObject();
     AviFileObject(const AviFileObject&) = delete;
@@ -37,6 +38,7 @@ private:
     bool AttachOutput();
     void Finish();
     void PutInPlace();
+    bool HasSettledStream() const;
 
     AVFormatContext* m_muxer = nullptr;
     StagedFile m_output;

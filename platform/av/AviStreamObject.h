@@ -24,6 +24,7 @@ public:
     ULONG Release();
 
     bool IsCompressed() const { return m_source != nullptr; }
+    bool HasFormat() const { return m_hasFormat; }
     const AVISTREAMINFOA& Info() const { return m_info; }
     HRESULT SetFormat(const BITMAPINFOHEADER& format);
     HRESULT Write(LONG start, const void* data, LONG size);

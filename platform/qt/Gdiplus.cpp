@@ -1,16 +1,21 @@
 #include "platform/Gdiplus.h"
 
-#include <QFileInfo>
+#include <QBuffer>
+#include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <algorithm>
+#include <climits>
 #include <mutex>
 #include <new>
 #include <set>
+#include <string_view>
 
 #include "ImageEncoders.h"
 #include "BitmapImage.h"
 #include "QtBitmap.h"
 #include "platform/GdiObject.h"
+#include "platform/Kernel32.h"
+#include "platform/StagedFile.h"
 
 namespace {
 struct LibraryState {
@@ -34,30 +39,53 @@ bool IsStarted()
     return !state.tokens.empty();
 }
 
-// A save replaces the file by renaming a new one onto it: fine for a file,
-// wrong for a device or a pipe (as root it would replace /dev/null itself).
-bool IsReplaceable(const QString& path)
+// Sides that a format's own header cannot describe.
+int LargestSide(std::string_view format)
 {
-    const QFileInfo target(path);
-    return !target.exists() || target.isFile();
+    if (format == "jpeg")
+        return 65500;
+    if (format == "webp")
+        return 16383;
+    return INT_MAX;
 }
 
-// Qt's writers leave a partial file behind when the disk fills, so the picture
-// goes to a temporary file beside the target, which takes the target's name
-// only once every write has succeeded; otherwise it is removed.
-bool WriteAtomically(const QString& path, const QImage& picture, const char* format)
+GpStatus Fail(DWORD error)
 {
-    if (!IsReplaceable(path))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, format);
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return false;
+    SetLastError(error);
+    return error == ERROR_NOT_ENOUGH_MEMORY ? OutOfMemory : Win32Error;
+}
+
+// The whole file is encoded in memory first: Qt's writers leave a partial
+// file behind when the disk fills, and a failed last write may go unnoticed.
+GpStatus Encode(const QImage& picture, const char* format, QByteArray& bytes)
+{
+    if (std::max(picture.width(), picture.height()) > LargestSide(format))
+        return Fail(ERROR_FILE_TOO_LARGE);
+    try {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (!writer.write(picture))
+            return Fail(ERROR_INVALID_DATA);
+    } catch (const std::bad_alloc&) {
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
-    return file.commit();
+    return Ok;
+}
+
+// The encoded file takes the target's name only once every byte of it is on
+// the disk; otherwise the old file stays as it was and nothing is left beside it.
+GpStatus WriteWhole(const WCHAR* path, const QImage& picture, const char* format)
+{
+    // A lone surrogate has no file-name bytes: it would name another file.
+    const QString name = QString::fromUtf16(path);
+    if (!QStringView(name).isValidUtf16())
+        return Fail(ERROR_NO_UNICODE_TRANSLATION);
+    QByteArray bytes;
+    if (const GpStatus encoded = Encode(picture, format, bytes); encoded != Ok)
+        return encoded;
+    const int error = StagedFile::Store(QFile::encodeName(name).toStdString(), bytes.constData(), bytes.size());
+    return error == 0 ? Ok : Fail(LastErrorOfErrno(error));
 }
 } // namespace
 
@@ -120,9 +148,9 @@ GpStatus GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE, GpBitmap** result
         return InvalidParameter;
     QImage picture = ImageOfBitmap(*bitmap, 0, 0, bitmap->Width(), bitmap->Height());
     if (picture.isNull())
-        return OutOfMemory;
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
     *result = new (std::nothrow) QtBitmap(std::move(picture));
-    return *result ? Ok : OutOfMemory;
+    return *result ? Ok : Fail(ERROR_NOT_ENOUGH_MEMORY);
 }
 
 GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* path, const CLSID* encoder, const EncoderParameters* parameters)
@@ -138,7 +166,7 @@ GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* path, const CLSID* enc
     const ImageEncoder* chosen = FindEncoder(*encoder);
     if (!chosen)
         return UnknownImageFormat;
-    return WriteAtomically(QString::fromUtf16(path), bitmap->Picture(), chosen->qtFormat) ? Ok : Win32Error;
+    return WriteWhole(path, bitmap->Picture(), chosen->qtFormat);
 }
 
 GpStatus GdipDisposeImage(GpImage* image)

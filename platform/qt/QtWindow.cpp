@@ -40,7 +40,11 @@ HDC QtWindow::AcquireDC()
 {
     if (!m_surface)
         return nullptr;
-    const QSize size = DevicePixels(*m_surface);
+    // Only the client area is drawn on: a surface padded out to a minimum
+    // size must not cost memory for every row of a tall, narrow picture.
+    QSize size = DevicePixels(*m_surface);
+    if (m_client)
+        size = size.boundedTo(DevicePixels(*m_client));
     if (m_drawing.size() != size)
         m_drawing = QImage(size, QImage::Format_RGB32);
     m_drawing.setDevicePixelRatio(m_surface->devicePixelRatioF());

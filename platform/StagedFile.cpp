@@ -66,27 +66,33 @@ void SyncFolder(const std::string& folder)
 
 StagedFile::~StagedFile() { Discard(); }
 
-bool StagedFile::Open(const std::string& target, Staging staging)
+bool StagedFile::Open(const std::string& target, Staging staging, Links links)
 {
     Discard();
-    m_target = FollowLinks(target);
+    m_error = 0;
+    m_target = links == Links::Follow ? FollowLinks(target) : target;
     m_folder = FolderOf(m_target);
     if (NameOf(m_target).empty())
-        return false;
+        return Fail(EISDIR);
     struct stat old {};
     const bool exists = ::lstat(m_target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT)
-        return false;
-    // A rename would replace a device or a pipe instead of writing to it; and
-    // a file its owner made read-only is not to be replaced either.
-    if (exists && (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0))
-        return false;
+        return Fail(errno);
+    // A link left here (Replace, or one that could not be followed) is itself
+    // replaced: what it names is never opened.
+    const bool file = exists && !S_ISLNK(old.st_mode);
+    // A rename would replace a device or a pipe instead of writing to it.
+    if (file && !S_ISREG(old.st_mode))
+        return Fail(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    // A file its owner made read-only is not to be replaced either.
+    if (file && ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+        return Fail(errno);
     if (staging == Staging::Unnamed)
         m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (m_fd < 0 && !CreateNamed())
-        return false;
+        return Fail(errno);
     // The new file keeps the permissions of the one it replaces.
-    if (exists)
+    if (file)
         ::fchmod(m_fd, old.st_mode & 07777);
     return true;
 }
@@ -114,6 +120,7 @@ bool StagedFile::Write(const void* data, std::size_t size)
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
+            Fail(written < 0 ? errno : ENOSPC);
             m_failed = true;
             break;
         }
@@ -129,8 +136,10 @@ std::int64_t StagedFile::Seek(std::int64_t offset, int whence)
         return -1;
     const off_t position = ::lseek(m_fd, offset, whence);
     // Headers are completed by seeking back: a seek that fails spoils the file.
-    if (position < 0)
+    if (position < 0) {
+        Fail(errno);
         m_failed = true;
+    }
     return position;
 }
 
@@ -142,7 +151,11 @@ std::int64_t StagedFile::Size() const
 
 bool StagedFile::Commit()
 {
-    const bool placed = Intact() && ::fsync(m_fd) == 0 && (m_stagingName.empty() ? PlaceUnnamed() : Replace(m_stagingName));
+    if (m_fd < 0 && m_error == 0)
+        m_error = EBADF;
+    // The data must be on the disk before the name moves to it.
+    const bool placed = Intact() && (::fsync(m_fd) == 0 || Fail(errno)) &&
+                        ((m_stagingName.empty() ? PlaceUnnamed() : Replace(m_stagingName)) || Fail(errno));
     if (!placed) {
         Discard();
         return false;
@@ -163,7 +176,9 @@ bool StagedFile::PlaceUnnamed()
         if (GiveName(name)) {
             if (Replace(name))
                 return true;
+            const int error = errno;
             ::unlink(name.c_str());
+            errno = error;
             return false;
         }
         if (errno != EEXIST)
@@ -185,6 +200,21 @@ bool StagedFile::GiveName(const std::string& name) const
 }
 
 bool StagedFile::Replace(const std::string& name) const { return ::rename(name.c_str(), m_target.c_str()) == 0; }
+
+bool StagedFile::Fail(int error)
+{
+    if (m_error == 0)
+        m_error = error != 0 ? error : EIO;
+    return false;
+}
+
+int StagedFile::Store(const std::string& target, const void* data, std::size_t size, Links links)
+{
+    StagedFile file;
+    if (file.Open(target, Staging::Unnamed, links) && file.Write(data, size) && file.Commit())
+        return 0;
+    return file.Error();
+}
 
 void StagedFile::Discard()
 {

@@ -4,6 +4,7 @@
 // old file (or its absence) stays as it was. The new file has no name until
 // Commit (Linux O_TMPFILE), so that a crash leaves nothing behind; where the
 // file system cannot do that, it is a hidden file in the same folder.
+// Every failure is kept as an errno value, for the caller to name its cause.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,10 @@
 class StagedFile {
 public:
     enum class Staging { Unnamed, Named };
+    // Follow: a symbolic link stays and the file it names is replaced (a name
+    // the user chose). Replace: the link itself is replaced and whatever it
+    // names is left alone (a fixed name, where anyone may have planted a link).
+    enum class Links { Follow, Replace };
 
     StagedFile() = default;
     ~StagedFile();
@@ -19,8 +24,7 @@ public:
 
     // False when the target cannot be replaced: its folder is missing or not
     // writable, or the target is a directory, a device, a pipe or read-only.
-    // A symbolic link is followed: the file it names is replaced, the link stays.
-    bool Open(const std::string& target, Staging staging = Staging::Unnamed);
+    bool Open(const std::string& target, Staging staging = Staging::Unnamed, Links links = Links::Follow);
     bool Write(const void* data, std::size_t size);
     // As lseek; -1 on failure.
     std::int64_t Seek(std::int64_t offset, int whence);
@@ -32,16 +36,23 @@ public:
     // Puts the file in the target's place; on failure it is discarded.
     bool Commit();
     void Discard();
+    // Why the last Open, Write, Seek or Commit failed (an errno value), or 0.
+    int Error() const { return m_error; }
+
+    // Stages `size` bytes and commits them: 0, or why the target was kept.
+    static int Store(const std::string& target, const void* data, std::size_t size, Links links = Links::Follow);
 
 private:
     bool CreateNamed();
     bool PlaceUnnamed();
     bool GiveName(const std::string& name) const;
     bool Replace(const std::string& name) const;
+    bool Fail(int error);
 
     std::string m_target;
     std::string m_folder;
     std::string m_stagingName;
     int m_fd = -1;
     bool m_failed = false;
+    int m_error = 0;
 };

@@ -1,0 +1,99 @@
+// Threads that cannot be started: the work is done by those that could,
+// down to the calling thread alone, with the same result.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "FakeWindows.h"
+#include "fractal/CNivoDoc.h"
+#include "fractal/ComputeSettings.h"
+#include "fractal/ReferenceCompute.h"
+#include "fractal/WorkerPool.h"
+
+namespace {
+constexpr int kNoLimit = 90;
+constexpr int kThreadsStillStart = 91;
+
+bool ThreadsStart()
+{
+    try {
+        std::thread([] {}).join();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+// Runs `body` in a child process as an ordinary user who may start no more
+// processes or threads (as under `ulimit -u`); its exit status, or -1.
+int WithoutThreads(const std::function<bool()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit none {0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(kNoLimit);
+        if (ThreadsStart())
+            _exit(kThreadsStillStart);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+void SkipUnlessPossible()
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root, to limit another user's threads";
+}
+
+TEST(WorkerPool, WithoutThreadsTheCallingThreadDoesAllTheWork)
+{
+    SkipUnlessPossible();
+    const int status = WithoutThreads([] {
+        WorkerPool pool;
+        std::atomic<int> next {0};
+        std::vector<int> done(1000, 0);
+        std::set<int> ran;
+        pool.Run(4, [&](int index) {
+            ran.insert(index);
+            for (int item = next++; item < 1000; item = next++)
+                ++done[static_cast<std::size_t>(item)];
+        });
+        // A second run must not wait for threads that never came.
+        pool.Run(3, [&](int index) { ran.insert(index); });
+        return ran == std::set<int> {0} && std::all_of(done.begin(), done.end(), [](int d) { return d == 1; });
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(WorkerPool, WithoutThreadsComputeGivesTheSamePicture)
+{
+    SkipUnlessPossible();
+    const ReferenceResult expected = ReferenceCompute(61, 47, 200, -0.745, 0.113, 40);
+    for (const bool vector : {true, false}) {
+        const int status = WithoutThreads([&] {
+            ComputeSettings::Set({4, vector, true});
+            ProgressRecorder recorder;
+            FakeWindow window(61, 47);
+            CNivoDoc doc(&window);
+            doc.Compute(200, -0.745, 0.113, 40);
+            return doc.m_buffer && std::vector<std::int32_t>(doc.m_buffer, doc.m_buffer + doc.BufferSize()) ==
+                                       expected.entries;
+        });
+        EXPECT_EQ(status, 0) << (vector ? "vector" : "scalar");
+    }
+}
+} // namespace
