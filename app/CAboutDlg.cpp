@@ -5,9 +5,10 @@
 #include <QPushButton>
 
 #include "DialogUnits.h"
+#include "ModalFrame.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent ? parent : QApplication::activeWindow(), ModalFrame::kFlags | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral("A propos de Lumivex..."));
     setFont(DialogUnits::TemplateFont());

@@ -2,9 +2,9 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QSlider>
 
 CompressionDialog::CompressionDialog(QWidget* parent, const AVICOMPRESSOPTIONS& options)
@@ -48,14 +48,29 @@ void CompressionDialog::Store(AVICOMPRESSOPTIONS& options) const
     options.dwQuality = c && c->hasQuality ? DWORD(m_quality->value() * 100) : 0;
 }
 
-void CompressionDialog::Register(QWidget* mainWindow)
+bool CompressionDialog::Choose(AVICOMPRESSOPTIONS& options)
 {
-    QPointer<QWidget> owner(mainWindow);
-    SetSaveOptionsPrompt([owner](HWND, AVICOMPRESSOPTIONS& options) {
-        CompressionDialog dialog(owner.data(), options);
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        dialog.Store(options);
-        return true;
+    // Not modal: the main window stays usable and its commands are handled
+    // while the choice is made. This loop runs inside the video export, before
+    // any frame is written, never inside a render.
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    setWindowModality(Qt::NonModal);
+    show();
+    raise();
+    activateWindow();
+    loop.exec(QEventLoop::DialogExec);
+    if (result() != QDialog::Accepted)
+        return false;
+    Store(options);
+    return true;
+}
+
+void CompressionDialog::Register()
+{
+    SetSaveOptionsPrompt([](HWND, AVICOMPRESSOPTIONS& options) {
+        // No owner window, as the export gives none.
+        CompressionDialog dialog(nullptr, options);
+        return dialog.Choose(options);
     });
 }

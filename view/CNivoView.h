@@ -88,4 +88,5 @@ private:
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_resizeWhileRendering = false;
+    bool m_exportingVideo = false;
 };
