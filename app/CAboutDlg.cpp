@@ -8,8 +8,9 @@
 #include "ModalFrame.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent ? parent : QApplication::activeWindow(), ModalFrame::kFlags | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ModalFrame::Apply(this);
     setWindowTitle(QStringLiteral("A propos de Lumivex..."));
     setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());

@@ -21,8 +21,9 @@ QLineEdit* NewEdit(QWidget* parent, const char* name)
 } // namespace
 
 CParamDlg::CParamDlg(QWidget* parent)
-    : QDialog(parent ? parent : QApplication::activeWindow(), ModalFrame::kFlags | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ModalFrame::Apply(this);
     setWindowTitle(QString::fromUtf8("Paramètres de mandelbrot"));
     BuildControls();
 }

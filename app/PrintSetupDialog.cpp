@@ -14,10 +14,11 @@
 #include "ModalFrame.h"
 
 PrintSetupDialog::PrintSetupDialog(QPrinter& printer, QWidget* parent)
-    : QDialog(parent, ModalFrame::kFlags), m_printer(printer), m_printerName(new QComboBox),
+    : QDialog(parent), m_printer(printer), m_printerName(new QComboBox),
       m_paper(new QComboBox), m_portrait(new QRadioButton(QStringLiteral("Portrait"))),
       m_landscape(new QRadioButton(QStringLiteral("Paysage")))
 {
+    ModalFrame::Apply(this);
     setObjectName("PrintSetupDialog");
     setWindowTitle(QString::fromUtf8("Configuration de l'impression"));
     m_printerName->setObjectName("PrinterName");
@@ -47,6 +48,8 @@ PrintSetupDialog::PrintSetupDialog(QPrinter& printer, QWidget* parent)
     layout->addWidget(paperBox);
     layout->addWidget(orientationBox);
     layout->addWidget(buttons);
+    // Wide enough for the whole title in the frame.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
 }
 
 void PrintSetupDialog::AddPrinters()

@@ -470,6 +470,23 @@ TEST_F(MainWindow, ModalDialogsHaveATitleAndACloseBoxOnly)
     EXPECT_EQ(seen, 4);
 }
 
+TEST_F(MainWindow, AModalDialogMinimisedByTheWindowManagerComesBackWithItsOwner)
+{
+    bool back = false;
+    OnNextModal([this, &back](QWidget* modal) {
+        // What a window manager that ignores the frame's hints does: the dialog and its owner iconified.
+        frame->setWindowState(frame->windowState() | Qt::WindowMinimized);
+        modal->setWindowState(modal->windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(modal->isMinimized());
+        QTimer::singleShot(50, modal, [this, &back, modal] {
+            back = !modal->isMinimized() && modal->isVisible() && !frame->isMinimized() && frame->isMaximized();
+            static_cast<QDialog*>(modal)->reject();
+        });
+    });
+    view->EditParameters();
+    EXPECT_TRUE(back);
+}
+
 TEST_F(MainWindow, ParameterFieldsOpenOnTheirBeginning)
 {
     view->m_centerX = -0.50212345678901234;
