@@ -522,9 +522,11 @@ TEST_F(MainWindow, PrintSetupChoosesPaperAndOrientationAndPrintsNothing)
         ExpectModalFrame(modal);
         auto* paper = modal->findChild<QComboBox*>("PaperSize");
         auto* landscape = modal->findChild<QRadioButton*>("Landscape");
-        ASSERT_NE(paper, nullptr);
-        ASSERT_NE(landscape, nullptr);
-        ASSERT_NE(modal->findChild<QComboBox*>("PrinterName"), nullptr);
+        if (!paper || !landscape || !modal->findChild<QComboBox*>("PrinterName")) {
+            ADD_FAILURE() << "no printer, paper or orientation choice";
+            static_cast<QDialog*>(modal)->reject();
+            return;
+        }
         EXPECT_EQ(paper->currentText(), "A4");
         EXPECT_TRUE(modal->findChild<QRadioButton*>("Portrait")->isChecked());
         paper->setCurrentIndex(paper->findData(int(QPageSize::A5)));
@@ -588,7 +590,18 @@ TEST_F(MainWindow, CompressionDialogLeavesTheWindowUsable)
         EXPECT_NE(view->m_image->m_bitmap, nullptr);
         // A second video export while this one waits changes nothing.
         CDibImage* current = view->m_image;
+        // Were a second dialog to open, it is refused rather than left waiting.
+        QTimer refuseOthers;
+        QObject::connect(&refuseOthers, &QTimer::timeout, [dialog] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window != dialog && window->objectName() == "CompressionDialog" && window->isVisible()) {
+                    ADD_FAILURE() << "a second compression dialog";
+                    static_cast<QDialog*>(window)->reject();
+                }
+        });
+        refuseOthers.start(100);
         EXPECT_TRUE(frame->RunCommand(ID_FILE_EXPORT_VIDEO));
+        refuseOthers.stop();
         EXPECT_EQ(VisibleCompressionDialogs(), 1);
         EXPECT_EQ(view->m_image, current);
         EXPECT_NE(current->m_bitmap, nullptr);
