@@ -2,6 +2,7 @@
 
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <iterator>
 
 namespace {
 struct Entry {
