@@ -600,8 +600,12 @@ TEST_F(MainWindow, CompressionDialogLeavesTheWindowUsable)
                 }
         });
         refuseOthers.start(100);
+        frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
         EXPECT_TRUE(frame->RunCommand(ID_FILE_EXPORT_VIDEO));
         refuseOthers.stop();
+        // It brings the waiting dialog forward instead, which may lie behind the main window.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
         EXPECT_EQ(VisibleCompressionDialogs(), 1);
         EXPECT_EQ(view->m_image, current);
         EXPECT_NE(current->m_bitmap, nullptr);

@@ -1,5 +1,6 @@
 #include "CNivoView.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -362,8 +363,12 @@ void CNivoView::ExportVideo()
 {
     // Before the first picture there is no frame image to export. While an
     // export waits in its compression dialog it holds "test.avi" and its
-    // bitmap, so a second one does nothing.
-    if (!m_image || m_exportingVideo || m_rendering)
+    // bitmap: a second one only brings that dialog forward.
+    if (m_exportingVideo) {
+        RaiseCompressionDialog();
+        return;
+    }
+    if (!m_image || m_rendering)
         return;
     m_exportingVideo = true;
     HBITMAP bitmap = m_image->DetachBitmap();
@@ -379,4 +384,14 @@ void CNivoView::ExportVideo()
     DeleteObject(bitmap);
     m_exportingVideo = false;
     Render();
+}
+
+void CNivoView::RaiseCompressionDialog()
+{
+    // It has no owner, so it may lie behind the main window.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("CompressionDialog") && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
 }

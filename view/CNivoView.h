@@ -76,6 +76,7 @@ protected:
 private:
     void DiscardImage();
     void ReportExportFailure();
+    void RaiseCompressionDialog();
     void ColourImage(HWND bar, std::int32_t W, std::int32_t H);
     HWND MeasuredWindow() const;
     RECT ClientArea() const;
