@@ -5,10 +5,12 @@
 #include <QPushButton>
 
 #include "DialogUnits.h"
+#include "ModalFrame.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ModalFrame::Apply(this);
     setWindowTitle(QStringLiteral("A propos de Lumivex..."));
     setFont(DialogUnits::TemplateFont());
     const DialogUnits du(font());

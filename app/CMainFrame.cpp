@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProxyStyle>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
@@ -110,8 +112,25 @@ bool CMainFrame::CreateStatusBar()
     return true;
 }
 
+namespace {
+// Greyed items are highlighted like the others, by the mouse and the keyboard,
+// so that their prompts can be shown.
+class MenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+} // namespace
+
 void CMainFrame::CreateMenus()
 {
+    auto* style = new MenuStyle;
+    style->setParent(this);
     for (const MenuInfo& info : CommandTable::Menus()) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(info.title));
         for (const MenuEntry& entry : info.entries) {
@@ -120,9 +139,18 @@ void CMainFrame::CreateMenus()
             else
                 menu->addAction(Action(entry.id));
         }
+        menu->setStyle(style);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
         m_menus.push_back(menu);
     }
+    connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this, &CMainFrame::OpenMenuBar);
+}
+
+void CMainFrame::OpenMenuBar()
+{
+    // F10 drops the first menu; the arrow keys then move through the bar.
+    if (!menuBar()->actions().isEmpty())
+        menuBar()->setActiveAction(menuBar()->actions().first());
 }
 
 QAction* CMainFrame::Action(int id) const

@@ -45,6 +45,7 @@ private:
     bool CreateToolBar();
     bool CreateStatusBar();
     void CreateMenus();
+    void OpenMenuBar();
     QAction* CreateAction(int id);
     static QString RecentFileText(int index, const QString& path);
     std::vector<CommandTarget*> Route() const;

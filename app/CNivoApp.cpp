@@ -3,9 +3,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QMessageBox>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
@@ -18,6 +15,8 @@
 #include "CMainFrame.h"
 #include "CommandIds.h"
 #include "CompressionDialog.h"
+#include "ModalFrame.h"
+#include "PrintSetupDialog.h"
 #include "CommandLine.h"
 #include "ProgressWindow.h"
 #include "ToolbarImages.h"
@@ -115,14 +114,14 @@ bool CNivoApp::PrintFromCommandLine(const CommandLine& line)
     }
     if (!line.printer.isEmpty()) {
         if (QPrinterInfo::printerInfo(line.printer).isNull()) {
-            std::fprintf(stderr, "nivo: no printer named '%s'\n", line.printer.toUtf8().constData());
+            std::fprintf(stderr, "nivo: aucune imprimante ne s'appelle « %s »\n", line.printer.toUtf8().constData());
             m_exitStatus = 1;
             return false;
         }
         m_printer->setPrinterName(line.printer);
     }
     if (!m_view->FilePrintDirect()) {
-        std::fprintf(stderr, "nivo: nothing printed: no printer is available\n");
+        std::fprintf(stderr, "nivo: rien n'a été imprimé : aucune imprimante n'est disponible\n");
         m_exitStatus = 1;
     }
     return false;
@@ -184,18 +183,15 @@ void CNivoApp::ReportOpenFailure(const QString& path, int reason)
     else
         text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : accès refusé.").arg(name);
     if (!m_printingFromCommandLine)
-        QMessageBox::warning(m_frame.get(), QStringLiteral("nivo"), text);
+        ModalFrame::Warn(m_frame.get(), QStringLiteral("nivo"), text);
     else
         std::fprintf(stderr, "nivo: %s\n", text.toUtf8().constData());
 }
 
 void CNivoApp::OnFilePrintSetup()
 {
-    QPrintDialog dialog(m_printer.get(), m_frame.get());
-    dialog.setWindowTitle(QString::fromUtf8("Configuration de l'impression"));
-    dialog.setOptions(QAbstractPrintDialog::PrintToFile);
-    // Accepting only chooses the printer and its settings for later prints.
-    dialog.exec();
+    PrintSetupDialog dialog(*m_printer, m_frame.get());
+    dialog.DoModal();
 }
 
 bool CNivoApp::OnCmdMsg(int id, CommandState* state)

@@ -4,11 +4,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
 #include "DialogUnits.h"
+#include "ModalFrame.h"
 #include "NumberText.h"
 
 namespace {
@@ -23,6 +23,7 @@ QLineEdit* NewEdit(QWidget* parent, const char* name)
 CParamDlg::CParamDlg(QWidget* parent)
     : QDialog(parent ? parent : QApplication::activeWindow(), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
+    ModalFrame::Apply(this);
     setWindowTitle(QString::fromUtf8("Paramètres de mandelbrot"));
     BuildControls();
 }
@@ -89,6 +90,9 @@ void CParamDlg::ShowValues()
     m_centerYEdit->setText(QString::fromStdString(FormatDouble(m_centerY)));
     m_zoomEdit->setText(QString::fromStdString(FormatDouble(m_zoom)));
     m_clickZoomEdit->setText(QString::fromStdString(FormatDouble(m_clickZoom)));
+    // Long numbers open on their first digits (and sign), not scrolled to their end.
+    for (QLineEdit* field : {m_iterationsEdit, m_centerXEdit, m_centerYEdit, m_zoomEdit, m_clickZoomEdit})
+        field->setCursorPosition(0);
 }
 
 void CParamDlg::accept()
@@ -122,7 +126,7 @@ bool CParamDlg::ReadDouble(QLineEdit* field, double& member)
 
 void CParamDlg::RefuseField(QLineEdit* field, const QString& message)
 {
-    QMessageBox::warning(this, QStringLiteral("nivo"), message);
+    ModalFrame::Warn(this, QStringLiteral("nivo"), message);
     field->setFocus();
     field->selectAll();
 }

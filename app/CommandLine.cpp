@@ -54,36 +54,37 @@ CommandLine ParseRender(const QStringList& args)
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
         if (i + 1 >= args.size())
-            return Refuse(QString("%1 needs a value").arg(option));
+            return Refuse(QString::fromUtf8("%1 attend une valeur").arg(option));
         const QString value = args[++i];
         if (option == "--render") {
             line.output = value;
             line.outputArgument = i;
         } else if (option == "--size") {
             if (!ReadSize(value, line))
-                return Refuse(QString("bad --size '%1': expected WIDTHxHEIGHT, e.g. 1920x1080, at most %2 pixels and %3 a side")
+                return Refuse(QString::fromUtf8("--size « %1 » refusé : LARGEURxHAUTEUR attendu, au plus %2 pixels "
+                                                "et %3 pixels de côté, par exemple 1920x1080")
                                   .arg(value)
                                   .arg(kMostPixels)
                                   .arg(kLongestSide));
         } else if (option == "--iterations") {
             const auto n = ParseInteger(value.toStdString());
             if (!n || *n < 1 || *n > 1000)
-                return Refuse(QString("bad --iterations '%1': expected a whole number from 1 to 1000").arg(value));
+                return Refuse(QString::fromUtf8("--iterations « %1 » refusé : nombre entier de 1 à 1000 attendu").arg(value));
             line.iterations = *n;
         } else if (option == "--center" || option == "--centre") {
             if (!ReadCentre(value, line))
-                return Refuse(QString("bad %1 '%2': expected X,Y, e.g. -0.745,0.113").arg(option, value));
+                return Refuse(QString::fromUtf8("%1 « %2 » refusé : X,Y attendu, par exemple -0.745,0.113").arg(option, value));
         } else if (option == "--zoom") {
             const auto zoom = ParseDouble(value.toStdString());
             if (!zoom || *zoom <= 0)
-                return Refuse(QString("bad --zoom '%1': expected a positive number").arg(value));
+                return Refuse(QString::fromUtf8("--zoom « %1 » refusé : nombre positif attendu").arg(value));
             line.zoom = *zoom;
         } else {
-            return Refuse(QString("unknown option '%1'").arg(option));
+            return Refuse(QString::fromUtf8("option inconnue « %1 »").arg(option));
         }
     }
     if (line.output.isEmpty())
-        return Refuse("--render needs a file name");
+        return Refuse(QString::fromUtf8("--render attend un nom de fichier"));
     return line;
 }
 } // namespace
@@ -106,7 +107,7 @@ CommandLine CommandLine::Parse(const QStringList& args)
         return ParseRender(args);
     if (first == "-p" || first == "/p") {
         if (args.size() != 2)
-            return Refuse("-p needs exactly one file");
+            return Refuse(QString::fromUtf8("-p attend exactement un fichier"));
         line.mode = Mode::Print;
         line.file = args[1];
         return line;
@@ -114,16 +115,16 @@ CommandLine CommandLine::Parse(const QStringList& args)
     if (first == "-pt" || first == "/pt") {
         // An empty name would quietly mean the default printer.
         if (args.size() < 3 || args.size() > 5 || args[2].isEmpty())
-            return Refuse("-pt needs a file and a printer");
+            return Refuse(QString::fromUtf8("-pt attend un fichier et une imprimante"));
         line.mode = Mode::Print;
         line.file = args[1];
         line.printer = args[2];
         return line;
     }
     if (first.startsWith('-'))
-        return Refuse(QString("unknown option '%1'").arg(first));
+        return Refuse(QString::fromUtf8("option inconnue « %1 »").arg(first));
     if (args.size() > 1)
-        return Refuse("only one file can be opened");
+        return Refuse(QString::fromUtf8("un seul fichier peut être ouvert à la fois"));
     line.file = first;
     return line;
 }
@@ -131,21 +132,24 @@ CommandLine CommandLine::Parse(const QStringList& args)
 QString CommandLine::HelpText()
 {
     return QString::fromUtf8(
-        "Usage: nivo [FILE]\n"
-        "       nivo -p FILE | -pt FILE PRINTER\n"
-        "       nivo --render IMAGE [--size WxH] [--iterations N] [--center X,Y] [--zoom Z]\n"
+        "Usage : nivo [FICHIER]\n"
+        "        nivo -p FICHIER | -pt FICHIER IMPRIMANTE\n"
+        "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z]\n"
         "\n"
         "Explorateur de l'ensemble de Mandelbrot.\n"
         "\n"
-        "  FILE                 open FILE as the document (its contents are not read)\n"
-        "  -p FILE              print one page on the default printer and quit\n"
-        "  -pt FILE PRINTER     print one page on PRINTER and quit\n"
-        "  --render IMAGE       render without a window and save IMAGE; the format\n"
-        "                       follows the extension (.png, .jpg, .bmp, .tif, ...)\n"
-        "  --size WxH           client size in pixels (default 800x600)\n"
-        "  --iterations N       iteration limit, 1 to 1000 (default 50)\n"
-        "  --center X,Y         centre of the picture in the plane (default -0.5,0)\n"
-        "  --zoom Z             magnification; 1 shows 3.6 units across (default 1)\n"
-        "  -h, --help           show this help and exit\n"
-        "      --version        show the version and exit\n");
+        "  FICHIER                ouvre FICHIER comme document (son contenu n'est pas lu)\n"
+        "  -p FICHIER             imprime une page sur l'imprimante par défaut et quitte\n"
+        "  -pt FICHIER IMPRIMANTE imprime une page sur IMPRIMANTE et quitte\n"
+        "  --render IMAGE         calcule l'image sans fenêtre et l'enregistre dans IMAGE ;\n"
+        "                         le format suit l'extension (.png, .jpg, .bmp, .tif...)\n"
+        "  --size LxH             taille en pixels, largeur x hauteur (800x600 par défaut)\n"
+        "  --iterations N         nombre d'itérations, de 1 à 1000 (50 par défaut)\n"
+        "  --center X,Y           centre de l'image dans le plan (-0.5,0 par défaut)\n"
+        "  --zoom Z               grossissement ; 1 montre 3,6 unités en largeur (1 par défaut)\n"
+        "  -h, --help             affiche cette aide et quitte\n"
+        "      --version          affiche la version et quitte\n"
+        "\n"
+        "Un calcul de plus d'une demi-seconde affiche son avancement sur la sortie\n"
+        "d'erreur quand celle-ci est un terminal.\n");
 }

@@ -2,12 +2,13 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPointer>
 #include <QSlider>
 
+#include "ModalFrame.h"
 #include "platform/AviModule.h"
 
 CompressionDialog::CompressionDialog(QWidget* parent, const AVICOMPRESSOPTIONS& options)
@@ -51,17 +52,33 @@ void CompressionDialog::Store(AVICOMPRESSOPTIONS& options) const
     options.dwQuality = c && c->hasQuality ? DWORD(m_quality->value() * 100) : 0;
 }
 
+bool CompressionDialog::Choose(AVICOMPRESSOPTIONS& options)
+{
+    // Not modal: the main window stays usable and its commands are handled
+    // while the choice is made. This loop runs inside the video export, before
+    // any frame is written, never inside a render.
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    setWindowModality(Qt::NonModal);
+    show();
+    raise();
+    activateWindow();
+    loop.exec(QEventLoop::DialogExec);
+    if (result() != QDialog::Accepted)
+        return false;
+    Store(options);
+    return true;
+}
+
 void CompressionDialog::Register(QWidget* mainWindow)
 {
     QPointer<QWidget> owner(mainWindow);
-    SetSaveOptionsPrompt([owner](HWND, AVICOMPRESSOPTIONS& options) {
-        CompressionDialog dialog(owner.data(), options);
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        dialog.Store(options);
-        return true;
+    SetSaveOptionsPrompt([](HWND, AVICOMPRESSOPTIONS& options) {
+        // No owner window, as the export gives none.
+        CompressionDialog dialog(nullptr, options);
+        return dialog.Choose(options);
     });
     AviModule::SetNotice([owner](const std::string& message) {
-        QMessageBox::warning(owner.data(), QStringLiteral("nivo"), QString::fromStdString(message));
+        ModalFrame::Warn(owner.data(), QStringLiteral("nivo"), QString::fromStdString(message));
     });
 }

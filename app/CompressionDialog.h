@@ -14,9 +14,12 @@ class CompressionDialog : public QDialog {
 public:
     CompressionDialog(QWidget* parent, const AVICOMPRESSOPTIONS& options);
     void Store(AVICOMPRESSOPTIONS& options) const;
+    // Shows the dialog without blocking the other windows and waits for its
+    // answer; on OK the choice is stored into `options`.
+    bool Choose(AVICOMPRESSOPTIONS& options);
 
-    // Makes this dialog the one that AVISaveOptions shows, and tells the user
-    // in a message box when the video module cannot be loaded.
+    // Makes this dialog the one that AVISaveOptions shows (without an owner),
+    // and tells the user over `mainWindow` when the video module cannot be loaded.
     static void Register(QWidget* mainWindow);
 
 private:

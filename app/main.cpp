@@ -3,6 +3,7 @@
 #include "CNivoApp.h"
 #include "CommandLine.h"
 #include "RenderCommand.h"
+#include "TerminalProgress.h"
 
 namespace {
 QStringList Arguments(int argc, char** argv)
@@ -25,12 +26,14 @@ int main(int argc, char** argv)
         std::printf("nivo %s\n", NIVO_VERSION);
         return 0;
     case CommandLine::Mode::Error:
-        std::fprintf(stderr, "nivo: %s\nTry 'nivo --help' for more information.\n", line.error.toUtf8().constData());
+        std::fprintf(stderr, "nivo: %s\nEssayez « nivo --help » pour plus d'informations.\n",
+                     line.error.toUtf8().constData());
         return 2;
     case CommandLine::Mode::Render: {
         // No window is ever shown: this runs where no display exists.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         CNivoApp app(argc, argv);
+        const TerminalProgress progress(stderr);
         return RunRenderCommand(line, argv[1 + line.outputArgument]);
     }
     case CommandLine::Mode::Print:

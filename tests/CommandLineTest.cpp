@@ -15,8 +15,17 @@
 #include <unistd.h>
 
 #include "SmallDisk.h"
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
 
+#include "app/CProgressDlg.h"
 #include "app/CommandLine.h"
+#include "app/TerminalProgress.h"
+#include "platform/User32.h"
 #include "view/CNivoView.h"
 
 namespace {
@@ -288,9 +297,9 @@ TEST(PrintCommand, WithoutAPrinterNothingIsPrintedAndTheStatusSaysSo)
     const QProcessEnvironment env = WithoutPrinters(dir);
     QString errors;
     EXPECT_EQ(RunNivo({"-p", document.fileName()}, &errors, env, dir.path()), 1);
-    EXPECT_TRUE(errors.contains("nothing printed: no printer is available")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromUtf8("rien n'a été imprimé : aucune imprimante n'est disponible"))) << errors.toStdString();
     EXPECT_EQ(RunNivo({"-pt", document.fileName(), "NivoPDF"}, &errors, env, dir.path()), 1);
-    EXPECT_TRUE(errors.contains("no printer named 'NivoPDF'")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromUtf8("aucune imprimante ne s'appelle « NivoPDF »"))) << errors.toStdString();
     // The document is checked first, and its failure goes to the terminal, not to a message box.
     EXPECT_EQ(RunNivo({"-p", dir.filePath("absent.nivo")}, &errors, env, dir.path()), 1);
     EXPECT_TRUE(errors.contains("introuvable")) << errors.toStdString();
@@ -345,5 +354,136 @@ TEST(RenderCommand, TallAndWidePicturesTakeMemoryByThePixel)
         ASSERT_GT(peak, 0) << size;
         EXPECT_LT((peak - base) / kPixels, 64) << size << ": " << peak << " bytes at the peak";
     }
+
+TEST(CommandLine, SpeaksFrenchWithTheOptionNamesUnchanged)
+{
+    const QString help = CommandLine::HelpText();
+    for (const char* option : {"-p FICHIER", "-pt FICHIER IMPRIMANTE", "--render IMAGE", "--size", "--iterations",
+                               "--center X,Y", "--zoom Z", "-h, --help", "--version"})
+        EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
+    EXPECT_TRUE(help.contains(QString::fromUtf8("imprime une page sur l'imprimante par défaut"))) << help.toStdString();
+    const QStringList english = {"needs", "bad ", "expected", "unknown", "only one", "e.g.", "print ", "show ", "default)"};
+    for (const QString& word : english)
+        EXPECT_FALSE(help.contains(word)) << word.toStdString();
+    for (const QStringList& args :
+         {QStringList {"-x"}, QStringList {"-p"}, QStringList {"-pt", "f"}, QStringList {"a", "b"}, QStringList {"--render"},
+          QStringList {"--render", "a.png", "--size", "0x5"}, QStringList {"--render", "a.png", "--iterations", "0"},
+          QStringList {"--render", "a.png", "--zoom", "0"}, QStringList {"--render", "a.png", "--center", "1"},
+          QStringList {"--render", "a.png", "--colour", "red"}, QStringList {"--render", "a.png", "--zoom"}}) {
+        const QString error = Parse(args).error;
+        for (const QString& word : english)
+            EXPECT_FALSE(error.contains(word)) << error.toStdString();
+    }
+    EXPECT_EQ(Parse({"--render", "a.png", "--zoom", "0"}).error,
+              QString::fromUtf8("--zoom « 0 » refusé : nombre positif attendu"));
+    EXPECT_EQ(Parse({"a", "b"}).error, QString::fromUtf8("un seul fichier peut être ouvert à la fois"));
+
+    QString errors;
+    EXPECT_EQ(RunNivo({"-x"}, &errors), 2);
+    EXPECT_EQ(errors, QString::fromUtf8("nivo: option inconnue « -x »\n"
+                                        "Essayez « nivo --help » pour plus d'informations.\n"));
+}
+
+// Renders one small picture in a view whose progress dialogs come from template 131.
+void RenderSmallPicture()
+{
+    CNivoView view;
+    view.resize(40, 30);
+    view.show();
+    QApplication::processEvents();
+    view.Render();
+}
+
+std::string Captured(const std::function<void(std::FILE*)>& write)
+{
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    write(out);
+    std::fclose(out);
+    std::string result(text, size);
+    std::free(text);
+    return result;
+}
+
+TEST(TerminalProgress, ShowsBothPhasesOnOneLineThenClearsIt)
+{
+    const std::string shown = Captured([](std::FILE* out) {
+        const TerminalProgress progress(out, true, std::chrono::milliseconds(0));
+        RenderSmallPicture();
+    });
+    // Computation from 0 to 50, colouring from 50 on; each position once, each phase's line cleared.
+    EXPECT_EQ(shown.rfind("\rRendu :   0 %", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\rRendu :  25 %"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\rRendu :  50 %" + std::string("\r") + std::string(14, ' ') + "\r\rRendu :  50 %"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("\rRendu :  75 %"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("\rRendu :  25 %\rRendu :  25 %"), std::string::npos) << shown;
+    const std::string blank = "\r" + std::string(14, ' ') + "\r";
+    ASSERT_GE(shown.size(), blank.size());
+    EXPECT_EQ(shown.substr(shown.size() - blank.size()), blank);
+    EXPECT_EQ(CreateDialogFromTemplate(CProgressDlg::IDD, nullptr), nullptr);
+}
+
+TEST(TerminalProgress, SilentForAQuickRenderOrAnythingButATerminal)
+{
+    EXPECT_EQ(Captured([](std::FILE* out) {
+                  const TerminalProgress progress(out, true, std::chrono::hours(1));
+                  RenderSmallPicture();
+              }),
+              "");
+    EXPECT_EQ(Captured([](std::FILE* out) {
+                  const TerminalProgress progress(out, false, std::chrono::milliseconds(0));
+                  EXPECT_EQ(CreateDialogFromTemplate(CProgressDlg::IDD, nullptr), nullptr);
+                  RenderSmallPicture();
+              }),
+              "");
+    // A memory stream is no terminal.
+    EXPECT_EQ(Captured([](std::FILE* out) {
+                  const TerminalProgress progress(out, std::chrono::milliseconds(0));
+                  RenderSmallPicture();
+              }),
+              "");
+}
+
+// A render long enough to pass half a second, on this machine and on slower ones.
+const QStringList kLongRender = {"--size", "3000x2000", "--iterations", "1000", "--center", "-0.2,0", "--zoom", "1.5"};
+
+TEST(RenderCommand, ShowsProgressOnATerminalOnly)
+{
+    QTemporaryDir dir;
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.insert("XDG_RUNTIME_DIR", dir.path());
+    nivo.setProcessEnvironment(env);
+    nivo.setChildProcessModifier([slave] { dup2(slave, STDERR_FILENO); });
+    nivo.start(NIVO_BINARY, QStringList {"--render", dir.filePath("long.bmp")} + kLongRender);
+    QByteArray terminal;
+    const auto drain = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+            terminal.append(buffer, n);
+    };
+    while (!nivo.waitForFinished(20))
+        drain();
+    drain();
+    close(slave);
+    close(master);
+    EXPECT_EQ(nivo.exitCode(), 0);
+    EXPECT_TRUE(terminal.contains(" %\rRendu : ")) << terminal.toStdString();
+    EXPECT_TRUE(terminal.endsWith("\r" + QByteArray(14, ' ') + "\r")) << terminal.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("long.bmp")));
+
+    QString errors;
+    QProcessEnvironment runtime;
+    runtime.insert("XDG_RUNTIME_DIR", dir.path());
+    EXPECT_EQ(RunNivo(QStringList {"--render", dir.filePath("long2.bmp")} + kLongRender, &errors, runtime), 0);
+    EXPECT_EQ(errors, "");
 }
 } // namespace

@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QListView>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTemporaryDir>
 
@@ -164,6 +168,88 @@ TEST_F(ExportImage, AccentedNamesComeOutRight)
     view.ExportImageAs();
     EXPECT_TRUE(QFile::exists(name));
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// The names the dialog lists and enables in its current folder.
+QStringList Listed(QFileDialog* dialog)
+{
+    auto* list = dialog->findChild<QListView*>("listView");
+    QStringList names;
+    if (!list || !list->model())
+        return names;
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(list->rootIndex()); ++row) {
+        const QModelIndex index = model->index(row, 0, list->rootIndex());
+        if (model->flags(index) & Qt::ItemIsEnabled)
+            names << index.data().toString();
+    }
+    names.sort();
+    return names;
+}
+
+// Lets the dialog read its folder: until something is listed, then a little more.
+QStringList ListedOnceRead(QFileDialog* dialog)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (Listed(dialog).isEmpty() && clock.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    for (QElapsedTimer settle; !settle.isValid() || settle.elapsed() < 50;) {
+        if (!settle.isValid())
+            settle.start();
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return Listed(dialog);
+}
+
+// Picks a filter entry the way the user does, through the combo box.
+void ChooseEntry(QFileDialog* dialog, int entry)
+{
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    types->setCurrentIndex(entry);
+    emit types->activated(entry);
+    emit types->textActivated(types->itemText(entry));
+}
+
+TEST_F(ExportImage, EntriesShowTheirTextAndListFilesByTheirPattern)
+{
+    for (const char* name : {"a.jpeg", "b.jpg", "c.jpe", "d.png", "e.bmp", "f.JPG"}) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    view.Render();
+    view.m_lastExportPath = Path("x.png").toStdString();
+    QStringList texts;
+    QStringList shown[3];
+    QString typed;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        texts = dialog->nameFilters();
+        for (int entry : {1, 2, 0}) {
+            ChooseEntry(dialog, entry);
+            shown[entry] = ListedOnceRead(dialog);
+        }
+        EXPECT_EQ(dialog->selectedNameFilter(), "PNG Files (*.png)");
+        // A typed extension follows the entry chosen afterwards.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        name->setText("vue.png");
+        ChooseEntry(dialog, 1);
+        typed = name->text();
+        EXPECT_EQ(dialog->selectedNameFilter(), "JPEG Files (*.jpeg, *.jpg)");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    view.ExportImageAs();
+    EXPECT_EQ(texts, (QStringList {"PNG Files (*.png)", "JPEG Files (*.jpeg, *.jpg)", "BMP Files (*.bmp)"}));
+    EXPECT_EQ(shown[1], (QStringList {"a.jpeg", "b.jpg", "c.jpe", "f.JPG"}));
+    EXPECT_EQ(shown[2], (QStringList {"e.bmp"}));
+    EXPECT_EQ(shown[0], (QStringList {"d.png"}));
+    EXPECT_EQ(typed, "vue.jpg");
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(view.m_lastExportPath, Path("vue.jpg").toStdString());
+    QFile jpeg(Path("vue.jpg"));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(jpeg.read(3).startsWith("\xFF\xD8\xFF"));
 }
 } // namespace
 

@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +23,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstdlib>
 #include <functional>
 
 #include "ModalDriver.h"
@@ -21,11 +31,57 @@
 #include "app/CNivoApp.h"
 #include "app/CParamDlg.h"
 #include "app/CommandIds.h"
+#include "app/ModalFrame.h"
+#include "platform/Vfw.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {
 CNivoApp& App() { return *static_cast<CNivoApp*>(QCoreApplication::instance()); }
+
+// A modal frame: title and close box, nothing that minimises or maximises.
+void ExpectModalFrame(const QWidget* dialog)
+{
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_TRUE(dialog->isModal() || dialog->windowModality() != Qt::NonModal) << dialog->metaObject()->className();
+    EXPECT_TRUE(flags & Qt::WindowTitleHint) << dialog->metaObject()->className();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint) << dialog->metaObject()->className();
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint) << dialog->metaObject()->className();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint) << dialog->metaObject()->className();
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint) << dialog->metaObject()->className();
+}
+
+// The compression dialog is not modal: `step` runs on it once it shows.
+void OnCompressionDialog(std::function<void(QDialog*)> step)
+{
+    QTimer::singleShot(10, [step] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "CompressionDialog" && window->isVisible()) {
+                step(static_cast<QDialog*>(window));
+                return;
+            }
+        OnCompressionDialog(step);
+    });
+}
+
+QImage Picture(const CDibImage& image)
+{
+    QImage picture(image.m_width, image.m_height, QImage::Format_RGB888);
+    for (int r = 0; r < picture.height(); ++r)
+        for (int c = 0; c < picture.width(); ++c) {
+            const BYTE* p = image.m_topRow + r * image.m_pitch + c * 3;
+            picture.setPixel(c, r, qRgb(p[2], p[1], p[0]));
+        }
+    return picture;
+}
+
+int VisibleCompressionDialogs()
+{
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        count += window->objectName() == "CompressionDialog" && window->isVisible();
+    return count;
+}
 
 
 struct MainWindow : testing::Test {
@@ -337,6 +393,248 @@ TEST_F(MainWindow, AboutBoxOpensAndCloses)
     });
     frame->RunCommand(ID_APP_ABOUT);
     EXPECT_TRUE(seen);
+}
+
+TEST_F(MainWindow, GreyedItemsShowTheirPromptsToo)
+{
+    QMenu* file = frame->Menu(0);
+    file->popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    frame->UpdateCommands();
+    // From an item with a prompt to a greyed one without, to a greyed one with.
+    const int path[] = {ID_FILE_NEW, ID_FILE_EXPORT_IMAGE_AS, ID_FILE_MRU_FILE1, ID_FILE_OPEN, ID_FILE_EXPORT_IMAGE};
+    const char* prompts[] = {"Crée un nouveau document", "", "Ouvre ce document", "Ouvre un document existant", ""};
+    for (int i = 0; i < 5; ++i) {
+        QAction* item = frame->Action(path[i]);
+        EXPECT_EQ(item->isEnabled(), path[i] == ID_FILE_NEW || path[i] == ID_FILE_OPEN);
+        QTest::mouseMove(file, file->actionGeometry(item).center());
+        QApplication::processEvents();
+        EXPECT_EQ(Pane(0), QString::fromUtf8(prompts[i])) << i;
+    }
+    // The keyboard reaches greyed items as well.
+    QTest::mouseMove(file, file->actionGeometry(frame->Action(ID_APP_EXIT)).center());
+    QTest::keyClick(file, Qt::Key_Up);
+    EXPECT_EQ(file->activeAction(), frame->Action(ID_FILE_MRU_FILE1));
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Ouvre ce document"));
+    file->close();
+    QApplication::processEvents();
+    EXPECT_EQ(Pane(0), QString::fromUtf8("Prêt"));
+}
+
+TEST_F(MainWindow, F10OpensTheFirstMenuForTheKeyboard)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(frame, Qt::Key_F10);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), frame->Menu(0));
+    // The arrow keys then move along the bar.
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Right);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), frame->Menu(1));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTest::keyClick(frame->menuBar(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(MainWindow, ModalDialogsHaveATitleAndACloseBoxOnly)
+{
+    int seen = 0;
+    OnNextModal([&seen](QWidget* modal) {
+        ExpectModalFrame(modal);
+        ++seen;
+        auto* zoom = modal->findChild<QLineEdit*>("IDC_ZOOM");
+        zoom->setText("x");
+        OnNextModal([&seen, modal](QWidget* box) {
+            EXPECT_NE(qobject_cast<QMessageBox*>(box), nullptr);
+            ExpectModalFrame(box);
+            ++seen;
+            box->close();
+            QTimer::singleShot(0, modal, [modal] { static_cast<QDialog*>(modal)->reject(); });
+        });
+        modal->findChild<QPushButton*>("IDOK")->click();
+    });
+    view->EditParameters();
+    OnNextModal([&seen](QWidget* modal) {
+        ExpectModalFrame(modal);
+        ++seen;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    frame->RunCommand(ID_APP_ABOUT);
+    OnNextModal([&seen](QWidget* modal) {
+        ExpectModalFrame(modal);
+        ++seen;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    ModalFrame::Warn(frame, "nivo", "texte");
+    EXPECT_EQ(seen, 4);
+}
+
+TEST_F(MainWindow, AModalDialogMinimisedByTheWindowManagerComesBackWithItsOwner)
+{
+    bool back = false;
+    OnNextModal([this, &back](QWidget* modal) {
+        // What a window manager that ignores the frame's hints does: the dialog and its owner iconified.
+        frame->setWindowState(frame->windowState() | Qt::WindowMinimized);
+        modal->setWindowState(modal->windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(modal->isMinimized());
+        QTimer::singleShot(50, modal, [this, &back, modal] {
+            back = !modal->isMinimized() && modal->isVisible() && !frame->isMinimized() && frame->isMaximized();
+            static_cast<QDialog*>(modal)->reject();
+        });
+    });
+    view->EditParameters();
+    EXPECT_TRUE(back);
+}
+
+TEST_F(MainWindow, ParameterFieldsOpenOnTheirBeginning)
+{
+    view->m_centerX = -0.50212345678901234;
+    view->m_centerY = 0.12345678901234567;
+    view->m_zoom = 1.2345678901234567e+300;
+    view->m_clickZoom = -98765.432101234567;
+    bool seen = false;
+    OnNextModal([&seen](QWidget* modal) {
+        for (const char* name : {"IDC_ITERATIONS", "IDC_CENTER_X", "IDC_CENTER_Y", "IDC_ZOOM", "IDC_CLICK_ZOOM"}) {
+            auto* field = modal->findChild<QLineEdit*>(name);
+            EXPECT_EQ(field->cursorPosition(), 0) << name;
+            EXPECT_FALSE(field->hasSelectedText()) << name;
+        }
+        EXPECT_EQ(modal->findChild<QLineEdit*>("IDC_CENTER_X")->text(), "-0.502123456789012");
+        seen = true;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    view->EditParameters();
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(MainWindow, PrintSetupChoosesPaperAndOrientationAndPrintsNothing)
+{
+    QTemporaryDir dir;
+    QPrinter* printer = App().Printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(dir.filePath("page.pdf"));
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    bool seen = false;
+    OnNextModal([&seen](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), QString::fromUtf8("Configuration de l'impression"));
+        ExpectModalFrame(modal);
+        auto* paper = modal->findChild<QComboBox*>("PaperSize");
+        auto* landscape = modal->findChild<QRadioButton*>("Landscape");
+        if (!paper || !landscape || !modal->findChild<QComboBox*>("PrinterName")) {
+            ADD_FAILURE() << "no printer, paper or orientation choice";
+            static_cast<QDialog*>(modal)->reject();
+            return;
+        }
+        EXPECT_EQ(paper->currentText(), "A4");
+        EXPECT_TRUE(modal->findChild<QRadioButton*>("Portrait")->isChecked());
+        paper->setCurrentIndex(paper->findData(int(QPageSize::A5)));
+        landscape->setChecked(true);
+        seen = true;
+        modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    frame->RunCommand(ID_FILE_PRINT_SETUP);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A5);
+    EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_FALSE(QFile::exists(dir.filePath("page.pdf")));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    // Cancel changes nothing.
+    OnNextModal([](QWidget* modal) {
+        auto* paper = modal->findChild<QComboBox*>("PaperSize");
+        EXPECT_EQ(paper->currentText(), "A5");
+        EXPECT_TRUE(modal->findChild<QRadioButton*>("Landscape")->isChecked());
+        paper->setCurrentIndex(paper->findData(int(QPageSize::Letter)));
+        static_cast<QDialog*>(modal)->reject();
+    });
+    frame->RunCommand(ID_FILE_PRINT_SETUP);
+    EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A5);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(MainWindow, CompressionDialogLeavesTheWindowUsable)
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    SetClient(120, 90);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_N));
+    ASSERT_NE(view->m_image, nullptr);
+    const QImage exported = Picture(*view->m_image);
+    QStringList messages;
+    bool seen = false;
+    OnCompressionDialog([&](QDialog* dialog) {
+        seen = true;
+        EXPECT_EQ(dialog->parentWidget(), nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_TRUE(frame->isEnabled());
+        // The export holds the bitmap: an image export fails with its message.
+        ASSERT_NE(view->m_image, nullptr);
+        EXPECT_EQ(view->m_image->m_bitmap, nullptr);
+        OnNextModal([&](QWidget* save) {
+            static_cast<QFileDialog*>(save)->selectFile(dir.filePath("pendant.png"));
+            OnNextModal([&](QWidget* box) {
+                messages << box->windowTitle() + "|" + static_cast<QMessageBox*>(box)->text();
+                static_cast<QDialog*>(box)->accept();
+            });
+            QMetaObject::invokeMethod(save, "accept");
+        });
+        EXPECT_TRUE(frame->RunCommand(ID_FILE_EXPORT_IMAGE));
+        EXPECT_FALSE(QFile::exists(dir.filePath("pendant.png")));
+        // A click zooms and renders a new picture meanwhile.
+        Click(60, 45);
+        EXPECT_EQ(view->m_zoom, 10.0);
+        ASSERT_NE(view->m_image, nullptr);
+        EXPECT_NE(view->m_image->m_bitmap, nullptr);
+        // A second video export while this one waits changes nothing.
+        CDibImage* current = view->m_image;
+        // Were a second dialog to open, it is refused rather than left waiting.
+        QTimer refuseOthers;
+        QObject::connect(&refuseOthers, &QTimer::timeout, [dialog] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window != dialog && window->objectName() == "CompressionDialog" && window->isVisible()) {
+                    ADD_FAILURE() << "a second compression dialog";
+                    static_cast<QDialog*>(window)->reject();
+                }
+        });
+        refuseOthers.start(100);
+        frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
+        EXPECT_TRUE(frame->RunCommand(ID_FILE_EXPORT_VIDEO));
+        refuseOthers.stop();
+        // It brings the waiting dialog forward instead, which may lie behind the main window.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        EXPECT_EQ(VisibleCompressionDialogs(), 1);
+        EXPECT_EQ(view->m_image, current);
+        EXPECT_NE(current->m_bitmap, nullptr);
+        auto* compressor = dialog->findChild<QComboBox*>("Compressor");
+        const int uncompressed = compressor->findData(uint(mmioFOURCC('D', 'I', 'B', ' ')));
+        ASSERT_GE(uncompressed, 0);
+        compressor->setCurrentIndex(uncompressed);
+        dialog->accept();
+    });
+    EXPECT_TRUE(frame->RunCommand(ID_FILE_EXPORT_VIDEO));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(messages, QStringList {QString::fromUtf8("Erreur|Erreur lors de l'enregistrement de l'image.")});
+    EXPECT_EQ(VisibleCompressionDialogs(), 0);
+    // The video holds the picture of the export, not the one drawn meanwhile.
+    ASSERT_EQ(std::system("ffmpeg -v error -y -i test.avi -frames:v 1 premier.png"), 0);
+    EXPECT_EQ(QImage("premier.png").convertToFormat(QImage::Format_RGB888), exported);
+    ASSERT_EQ(std::system("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 test.avi "
+                          "> frames.txt"),
+              0);
+    QFile frames("frames.txt");
+    ASSERT_TRUE(frames.open(QIODevice::ReadOnly));
+    EXPECT_EQ(frames.readAll().trimmed(), "50");
+    // Afterwards the view shows its own view again, zoomed.
+    ASSERT_NE(view->m_image, nullptr);
+    EXPECT_NE(view->m_image->m_bitmap, nullptr);
+    EXPECT_EQ(view->m_zoom, 10.0);
+    QDir::setCurrent(previous);
 }
 } // namespace
 

@@ -1,9 +1,8 @@
 #include "CNivoView.h"
 
+#include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QMainWindow>
 #include <QPainter>
 #include <QPrintDialog>
@@ -19,6 +18,8 @@
 #include "ViewCanvas.h"
 #include "platform/qt/PainterDC.h"
 #include "app/CParamDlg.h"
+#include "app/ExportImageDialog.h"
+#include "app/ModalFrame.h"
 #include "app/CommandIds.h"
 #include "app/CProgressDlg.h"
 #include "export/AviWriter.h"
@@ -295,21 +296,10 @@ void CNivoView::UpdateExportImage(CommandState& state) const { state.Enable(m_im
 
 void CNivoView::ExportImageAs()
 {
-    static const QStringList filters = {"PNG Files (*.png)", "JPEG Files (*.jpeg *.jpg)", "BMP Files (*.bmp)"};
-    static const QStringList suffixes = {"png", "jpg", "bmp"};
-    QFileDialog dialog(this);
-    dialog.setObjectName("ExportImageDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     // Start where the last export went, or in the current folder.
-    dialog.setDirectory(m_lastExportPath.empty() ? QDir::currentPath()
-                                                 : QFileInfo(QString::fromStdString(m_lastExportPath)).absolutePath());
-    dialog.setNameFilters(filters);
-    dialog.setDefaultSuffix(suffixes[0]);
-    // A name typed without extension takes the one of the selected entry.
-    connect(&dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter))); });
+    ExportImageDialog dialog(this, m_lastExportPath.empty()
+                                       ? QDir::currentPath()
+                                       : QFileInfo(QString::fromStdString(m_lastExportPath)).absolutePath());
     if (dialog.exec() != QDialog::Accepted || !m_image || dialog.selectedFiles().isEmpty())
         return;
     const std::string path = dialog.selectedFiles().first().toStdString();
@@ -332,7 +322,7 @@ void CNivoView::ExportImage()
 
 void CNivoView::ReportExportFailure()
 {
-    QMessageBox::warning(this, QStringLiteral("Erreur"), QString::fromUtf8("Erreur lors de l'enregistrement de l'image."));
+    ModalFrame::Warn(this, QStringLiteral("Erreur"), QString::fromUtf8("Erreur lors de l'enregistrement de l'image."));
 }
 
 void CNivoView::OnInitialUpdate()
@@ -369,7 +359,7 @@ void CNivoView::FilePrint()
     if (!m_printer || !OnPreparePrinting(*m_printer))
         return;
     if (!PrintPage(*m_printer))
-        QMessageBox::warning(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
+        ModalFrame::Warn(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
 }
 
 bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer); }
@@ -383,9 +373,16 @@ void CNivoView::FilePrintPreview()
 
 void CNivoView::ExportVideo()
 {
-    // Before the first picture there is no frame image to export.
-    if (!m_image)
+    // Before the first picture there is no frame image to export. While an
+    // export waits in its compression dialog it holds "test.avi" and its
+    // bitmap: a second one only brings that dialog forward.
+    if (m_exportingVideo) {
+        RaiseCompressionDialog();
         return;
+    }
+    if (!m_image || m_rendering)
+        return;
+    m_exportingVideo = true;
     HBITMAP bitmap = m_image->DetachBitmap();
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
@@ -397,5 +394,16 @@ void CNivoView::ExportVideo()
     }
     AviCloseWriter(writer);
     DeleteObject(bitmap);
+    m_exportingVideo = false;
     Render();
+}
+
+void CNivoView::RaiseCompressionDialog()
+{
+    // It has no owner, so it may lie behind the main window.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("CompressionDialog") && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
 }

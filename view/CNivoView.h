@@ -76,6 +76,7 @@ protected:
 private:
     void DiscardImage();
     void ReportExportFailure();
+    void RaiseCompressionDialog();
     void ColourImage(HWND bar, std::int32_t W, std::int32_t H);
     HWND MeasuredWindow() const;
     RECT ClientArea() const;
@@ -88,4 +89,5 @@ private:
     QPrinter* m_printer = nullptr;
     bool m_rendering = false;
     bool m_renderAgain = false;
+    bool m_exportingVideo = false;
 };
