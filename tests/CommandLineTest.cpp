@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
-#include <unistd.h>
 
 #include "app/CProgressDlg.h"
 #include "app/CommandLine.h"
@@ -325,6 +324,7 @@ TEST(RenderCommand, HelpAndVersion)
     EXPECT_EQ(nivo.exitCode(), 0);
     EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
 }
+
 // Peak resident memory of one `nivo --render` of `size`, in bytes; -1 when it failed.
 long PeakOfRender(const QString& folder, const char* size)
 {
@@ -354,6 +354,7 @@ TEST(RenderCommand, TallAndWidePicturesTakeMemoryByThePixel)
         ASSERT_GT(peak, 0) << size;
         EXPECT_LT((peak - base) / kPixels, 64) << size << ": " << peak << " bytes at the peak";
     }
+}
 
 TEST(CommandLine, SpeaksFrenchWithTheOptionNamesUnchanged)
 {
