@@ -56,8 +56,6 @@ void CNivoApp::LoadTranslations()
         installTranslator(m_translator.get());
 }
 
-bool CNivoApp::InitInstance() { return InitInstance(CommandLine::Parse(arguments().mid(1))); }
-
 bool CNivoApp::InitInstance(const CommandLine& line)
 {
     m_exitStatus = 0;
@@ -155,7 +153,7 @@ bool CNivoApp::OpenDocumentFile(const QString& path)
     }
     const auto result = m_document->OnOpenDocument(absolute.toStdString());
     if (result != CNivoDoc::OpenResult::Opened) {
-        ReportOpenFailure(absolute, static_cast<int>(result));
+        ReportOpenFailure(absolute, result);
         // A recent entry that cannot be opened is dropped once the user has been told.
         if (m_recent.Paths().contains(absolute)) {
             m_recent.Remove(absolute);
@@ -171,9 +169,8 @@ bool CNivoApp::OpenDocumentFile(const QString& path)
     return true;
 }
 
-void CNivoApp::ReportOpenFailure(const QString& path, int reason)
+void CNivoApp::ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why)
 {
-    const auto why = static_cast<CNivoDoc::OpenResult>(reason);
     const QString name = QFileInfo(path).fileName();
     QString text;
     if (why == CNivoDoc::OpenResult::Missing)

@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "RecentFileList.h"
+#include "fractal/CNivoDoc.h"
 #include "view/CommandTarget.h"
 
 class CMainFrame;
-class CNivoDoc;
 class CNivoView;
 class QPrinter;
 class QTranslator;
@@ -21,7 +21,6 @@ public:
 
     // Builds the window from the process's command line; false when the
     // program must end at once (a print switch, a failure), with ExitStatus().
-    bool InitInstance();
     bool InitInstance(const CommandLine& line);
     int ExitStatus() const { return m_exitStatus; }
 
@@ -43,7 +42,7 @@ private:
     void LoadTranslations();
     void PlaceRestoredWindow();
     bool PrintFromCommandLine(const CommandLine& line);
-    void ReportOpenFailure(const QString& path, int reason);
+    void ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why);
 
     std::unique_ptr<QTranslator> m_translator;
     std::unique_ptr<QPrinter> m_printer;

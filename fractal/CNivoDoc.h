@@ -25,7 +25,6 @@ public:
     // Checks that the file can be read; its contents play no part.
     virtual OpenResult OnOpenDocument(const std::string& path);
     void SetPathName(const std::string& path);
-    bool IsModified() const { return false; }
     std::string m_strPathName;
     std::string m_strTitle;
 

@@ -94,7 +94,6 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr UINT PBM_SETRANGE = 0x0401;
 constexpr UINT PBM_SETPOS = 0x0402;
 constexpr int SW_SHOW = 5;
-constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr DWORD BI_RGB = 0;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD SRCCOPY = 0x00CC0020;

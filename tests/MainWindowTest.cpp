@@ -30,6 +30,7 @@
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
 #include "app/CParamDlg.h"
+#include "app/CommandLine.h"
 #include "app/CommandIds.h"
 #include "app/ModalFrame.h"
 #include "platform/Vfw.h"
@@ -90,7 +91,7 @@ struct MainWindow : testing::Test {
 
     void SetUp() override
     {
-        ASSERT_TRUE(App().InitInstance());
+        ASSERT_TRUE(App().InitInstance(CommandLine {}));
         frame = App().MainFrame();
         view = App().View();
         frame->activateWindow();

@@ -387,11 +387,9 @@ void CNivoView::ExportVideo()
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
     AviWriter* writer = AviOpenWriter("test.avi", 41, nullptr);
-    for (int frame = 0; frame < 50; ++frame) {
-        if (frame == 0)
-            AviConfigureVideo(writer, bitmap, &options, true, nullptr);
+    AviConfigureVideo(writer, bitmap, &options, true, nullptr);
+    for (int frame = 0; frame < 50; ++frame)
         AviAppendFrame(writer, bitmap);
-    }
     AviCloseWriter(writer);
     DeleteObject(bitmap);
     m_exportingVideo = false;

@@ -3,12 +3,7 @@
 struct CommandState {
     bool enabled = true;
     bool checked = false;
-    bool checkable = false;
 
     void Enable(bool on) { enabled = on; }
-    void SetCheck(bool on)
-    {
-        checkable = true;
-        checked = on;
-    }
+    void SetCheck(bool on) { checked = on; }
 };
