@@ -1,7 +1,7 @@
 #pragma once
 // Start-up of the imaging library for image export, once per process. A
 // failed start is never retried: every later export fails the same way.
-#include "platform/Gdiplus.h"
+#include "platform/qt/Gdiplus.h"
 
 class ImagingStartup {
 public:

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/Gdi32.h"
-#include "platform/Gdiplus.h"
+#include "platform/qt/Gdiplus.h"
 #include "platform/Kernel32.h"
 #include "platform/qt/QtBitmap.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "export/ImagingStartup.h"
-#include "platform/Gdiplus.h"
+#include "platform/qt/Gdiplus.h"
 
 namespace {
 // What the injected library saw; reset by each test.

@@ -10,7 +10,7 @@
 #include "export/EncoderChoice.h"
 #include "export/ImagingStartup.h"
 #include "platform/Gdi32.h"
-#include "platform/Gdiplus.h"
+#include "platform/qt/Gdiplus.h"
 #include "platform/Kernel32.h"
 
 CDibImage::~CDibImage()

@@ -1,4 +1,4 @@
-#include "platform/Gdiplus.h"
+#include "platform/qt/Gdiplus.h"
 
 #include <QBuffer>
 #include <QFile>

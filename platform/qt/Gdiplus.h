@@ -2,7 +2,7 @@
 // Imaging services in the shape of the GDI+ flat interface: start-up, the
 // image encoder list, bitmaps made from bitmap handles, saving to a file.
 // Implemented on Qt's image writers in platform/qt (nivo_platform_imaging).
-#include "WinTypes.h"
+#include "platform/WinTypes.h"
 
 enum GpStatus {
     Ok = 0,
