@@ -92,12 +92,7 @@ int RunRenderCommand(const CommandLine& line, const char* output)
     if (const char* refusal = RefusalOf(output))
         return Refuse(refusal, output);
     CNivoView view;
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.resize(line.width, line.height);
-    view.show();
-    QApplication::processEvents();
-    if (view.viewport()->width() != line.width || view.viewport()->height() != line.height) {
+    if (!view.ShowWithClientSize(line.width, line.height)) {
         std::fprintf(stderr, "nivo: impossible de créer ici une image de %dx%d\n", line.width, line.height);
         return 1;
     }

@@ -61,14 +61,10 @@ int main(int argc, char** argv)
         {"(e) -0.743643887037151+0.131825904205330i x1e5", -0.743643887037151, 0.131825904205330, 1e5, 1000},
     };
     CNivoView view;
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     std::printf("threads: %d\n", ComputeSettings::Current().ResolvedThreads());
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;
-        view.resize(W, H);
-        view.show();
-        QApplication::processEvents();
+        view.ShowWithClientSize(W, H);
         std::printf("\n%d x %d\n\n", W, H);
         std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | ns/iteration (literal) | colouring ns/pixel | identical |\n");
         std::printf("|---|---|---|---|---|---|---|---|---|\n");

@@ -33,13 +33,7 @@ struct View : testing::Test {
 
     void SetClient(int width, int height)
     {
-        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.resize(width, height);
-        view.show();
-        QApplication::processEvents();
-        ASSERT_EQ(view.viewport()->width(), width);
-        ASSERT_EQ(view.viewport()->height(), height);
+        ASSERT_TRUE(view.ShowWithClientSize(width, height));
     }
 
     // Colour of picture pixel (column, row) read from the section's bytes.

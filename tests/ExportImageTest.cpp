@@ -24,11 +24,7 @@ struct ExportImage : testing::Test {
 
     void SetUp() override
     {
-        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.resize(64, 48);
-        view.show();
-        QApplication::processEvents();
+        ASSERT_TRUE(view.ShowWithClientSize(64, 48));
         WatchForMessages();
     }
 

@@ -81,11 +81,7 @@ struct ExportVideo : testing::Test {
             options.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
             return accept;
         });
-        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.resize(80, 60);
-        view.show();
-        QApplication::processEvents();
+        ASSERT_TRUE(view.ShowWithClientSize(80, 60));
     }
     void TearDown() override
     {

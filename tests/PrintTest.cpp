@@ -60,11 +60,7 @@ struct Printing : testing::Test {
 
     void SetUp() override
     {
-        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view.resize(120, 90);
-        view.show();
-        QApplication::processEvents();
+        ASSERT_TRUE(view.ShowWithClientSize(120, 90));
         printer.setOutputFileName(dir.filePath("page.pdf"));
         printer.setResolution(300);
         printer.setFullPage(true);

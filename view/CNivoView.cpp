@@ -78,6 +78,16 @@ RECT CNivoView::ClientArea() const
     return client;
 }
 
+bool CNivoView::ShowWithClientSize(int width, int height)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resize(width, height);
+    show();
+    QApplication::processEvents();
+    return viewport()->width() == width && viewport()->height() == height;
+}
+
 void CNivoView::Render()
 {
     // Nothing runs inside a render; should anything ask for one meanwhile,

@@ -59,6 +59,10 @@ public:
     // The window whose client area the picture fills: the view's own unless
     // another is given (tests give stand-ins of sizes no screen has).
     void SetMeasuredWindow(HWND window) { m_measuredWindow = window; }
+    // Shows the view on its own with a client area of exactly width x height
+    // and no scroll bars, as a headless render or a test wants it; false when
+    // the platform cannot make it that size.
+    bool ShowWithClientSize(int width, int height);
 
     CNivoDoc m_calculator;
     CDibImage* m_image = nullptr;
