@@ -21,6 +21,7 @@
 #include "CommandLine.h"
 #include "ProgressWindow.h"
 #include "ToolbarImages.h"
+#include "ToolbarStyle.h"
 #include "fractal/CNivoDoc.h"
 #include "view/CNivoView.h"
 
@@ -63,8 +64,9 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_recent = RecentFileList(SettingsFile());
     m_recent.Load();
     setWindowIcon(ApplicationIcon());
+    UseToolbarStyle();
     m_frame.reset();
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_printer.reset();
     m_document = std::make_unique<CNivoDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (m_frame->OnCreate() != 0) {
@@ -72,7 +74,7 @@ bool CNivoApp::InitInstance(const CommandLine& line)
         return false;
     }
     m_view = new CNivoView(m_frame.get());
-    m_view->SetPrinter(m_printer.get());
+    m_view->SetPrinter([this] { return Printer(); });
     m_frame->setCentralWidget(m_view);
     m_frame->SetRoute(m_view, this);
     m_frame->SetRecentFiles(m_recent.Paths());
@@ -92,6 +94,22 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_frame->showMaximized();
     m_frame->repaint();
     return true;
+}
+
+// Before the first tool bar, which would otherwise load every image plugin.
+void CNivoApp::UseToolbarStyle()
+{
+    if (!dynamic_cast<ToolbarStyle*>(style()))
+        setStyle(new ToolbarStyle(style()->name()));
+}
+
+// Made on first use: a printer loads the print system (CUPS, GnuTLS,
+// Kerberos), which a window that never prints does not need.
+QPrinter* CNivoApp::Printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_printer.get();
 }
 
 // Where the window goes when the user leaves the maximised state: three
@@ -117,7 +135,7 @@ bool CNivoApp::PrintFromCommandLine(const CommandLine& line)
             m_exitStatus = 1;
             return false;
         }
-        m_printer->setPrinterName(line.printer);
+        Printer()->setPrinterName(line.printer);
     }
     if (!m_view->FilePrintDirect()) {
         std::fprintf(stderr, "nivo: nothing printed: no printer is available\n");
@@ -189,7 +207,7 @@ void CNivoApp::ReportOpenFailure(const QString& path, int reason)
 
 void CNivoApp::OnFilePrintSetup()
 {
-    QPrintDialog dialog(m_printer.get(), m_frame.get());
+    QPrintDialog dialog(Printer(), m_frame.get());
     dialog.setWindowTitle(QString::fromUtf8("Configuration de l'impression"));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile);
     // Accepting only chooses the printer and its settings for later prints.

@@ -270,15 +270,15 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
     case ID_FILE_PRINT:
         if (!state)
             FilePrint();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_PRINT_DIRECT:
         if (!state)
             FilePrintDirect();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_PRINT_PREVIEW:
         if (!state)
             FilePrintPreview();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_EXPORT_VIDEO:
         if (!state)
             ExportVideo();
@@ -366,19 +366,19 @@ bool CNivoView::PrintPage(QPrinter& printer)
 
 void CNivoView::FilePrint()
 {
-    if (!m_printer || !OnPreparePrinting(*m_printer))
+    if (!m_printer || !OnPreparePrinting(*m_printer()))
         return;
-    if (!PrintPage(*m_printer))
+    if (!PrintPage(*m_printer()))
         QMessageBox::warning(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
 }
 
-bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer); }
+bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer()); }
 
 void CNivoView::FilePrintPreview()
 {
     auto* frame = qobject_cast<QMainWindow*>(window());
     if (m_printer && frame && frame->centralWidget() == this)
-        PrintPreview::Open(*frame, *this, *m_printer);
+        PrintPreview::Open(*frame, *this, *m_printer());
 }
 
 void CNivoView::ExportVideo()

@@ -3,6 +3,7 @@
 // commands that move through the plane.
 #include <QScrollArea>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,7 +43,9 @@ public:
     void ExportVideo();
 
     // Printing goes through OnDraw, one printer dot per picture pixel, one page.
-    void SetPrinter(QPrinter* printer) { m_printer = printer; }
+    // The printer is asked for only when one is used: making it is slow.
+    using PrinterSource = std::function<QPrinter*()>;
+    void SetPrinter(PrinterSource source) { m_printer = std::move(source); }
     bool OnPreparePrinting(QPrinter& printer);
     void OnBeginPrinting() {}
     void OnEndPrinting() {}
@@ -85,7 +88,7 @@ private:
     ColourTable m_colours;
     FrameColourer m_colourer;
     HWND m_measuredWindow = nullptr;
-    QPrinter* m_printer = nullptr;
+    PrinterSource m_printer;
     bool m_rendering = false;
     bool m_renderAgain = false;
 };
