@@ -19,6 +19,9 @@ int RunRenderCommand(const CommandLine& line)
         std::fprintf(stderr, "nivo: cannot make a %dx%d picture here\n", line.width, line.height);
         return 1;
     }
+    // Measured; hidden now, so that the picture is not also copied into a
+    // window nobody sees.
+    view.hide();
     view.m_iterations = line.iterations;
     view.m_centerX = line.centerX;
     view.m_centerY = line.centerY;
