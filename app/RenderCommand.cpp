@@ -13,15 +13,15 @@ int RunRenderCommand(const CommandLine& line)
     view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.resize(line.width, line.height);
+    // Shown to be laid out at its size, then hidden before anything is painted
+    // or drawn on it: nobody sees this window.
     view.show();
+    view.hide();
     QApplication::processEvents();
     if (view.viewport()->width() != line.width || view.viewport()->height() != line.height) {
         std::fprintf(stderr, "nivo: cannot make a %dx%d picture here\n", line.width, line.height);
         return 1;
     }
-    // Measured; hidden now, so that the picture is not also copied into a
-    // window nobody sees.
-    view.hide();
     view.m_iterations = line.iterations;
     view.m_centerX = line.centerX;
     view.m_centerY = line.centerY;
