@@ -16,7 +16,10 @@ std::optional<QPoint> PointerInWindow(const QWidget& top)
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !top.windowHandle())
         return std::nullopt;
+    // The offscreen platform answers as X11 even with no X server behind it.
     xcb_connection_t* connection = x11->connection();
+    if (!connection)
+        return std::nullopt;
     xcb_query_pointer_reply_t* reply =
         xcb_query_pointer_reply(connection, xcb_query_pointer(connection, top.winId()), nullptr);
     if (!reply)
