@@ -20,6 +20,7 @@
 #include "CommandLine.h"
 #include "ProgressWindow.h"
 #include "ToolbarImages.h"
+#include "ToolbarStyle.h"
 #include "fractal/CNivoDoc.h"
 #include "view/CNivoView.h"
 
@@ -62,8 +63,9 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_recent = RecentFileList(SettingsFile());
     m_recent.Load();
     setWindowIcon(ApplicationIcon());
+    UseToolbarStyle();
     m_frame.reset();
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_printer.reset();
     m_document = std::make_unique<CNivoDoc>();
     m_frame = std::make_unique<CMainFrame>();
     if (m_frame->OnCreate() != 0) {
@@ -71,7 +73,7 @@ bool CNivoApp::InitInstance(const CommandLine& line)
         return false;
     }
     m_view = new CNivoView(m_frame.get());
-    m_view->SetPrinter(m_printer.get());
+    m_view->SetPrinter([this] { return Printer(); });
     m_frame->setCentralWidget(m_view);
     m_frame->SetRoute(m_view, this);
     m_frame->SetRecentFiles(m_recent.Paths());
@@ -91,6 +93,22 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_frame->showMaximized();
     m_frame->repaint();
     return true;
+}
+
+// Before the first tool bar, which would otherwise load every image plugin.
+void CNivoApp::UseToolbarStyle()
+{
+    if (!dynamic_cast<ToolbarStyle*>(style()))
+        setStyle(new ToolbarStyle(style()->name()));
+}
+
+// Made on first use: a printer loads the print system (CUPS, GnuTLS,
+// Kerberos), which a window that never prints does not need.
+QPrinter* CNivoApp::Printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_printer.get();
 }
 
 // Where the window goes when the user leaves the maximised state: three
@@ -116,7 +134,7 @@ bool CNivoApp::PrintFromCommandLine(const CommandLine& line)
             m_exitStatus = 1;
             return false;
         }
-        m_printer->setPrinterName(line.printer);
+        Printer()->setPrinterName(line.printer);
     }
     if (!m_view->FilePrintDirect()) {
         std::fprintf(stderr, "nivo: rien n'a été imprimé : aucune imprimante n'est disponible\n");
@@ -187,7 +205,7 @@ void CNivoApp::ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why)
 
 void CNivoApp::OnFilePrintSetup()
 {
-    PrintSetupDialog dialog(*m_printer, m_frame.get());
+    PrintSetupDialog dialog(*Printer(), m_frame.get());
     dialog.DoModal();
 }
 

@@ -35,11 +35,13 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CNivoView* View() const { return m_view; }
     CNivoDoc* Document() const { return m_document.get(); }
-    QPrinter* Printer() const { return m_printer.get(); }
+    // The printer every print, preview and print setup of this window shares.
+    QPrinter* Printer();
     const RecentFileList& RecentFiles() const { return m_recent; }
 
 private:
     void LoadTranslations();
+    void UseToolbarStyle();
     void PlaceRestoredWindow();
     bool PrintFromCommandLine(const CommandLine& line);
     void ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why);

@@ -92,7 +92,8 @@ int RunRenderCommand(const CommandLine& line, const char* output)
     if (const char* refusal = RefusalOf(output))
         return Refuse(refusal, output);
     CNivoView view;
-    if (!view.ShowWithClientSize(line.width, line.height)) {
+    // Laid out at its size, then hidden before anything is painted: nobody sees it.
+    if (!view.ShowWithClientSize(line.width, line.height, false)) {
         std::fprintf(stderr, "nivo: impossible de créer ici une image de %dx%d\n", line.width, line.height);
         return 1;
     }

@@ -4,9 +4,12 @@
 // QMainWindow and runs until it is ended, for the time until it is mapped.
 // --toolbar (and --printer, in the build that links Qt's print support) add
 // what the viewer's window has beyond that, to tell Qt's own cost of them
-// from ours.
+// from ours; --text adds a menu bar and a status bar line, whose text makes
+// Qt read the font configuration before the window can be sized.
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QStatusBar>
 #ifdef BARE_QT_PRINTER
 #include <QPrinter>
 #endif
@@ -41,6 +44,10 @@ int main(int argc, char** argv)
         window.setWindowTitle("bare");
         if (Has(argc, argv, "--toolbar"))
             window.addToolBar(new QToolBar(&window));
+        if (Has(argc, argv, "--text")) {
+            window.menuBar()->addMenu("&Fichier");
+            window.statusBar()->showMessage("Prêt");
+        }
         window.showMaximized();
         return app.exec();
     }

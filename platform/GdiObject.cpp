@@ -1,5 +1,6 @@
 #include "GdiObject.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -11,6 +12,15 @@ std::int64_t StrideOf(std::int64_t width, int bitsPerPixel) { return ((width * b
 constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 } // namespace
 
+// A new bitmap's bytes are zero. Large blocks come zeroed from the system,
+// so they are not written twice (once zeroed, once drawn).
+GdiObject::Bytes GdiObject::ZeroedBytes(std::int64_t size)
+{
+    return Bytes(static_cast<BYTE*>(std::calloc(static_cast<std::size_t>(size), 1)));
+}
+
+void GdiObject::FreeBytes::operator()(BYTE* bytes) const { std::free(bytes); }
+
 GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
 {
     const std::int64_t width = header.biWidth;
@@ -21,7 +31,7 @@ GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
     if (stride > kMaxBitmapBytes / height)
         return nullptr;
     const std::int64_t size = stride * height;
-    std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(size)]());
+    Bytes bits = ZeroedBytes(size);
     if (!bits)
         return nullptr;
     auto* object = new (std::nothrow) GdiObject;
@@ -48,7 +58,7 @@ GdiObject* GdiObject::NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel
     const std::int64_t stride = StrideOf(width, bitsPerPixel);
     if (stride > kMaxBitmapBytes / height)
         return nullptr;
-    std::unique_ptr<BYTE[]> bits(new (std::nothrow) BYTE[static_cast<std::size_t>(stride * height)]());
+    Bytes bits = ZeroedBytes(stride * height);
     if (!bits)
         return nullptr;
     auto* object = new GdiObject;

@@ -2,6 +2,7 @@
 // A bitmap behind an HBITMAP: either a device-independent section (pixels we
 // hand out by address) or a plain device-dependent bitmap.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "WinTypes.h"
@@ -27,5 +28,11 @@ private:
     bool m_isSection = false;
     BITMAPINFOHEADER m_header {};
     LONG m_stride = 0;
-    std::unique_ptr<BYTE[]> m_bits;
+    struct FreeBytes {
+        void operator()(BYTE* bytes) const;
+    };
+    using Bytes = std::unique_ptr<BYTE[], FreeBytes>;
+    static Bytes ZeroedBytes(std::int64_t size);
+
+    Bytes m_bits;
 };

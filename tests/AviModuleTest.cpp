@@ -81,8 +81,9 @@ TEST_F(AviModuleTest, FfmpegIsLoadedOnlyForAVideoAndAMissingModuleFailsCleanly)
     // CTest runs each case in a process of its own; run together, an earlier
     // case may have opened the module already.
     const bool fresh = !Mapped("libnivo_avifile");
-    if (fresh)
+    if (fresh) {
         EXPECT_FALSE(Mapped("libavcodec"));
+    }
 
     std::vector<std::string> told;
     AviModule::SetNotice([&told](const std::string& message) { told.push_back(message); });
@@ -95,8 +96,9 @@ TEST_F(AviModuleTest, FfmpegIsLoadedOnlyForAVideoAndAMissingModuleFailsCleanly)
     ASSERT_EQ(told.size(), 3u);
     EXPECT_NE(told[0].find("absent.so"), std::string::npos) << told[0];
     EXPECT_FALSE(fs::exists(video));
-    if (fresh)
+    if (fresh) {
         EXPECT_FALSE(Mapped("libavcodec"));
+    }
 
     AviModule::SetPath("");
     CDibImage image;

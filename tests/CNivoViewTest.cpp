@@ -285,6 +285,34 @@ TEST_F(View, TheWindowShowsThePictureUprightAtOnce)
     EXPECT_EQ(PixelAt(0, 0), PixelColour(view.m_calculator.m_buffer[0], 50));
 }
 
+// A render while the window is hidden makes the same picture, and the window
+// shows it in full once shown again, though nothing was drawn on it hidden.
+TEST_F(View, AHiddenWindowShowsTheHiddenRendersPictureWhenShownAgain)
+{
+    SetClient(160, 120);
+    view.m_centerY = 0.3;
+    view.Render();
+    const std::vector<BYTE> shownRender = Bytes(*view.m_image);
+    view.hide();
+    view.m_zoom = 3; // a different picture, so that a stale window would show
+    view.Render();
+    ASSERT_NE(view.m_image, nullptr);
+    const std::vector<BYTE> hiddenRender = Bytes(*view.m_image);
+    EXPECT_NE(hiddenRender, shownRender);
+    EXPECT_EQ(hiddenRender, LiteralPicture());
+    view.show();
+    QApplication::processEvents();
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(160, 120));
+    int mismatches = 0;
+    for (int r = 0; r < 120; ++r)
+        for (int c = 0; c < 160; ++c) {
+            const QRgb got = shown.pixel(c, r);
+            mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != PixelAt(c, r);
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST_F(View, ZeroHeightRenderLeavesAnEmptyImage)
 {
     SetClient(40, 30);

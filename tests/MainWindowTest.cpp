@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -24,6 +25,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <cstdlib>
+#include <QFile>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "ModalDriver.h"
@@ -82,6 +85,13 @@ int VisibleCompressionDialogs()
     for (QWidget* window : QApplication::topLevelWidgets())
         count += window->objectName() == "CompressionDialog" && window->isVisible();
     return count;
+}
+
+// Whether a shared library whose path contains `part` is mapped into this process.
+bool Loaded(const char* part)
+{
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(part);
 }
 
 
@@ -706,4 +716,35 @@ TEST_F(MainWindow, LeavingTheMaximisedStateGivesThreeQuartersOfTheScreenCentred)
     EXPECT_EQ(restored.size(), available.size() * 3 / 4);
     EXPECT_LE((restored.center() - available.center()).manhattanLength(), 2);
     EXPECT_TRUE(available.contains(restored));
+}
+
+// Each case runs in a process of its own, so nothing earlier has loaded them.
+TEST_F(MainWindow, StartsWithoutThePrintSystemOrAnyImagePlugin)
+{
+    ASSERT_TRUE(Loaded("libQt6Widgets"));
+    EXPECT_FALSE(Loaded("/printsupport/"));
+    EXPECT_FALSE(Loaded("libcups"));
+    EXPECT_FALSE(Loaded("/imageformats/"));
+    // The first print brings the print system.
+    QTemporaryDir dir;
+    App().Printer()->setOutputFileName(dir.filePath("page.pdf"));
+    EXPECT_TRUE(Loaded("/printsupport/"));
+}
+
+TEST_F(MainWindow, PrintsGoToTheApplicationsPrinterWhichEachNewWindowMakesAfresh)
+{
+    QTemporaryDir dir;
+    QPrinter* printer = App().Printer();
+    printer->setOutputFileName(dir.filePath("page.pdf"));
+    printer->setResolution(72);
+    view->Render();
+    EXPECT_EQ(App().Printer(), printer);
+    ASSERT_TRUE(view->FilePrintDirect());
+    QFile page(dir.filePath("page.pdf"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(page.read(5) == "%PDF-");
+
+    ASSERT_TRUE(App().InitInstance(CommandLine {}));
+    EXPECT_TRUE(App().Printer()->outputFileName().isEmpty());
+    EXPECT_EQ(App().Printer()->resolution(), QPrinter(QPrinter::HighResolution).resolution());
 }

@@ -64,7 +64,7 @@ struct Printing : testing::Test {
         printer.setOutputFileName(dir.filePath("page.pdf"));
         printer.setResolution(300);
         printer.setFullPage(true);
-        view.SetPrinter(&printer);
+        view.SetPrinter([this] { return &printer; });
     }
     COLORREF PixelAt(int column, int row) const
     {
@@ -128,7 +128,7 @@ struct PrintingWithoutPrinters : testing::Test {
         view.resize(120, 90);
         view.show();
         QApplication::processEvents();
-        view.SetPrinter(&printer);
+        view.SetPrinter([this] { return &printer; });
         view.Render();
     }
     // Every PDF or PostScript file in the test's own home, and in the current folder.

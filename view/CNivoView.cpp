@@ -78,12 +78,14 @@ RECT CNivoView::ClientArea() const
     return client;
 }
 
-bool CNivoView::ShowWithClientSize(int width, int height)
+bool CNivoView::ShowWithClientSize(int width, int height, bool onScreen)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     resize(width, height);
     show();
+    if (!onScreen)
+        hide();
     QApplication::processEvents();
     return viewport()->width() == width && viewport()->height() == height;
 }
@@ -281,15 +283,15 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
     case ID_FILE_PRINT:
         if (!state)
             FilePrint();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_PRINT_DIRECT:
         if (!state)
             FilePrintDirect();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_PRINT_PREVIEW:
         if (!state)
             FilePrintPreview();
-        return m_printer != nullptr;
+        return static_cast<bool>(m_printer);
     case ID_FILE_EXPORT_VIDEO:
         if (!state)
             ExportVideo();
@@ -366,19 +368,19 @@ bool CNivoView::PrintPage(QPrinter& printer)
 
 void CNivoView::FilePrint()
 {
-    if (!m_printer || !OnPreparePrinting(*m_printer))
+    if (!m_printer || !OnPreparePrinting(*m_printer()))
         return;
-    if (!PrintPage(*m_printer))
+    if (!PrintPage(*m_printer()))
         ModalFrame::Warn(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
 }
 
-bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer); }
+bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer()); }
 
 void CNivoView::FilePrintPreview()
 {
     auto* frame = qobject_cast<QMainWindow*>(window());
     if (m_printer && frame && frame->centralWidget() == this)
-        PrintPreview::Open(*frame, *this, *m_printer);
+        PrintPreview::Open(*frame, *this, *m_printer());
 }
 
 void CNivoView::ExportVideo()

@@ -3,6 +3,7 @@
 // commands that move through the plane.
 #include <QScrollArea>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,7 +43,9 @@ public:
     void ExportVideo();
 
     // Printing goes through OnDraw, one printer dot per picture pixel, one page.
-    void SetPrinter(QPrinter* printer) { m_printer = printer; }
+    // The printer is asked for only when one is used: making it is slow.
+    using PrinterSource = std::function<QPrinter*()>;
+    void SetPrinter(PrinterSource source) { m_printer = std::move(source); }
     bool OnPreparePrinting(QPrinter& printer);
     void OnBeginPrinting() {}
     void OnEndPrinting() {}
@@ -62,7 +65,8 @@ public:
     // Shows the view on its own with a client area of exactly width x height
     // and no scroll bars, as a headless render or a test wants it; false when
     // the platform cannot make it that size.
-    bool ShowWithClientSize(int width, int height);
+    // `onScreen` false lays it out at that size and hides it before anything is painted.
+    bool ShowWithClientSize(int width, int height, bool onScreen = true);
 
     CNivoDoc m_calculator;
     CDibImage* m_image = nullptr;
@@ -90,7 +94,7 @@ private:
     ColourTable m_colours;
     FrameColourer m_colourer;
     HWND m_measuredWindow = nullptr;
-    QPrinter* m_printer = nullptr;
+    PrinterSource m_printer;
     bool m_rendering = false;
     bool m_renderAgain = false;
     bool m_exportingVideo = false;

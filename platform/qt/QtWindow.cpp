@@ -24,6 +24,13 @@ private:
     QImage& m_image;
     QRegion& m_drawn;
 };
+
+// A hidden window shows nothing drawn on it, and paints itself in full when
+// shown: its drawings are accepted and dropped.
+class HiddenDC : public DeviceContext {
+public:
+    BOOL DrawBitmap(int, int, int, int, const GdiObject&, int, int) override { return 1; }
+};
 } // namespace
 
 QtWindow::QtWindow(QWidget* surface, QWidget* client) : m_surface(surface), m_client(client ? client : surface) {}
@@ -40,6 +47,8 @@ HDC QtWindow::AcquireDC()
 {
     if (!m_surface)
         return nullptr;
+    if (!m_surface->isVisible())
+        return new HiddenDC;
     // Only the client area is drawn on: a surface padded out to a minimum
     // size must not cost memory for every row of a tall, narrow picture.
     QSize size = DevicePixels(*m_surface);
@@ -55,7 +64,7 @@ HDC QtWindow::AcquireDC()
 void QtWindow::ReleaseAcquiredDC(HDC dc)
 {
     delete dc;
-    if (!m_surface)
+    if (!m_surface || !m_surface->isVisible())
         return;
     if (m_drawn.isEmpty())
         return;
