@@ -83,6 +83,18 @@ struct View : testing::Test {
         return coloured;
     }
 
+    // Pixels of `shown` that differ from the picture's.
+    int Mismatches(const QImage& shown) const
+    {
+        int mismatches = 0;
+        for (int r = 0; r < shown.height(); ++r)
+            for (int c = 0; c < shown.width(); ++c) {
+                const QRgb got = shown.pixel(c, r);
+                mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != PixelAt(c, r);
+            }
+        return mismatches;
+    }
+
     static std::vector<BYTE> Bytes(const CDibImage& image)
     {
         const int pitch = std::abs(image.m_pitch);
@@ -272,14 +284,7 @@ TEST_F(View, TheWindowShowsThePictureUprightAtOnce)
     view.Render();
     const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(160, 120));
-    int mismatches = 0;
-    for (int r = 0; r < 120; ++r)
-        for (int c = 0; c < 160; ++c) {
-            const COLORREF want = PixelAt(c, r);
-            const QRgb got = shown.pixel(c, r);
-            mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != want;
-        }
-    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(Mismatches(shown), 0);
     // The top row shows the top of the plane: y above the centre is inside
     // the set less often than the real axis, whose middle is white.
     EXPECT_EQ(PixelAt(0, 0), PixelColour(view.m_calculator.m_buffer[0], 50));
@@ -304,13 +309,7 @@ TEST_F(View, AHiddenWindowShowsTheHiddenRendersPictureWhenShownAgain)
     QApplication::processEvents();
     const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(160, 120));
-    int mismatches = 0;
-    for (int r = 0; r < 120; ++r)
-        for (int c = 0; c < 160; ++c) {
-            const QRgb got = shown.pixel(c, r);
-            mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != PixelAt(c, r);
-        }
-    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(Mismatches(shown), 0);
 }
 
 TEST_F(View, ZeroHeightRenderLeavesAnEmptyImage)
@@ -473,16 +472,11 @@ TEST_F(ViewOnAScaledScreen, ThePictureHasTheScreenPixelsOfTheClientAreaAndIsShow
     CNivoDoc calculator(&unscaled);
     calculator.Compute(50, -0.5, -0.3, 1.0);
     ASSERT_EQ(std::memcmp(calculator.m_buffer, view.m_calculator.m_buffer, 160 * 120 * sizeof(std::int32_t)), 0);
-    for (const QImage& shown : {view.viewport()->grab().toImage(), view.viewport()->grab().toImage()}) {
+    // As the render drew it, then again from a paint event alone.
+    for (int pass = 0; pass < 2; ++pass) {
+        const QImage shown = view.viewport()->grab().toImage();
         ASSERT_EQ(shown.size(), QSize(160, 120));
-        int mismatches = 0;
-        for (int r = 0; r < 120; ++r)
-            for (int c = 0; c < 160; ++c) {
-                const QRgb got = shown.pixel(c, r);
-                mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != PixelAt(c, r);
-            }
-        EXPECT_EQ(mismatches, 0);
-        // And again from a paint event alone, not just as the render drew it.
+        EXPECT_EQ(Mismatches(shown), 0) << pass;
         view.viewport()->update();
         QApplication::processEvents();
     }
