@@ -1,10 +1,18 @@
-// GoogleTest entry point for tests that need a running QApplication.
+// GoogleTest entry point for tests that need a running application: a plain
+// QApplication, or with NIVO_WHOLE_APPLICATION the program's own CNivoApp, of
+// which each test builds a fresh window with InitInstance.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-
-#include <QApplication>
 #include <clocale>
+
+#ifdef NIVO_WHOLE_APPLICATION
+#include "app/CNivoApp.h"
+using Application = CNivoApp;
+#else
+#include <QApplication>
+using Application = QApplication;
+#endif
 
 int main(int argc, char** argv)
 {
@@ -16,7 +24,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     return RUN_ALL_TESTS();
 }
