@@ -2,22 +2,12 @@
 
 #include <climits>
 
+#include "Sections.h"
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
 
 namespace {
-HBITMAP NewSection(LONG w, LONG h, BYTE** bits)
-{
-    BITMAPINFO info {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(bits), nullptr, 0);
-}
-
 TEST(CreateDIBSection, RowsArePaddedAndStoredBottomUp)
 {
     BYTE* bits = nullptr;

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Sections.h"
 #include "platform/Gdi32.h"
 #include "platform/qt/Gdiplus.h"
 #include "platform/Kernel32.h"
@@ -53,18 +54,6 @@ std::vector<std::u16string> Pieces(const WCHAR* patterns)
             piece += *p;
         }
     }
-}
-
-HBITMAP NewSection(LONG width, LONG height)
-{
-    BITMAPINFO info {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
 // Paints pixel (x, y), row 0 at the top, with a colour unique to that place.
