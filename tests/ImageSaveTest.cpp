@@ -70,16 +70,16 @@ protected:
     {
         char pattern[] = "/tmp/nivo-image-save-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_folder = pattern;
+        dir = pattern;
         m_image.CreateDib(kWidth, kHeight);
         ASSERT_NE(m_image.m_bitmap, nullptr);
         Paint(m_image);
     }
-    void TearDown() override { fs::remove_all(m_folder); }
+    void TearDown() override { fs::remove_all(dir); }
 
     HRESULT Save(const fs::path& path) const { return m_image.Save(path.string().c_str()); }
 
-    fs::path m_folder;
+    fs::path dir;
     CDibImage m_image;
 };
 
@@ -107,7 +107,7 @@ TEST_F(ImageSave, WritesTheFormatTheExtensionNames)
     };
     for (const WrittenCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path path = m_folder / c.name;
+        const fs::path path = dir / c.name;
         ASSERT_EQ(Save(path), S_OK);
         EXPECT_EQ(ReadAll(path).substr(c.magicAt, c.magic.size()), c.magic);
         QByteArray format;
@@ -124,121 +124,104 @@ TEST_F(ImageSave, WritesTheFormatTheExtensionNames)
             EXPECT_LT(largest, 32);
         }
     }
-    EXPECT_EQ(Entries(m_folder).size(), std::size(cases)) << "no temporary file may be left";
+    EXPECT_EQ(Entries(dir).size(), std::size(cases)) << "no temporary file may be left";
 }
 
 TEST_F(ImageSave, KeepsAnAccentedFileNameAsTyped)
 {
     const std::string name = "Mandelbrot \xC3\xA9 \xC3\xA0 \xC3\xBC.png";
-    ASSERT_EQ(Save(m_folder / name), S_OK);
-    EXPECT_EQ(Entries(m_folder), std::set<std::string> {name});
-    EXPECT_EQ(ReadAll(m_folder / name).substr(0, 4), "\x89PNG");
+    ASSERT_EQ(Save(dir / name), S_OK);
+    EXPECT_EQ(Entries(dir), std::set<std::string> {name});
+    EXPECT_EQ(ReadAll(dir / name).substr(0, 4), "\x89PNG");
 }
 
 TEST_F(ImageSave, FailsWithoutAnEncoderForTheFileName)
 {
-    fs::create_directory(m_folder / "dir.v2");
+    fs::create_directory(dir / "dir.v2");
     for (const char* name : {"dir.v2/picture", "picture", "picture.", "picture.xyz", "picture.png.part"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(Save(m_folder / name), E_FAIL);
+        EXPECT_EQ(Save(dir / name), E_FAIL);
     }
-    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"dir.v2"});
-    EXPECT_TRUE(fs::is_empty(m_folder / "dir.v2"));
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"dir.v2"});
+    EXPECT_TRUE(fs::is_empty(dir / "dir.v2"));
 }
 
 TEST_F(ImageSave, FailsWhereNoFileCanBeWritten)
 {
-    fs::create_directory(m_folder / "folder.png");
-    ASSERT_EQ(mkfifo((m_folder / "pipe.png").c_str(), 0644), 0);
-    EXPECT_EQ(Save(m_folder / "missing" / "picture.png"), E_FAIL);
-    EXPECT_EQ(Save(m_folder / "folder.png"), E_FAIL);
-    EXPECT_EQ(Save(m_folder / "pipe.png"), E_FAIL);
-    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"folder.png", "pipe.png"}));
-    EXPECT_TRUE(fs::is_empty(m_folder / "folder.png"));
-    EXPECT_TRUE(fs::is_fifo(m_folder / "pipe.png"));
+    fs::create_directory(dir / "folder.png");
+    ASSERT_EQ(mkfifo((dir / "pipe.png").c_str(), 0644), 0);
+    EXPECT_EQ(Save(dir / "missing" / "picture.png"), E_FAIL);
+    EXPECT_EQ(Save(dir / "folder.png"), E_FAIL);
+    EXPECT_EQ(Save(dir / "pipe.png"), E_FAIL);
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"folder.png", "pipe.png"}));
+    EXPECT_TRUE(fs::is_empty(dir / "folder.png"));
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.png"));
 }
 
 TEST_F(ImageSave, FailsForAnEmptyImageOrNoPath)
 {
     const CDibImage empty;
-    EXPECT_EQ(empty.Save((m_folder / "empty.png").string().c_str()), E_FAIL);
+    EXPECT_EQ(empty.Save((dir / "empty.png").string().c_str()), E_FAIL);
     EXPECT_EQ(m_image.Save(nullptr), E_FAIL);
-    EXPECT_TRUE(fs::is_empty(m_folder));
+    EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST_F(ImageSave, ReplacesAnOldFileAndFollowsASymbolicLink)
 {
-    WriteAll(m_folder / "picture.png", "old picture");
-    ASSERT_EQ(Save(m_folder / "picture.png"), S_OK);
+    WriteAll(dir / "picture.png", "old picture");
+    ASSERT_EQ(Save(dir / "picture.png"), S_OK);
     QByteArray format;
-    EXPECT_EQ(Decode(m_folder / "picture.png", &format).size(), QSize(kWidth, kHeight));
+    EXPECT_EQ(Decode(dir / "picture.png", &format).size(), QSize(kWidth, kHeight));
 
-    fs::create_symlink("target.png", m_folder / "link.png");
-    ASSERT_EQ(Save(m_folder / "link.png"), S_OK);
-    EXPECT_TRUE(fs::is_symlink(m_folder / "link.png"));
-    EXPECT_EQ(ReadAll(m_folder / "target.png").substr(0, 4), "\x89PNG");
-    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"link.png", "picture.png", "target.png"}));
+    fs::create_symlink("target.png", dir / "link.png");
+    ASSERT_EQ(Save(dir / "link.png"), S_OK);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_EQ(ReadAll(dir / "target.png").substr(0, 4), "\x89PNG");
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"link.png", "picture.png", "target.png"}));
 }
 
 TEST_F(ImageSave, LeavesTheImageAsItWas)
 {
     const HBITMAP bitmap = m_image.m_bitmap;
     const BYTE* topRow = m_image.m_topRow;
-    ASSERT_EQ(Save(m_folder / "picture.bmp"), S_OK);
+    ASSERT_EQ(Save(dir / "picture.bmp"), S_OK);
     EXPECT_EQ(m_image.m_bitmap, bitmap);
     EXPECT_EQ(m_image.m_topRow, topRow);
     EXPECT_EQ(m_image.m_pitch, -192);
     QByteArray format;
     double largest = 0, mean = 0;
-    CompareWithPicture(Decode(m_folder / "picture.bmp", &format), &largest, &mean);
+    CompareWithPicture(Decode(dir / "picture.bmp", &format), &largest, &mean);
     EXPECT_EQ(largest, 0);
 }
 
-// A folder of its own on a small file system.
-class ImageSaveOnSmallDisk : public ImageSave {
-protected:
-    void SetUp() override
-    {
-        ImageSave::SetUp();
-        m_disk = std::make_unique<SmallDisk>(m_folder.string());
-        if (!m_disk->Mounted())
-            GTEST_SKIP() << SmallDisk::kNotPermitted;
-    }
-    void TearDown() override
-    {
-        m_disk.reset();
-        ImageSave::TearDown();
-    }
-
-    std::unique_ptr<SmallDisk> m_disk;
-};
+class ImageSaveOnSmallDisk : public OnSmallDisk<ImageSave> {};
 
 const std::string kOldBytes(1000, 'o');
 
 TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileWhenTheDiskFills)
 {
-    ASSERT_EQ(Save(m_folder / "small.png"), S_OK) << "a small picture still fits";
-    fs::remove(m_folder / "small.png");
-    WriteAll(m_folder / "old.bmp", kOldBytes);
+    ASSERT_EQ(Save(dir / "small.png"), S_OK) << "a small picture still fits";
+    fs::remove(dir / "small.png");
+    WriteAll(dir / "old.bmp", kOldBytes);
 
     // Uncompressed, 300 x 200 takes 180 000 bytes, far beyond the 64 KiB.
     CDibImage large;
     large.CreateDib(300, 200);
     ASSERT_NE(large.m_bitmap, nullptr);
-    EXPECT_EQ(large.Save((m_folder / "old.bmp").string().c_str()), E_FAIL);
-    EXPECT_EQ(large.Save((m_folder / "new.bmp").string().c_str()), E_FAIL);
-    EXPECT_TRUE(ReadAll(m_folder / "old.bmp") == kOldBytes) << "the old file was overwritten";
-    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"old.bmp"});
+    EXPECT_EQ(large.Save((dir / "old.bmp").string().c_str()), E_FAIL);
+    EXPECT_EQ(large.Save((dir / "new.bmp").string().c_str()), E_FAIL);
+    EXPECT_TRUE(ReadAll(dir / "old.bmp") == kOldBytes) << "the old file was overwritten";
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"old.bmp"});
 }
 
 TEST_F(ImageSaveOnSmallDisk, KeepsTheOldFileInAReadOnlyFolder)
 {
-    WriteAll(m_folder / "old.png", kOldBytes);
-    ASSERT_TRUE(m_disk->MakeReadOnly());
-    EXPECT_EQ(Save(m_folder / "old.png"), E_FAIL);
-    EXPECT_EQ(Save(m_folder / "new.png"), E_FAIL);
-    EXPECT_TRUE(ReadAll(m_folder / "old.png") == kOldBytes) << "the old file was overwritten";
-    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"old.png"});
+    WriteAll(dir / "old.png", kOldBytes);
+    ASSERT_TRUE(disk->MakeReadOnly());
+    EXPECT_EQ(Save(dir / "old.png"), E_FAIL);
+    EXPECT_EQ(Save(dir / "new.png"), E_FAIL);
+    EXPECT_TRUE(ReadAll(dir / "old.png") == kOldBytes) << "the old file was overwritten";
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"old.png"});
 }
 } // namespace
 
@@ -260,21 +243,21 @@ class ImageSaveOnFillingDisk : public ImageSaveOnSmallDisk, public testing::With
 // the last writes, after the file was created and had bytes in it.
 TEST_P(ImageSaveOnFillingDisk, KeepsTheOldFileAndSaysTheDiskIsFull)
 {
-    const fs::path old = m_folder / (std::string("old.") + GetParam());
+    const fs::path old = dir / (std::string("old.") + GetParam());
     const std::string oldBytes(20000, 'o');
     WriteAll(old, oldBytes);
     CDibImage noise;
     noise.CreateDib(100, 100);
     ASSERT_NE(noise.m_bitmap, nullptr);
     PaintNoise(noise);
-    ASSERT_TRUE(m_disk->Fill("filler", 4096));
+    ASSERT_TRUE(disk->Fill("filler", 4096));
     SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(noise.Save(old.string().c_str()), E_FAIL);
     EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
     EXPECT_TRUE(ReadAll(old) == oldBytes) << "the old file was changed";
-    EXPECT_EQ(Entries(m_folder), (std::set<std::string> {"filler", old.filename().string()}));
+    EXPECT_EQ(Entries(dir), (std::set<std::string> {"filler", old.filename().string()}));
     // With room again the same save goes through.
-    fs::remove(m_folder / "filler");
+    fs::remove(dir / "filler");
     EXPECT_EQ(noise.Save(old.string().c_str()), S_OK);
     EXPECT_GT(fs::file_size(old), 4096u);
 }
@@ -284,28 +267,28 @@ INSTANTIATE_TEST_SUITE_P(Formats, ImageSaveOnFillingDisk, testing::Values("png",
 TEST_F(ImageSave, RefusesANameThatIsNotTextRatherThanWriteAnother)
 {
     // What the name would become once decoded with a replacement character.
-    WriteAll(m_folder / "v\xEF\xBF\xBD.png", kOldBytes);
+    WriteAll(dir / "v\xEF\xBF\xBD.png", kOldBytes);
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(Save(m_folder / "v\xFF.png"), E_FAIL);
+    EXPECT_EQ(Save(dir / "v\xFF.png"), E_FAIL);
     EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
-    EXPECT_TRUE(ReadAll(m_folder / "v\xEF\xBF\xBD.png") == kOldBytes);
-    EXPECT_EQ(Entries(m_folder), std::set<std::string> {"v\xEF\xBF\xBD.png"});
+    EXPECT_TRUE(ReadAll(dir / "v\xEF\xBF\xBD.png") == kOldBytes);
+    EXPECT_EQ(Entries(dir), std::set<std::string> {"v\xEF\xBF\xBD.png"});
 }
 
 TEST_F(ImageSave, SaysWhyTheFileWasNotWritten)
 {
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(Save(m_folder / "absent" / "x.png"), E_FAIL);
+    EXPECT_EQ(Save(dir / "absent" / "x.png"), E_FAIL);
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-    fs::create_directory(m_folder / "folder.png");
-    EXPECT_EQ(Save(m_folder / "folder.png"), E_FAIL);
+    fs::create_directory(dir / "folder.png");
+    EXPECT_EQ(Save(dir / "folder.png"), E_FAIL);
     EXPECT_EQ(GetLastError(), ERROR_BAD_FILE_TYPE);
     // Wider than a JPEG header can say.
     CDibImage wide;
     wide.CreateDib(70000, 1);
     ASSERT_NE(wide.m_bitmap, nullptr);
-    EXPECT_EQ(wide.Save((m_folder / "wide.jpg").string().c_str()), E_FAIL);
+    EXPECT_EQ(wide.Save((dir / "wide.jpg").string().c_str()), E_FAIL);
     EXPECT_EQ(GetLastError(), ERROR_FILE_TOO_LARGE);
-    EXPECT_EQ(wide.Save((m_folder / "wide.png").string().c_str()), S_OK);
+    EXPECT_EQ(wide.Save((dir / "wide.png").string().c_str()), S_OK);
 }
 } // namespace
