@@ -12,21 +12,11 @@
 
 #include "FuzzCheck.h"
 #include "fractal/CNivoDoc.h"
-#include "platform/WindowObject.h"
+#include "tests/FakeWindows.h"
 
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1:max_allocation_size_mb=64"; }
 
 namespace {
-class SizedWindow : public WindowObject {
-public:
-    SizedWindow(LONG width, LONG height) : m_width(width), m_height(height) {}
-    RECT ClientRect() const override { return {0, 0, m_width, m_height}; }
-
-private:
-    LONG m_width;
-    LONG m_height;
-};
-
 LONG SideFrom(FuzzedDataProvider& input)
 {
     // Mostly small sides, where pictures are really computed; sometimes any LONG.
@@ -60,7 +50,7 @@ void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
     const double y = CoordinateFrom(input, 0.0);
     const double zoom = CoordinateFrom(input, 1.0);
 
-    SizedWindow window(width, height);
+    FakeWindow window(width, height);
     doc.SetWindow(&window);
     doc.Compute(limit, x, y, zoom);
     doc.SetWindow(nullptr);
