@@ -64,17 +64,6 @@ TEST_F(Cache, TakeScansSlotsInOrder)
     DeleteDC(b);
 }
 
-TEST(CDibImage, StartsEmpty)
-{
-    CDibImage image;
-    EXPECT_EQ(image.m_bitmap, nullptr);
-    EXPECT_EQ(image.m_topRow, nullptr);
-    EXPECT_EQ(image.m_width, 0);
-    EXPECT_EQ(image.m_transparentIndex, -1);
-    EXPECT_FALSE(image.m_isDibSection);
-    EXPECT_EQ(image.m_memDC, nullptr);
-}
-
 struct PitchCase {
     int width;
     int pitch;
@@ -99,14 +88,18 @@ INSTANTIATE_TEST_SUITE_P(Widths, DibPitch,
                          testing::Values(PitchCase {800, 2400}, PitchCase {801, 2404}, PitchCase {1, 4},
                                          PitchCase {3, 12}, PitchCase {4, 12}));
 
-TEST(CDibImage, FailedCreationLeavesTheImageEmpty)
+TEST(CDibImage, FailedCreationLeavesTheImageAsEmptyAsANewOne)
 {
     CDibImage image;
-    image.CreateDib(0, 600);
-    EXPECT_EQ(image.m_bitmap, nullptr);
-    image.CreateDib(800, 0);
-    EXPECT_EQ(image.m_bitmap, nullptr);
-    EXPECT_FALSE(image.m_isDibSection);
+    for (auto [width, height] : {std::pair {0, 600}, std::pair {800, 0}}) {
+        image.CreateDib(width, height);
+        EXPECT_EQ(image.m_bitmap, nullptr);
+        EXPECT_EQ(image.m_topRow, nullptr);
+        EXPECT_EQ(image.m_width, 0);
+        EXPECT_EQ(image.m_transparentIndex, -1);
+        EXPECT_FALSE(image.m_isDibSection);
+        EXPECT_EQ(image.m_memDC, nullptr);
+    }
 }
 
 TEST(CDibImage, SizesNoSectionCanHoldLeaveTheImageEmptyAndReserveNothing)

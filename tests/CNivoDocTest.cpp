@@ -38,15 +38,16 @@ struct Calculator : testing::Test {
     }
 };
 
-TEST(CNivoDocConstruction, StartsWithoutBufferOrWindow)
+TEST(CNivoDocConstruction, ComputesOnTheWindowItWasGivenFromTheFirstCompute)
 {
     CNivoDoc plain;
     EXPECT_EQ(plain.m_buffer, nullptr);
-    EXPECT_EQ(plain.m_targetWnd, nullptr);
     FakeWindow window(4, 3);
     CNivoDoc bound(&window);
-    EXPECT_EQ(bound.m_targetWnd, &window);
     EXPECT_EQ(bound.m_buffer, nullptr);
+    bound.Compute(50, -0.5, 0.0, 1.0);
+    ASSERT_NE(bound.m_buffer, nullptr);
+    EXPECT_EQ(bound.BufferSize(), 12);
 }
 
 TEST_F(Calculator, FourByThreeStartViewFillsColumnByColumn)
