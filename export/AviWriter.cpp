@@ -1,6 +1,5 @@
 #include "AviWriter.h"
 
-#include <cstring>
 #include <new>
 
 #include "platform/Gdi32.h"
@@ -59,7 +58,7 @@ HRESULT SetStreamFormat(AviWriter* writer, HBITMAP bitmap)
 }
 } // namespace
 
-AviWriter* AviOpenWriter(const char* path, LONG framePeriod, const WAVEFORMATEX* audioFormat)
+AviWriter* AviOpenWriter(const char* path, LONG framePeriod)
 {
     AVIFileInit();
     PAVIFILE file = nullptr;
@@ -74,8 +73,6 @@ AviWriter* AviOpenWriter(const char* path, LONG framePeriod, const WAVEFORMATEX*
         return nullptr;
     }
     writer->file = file;
-    if (audioFormat)
-        std::memcpy(&writer->audioFormat, audioFormat, sizeof(WAVEFORMATEX));
     writer->framePeriod = framePeriod;
     return writer;
 }
@@ -134,7 +131,7 @@ HRESULT AviCloseWriter(AviWriter* writer)
 {
     if (!writer)
         return AVIERR_BADHANDLE;
-    for (PAVISTREAM* stream : {&writer->audioStream, &writer->compressedStream, &writer->videoStream})
+    for (PAVISTREAM* stream : {&writer->compressedStream, &writer->videoStream})
         if (*stream) {
             AVIStreamRelease(*stream);
             *stream = nullptr;

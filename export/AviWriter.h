@@ -4,19 +4,17 @@
 // failure the writer refuses all work until it is closed.
 #include "platform/Vfw.h"
 
+// Video only: no audio is ever written, so the writer keeps no audio state.
 struct AviWriter {
     PAVIFILE file;
-    WAVEFORMATEX audioFormat;
     LONG framePeriod;
-    PAVISTREAM audioStream;
     PAVISTREAM videoStream;
     PAVISTREAM compressedStream;
     LONG frameCount;
-    LONG sampleCount;
     bool failed;
 };
 
-AviWriter* AviOpenWriter(const char* path, LONG framePeriod, const WAVEFORMATEX* audioFormat);
+AviWriter* AviOpenWriter(const char* path, LONG framePeriod);
 HRESULT AviConfigureVideo(AviWriter* writer, HBITMAP bitmap, AVICOMPRESSOPTIONS* options, bool showDialog, HWND parent);
 HRESULT AviAppendFrame(AviWriter* writer, HBITMAP bitmap);
 HRESULT AviCloseWriter(AviWriter* writer);

@@ -141,10 +141,10 @@ private:
         const int slot = int(&writer - m_writers.data());
         const std::string path = m_input.ConsumeBool() ? File(slot) : (Folder() / "absent" / "x.avi").string();
         const LONG period = m_input.ConsumeBool() ? 41 : m_input.ConsumeIntegral<LONG>();
-        WAVEFORMATEX audio {};
-        const std::string bytes = m_input.ConsumeBytesAsString(sizeof audio);
-        std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(&audio));
-        writer = AviOpenWriter(path.c_str(), period, m_input.ConsumeBool() ? &audio : nullptr);
+        // Read as when they chose an audio format, so that the seeds keep their meaning.
+        m_input.ConsumeBytesAsString(18);
+        m_input.ConsumeBool();
+        writer = AviOpenWriter(path.c_str(), period);
         if (writer)
             Require(writer->frameCount == 0 && !writer->failed && writer->framePeriod == period, "a fresh writer");
     }

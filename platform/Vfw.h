@@ -53,19 +53,6 @@ struct AVICOMPRESSOPTIONS {
     DWORD dwInterleaveEvery;
 };
 
-#pragma pack(push, 2)
-struct WAVEFORMATEX {
-    WORD wFormatTag;
-    WORD nChannels;
-    DWORD nSamplesPerSec;
-    DWORD nAvgBytesPerSec;
-    WORD nBlockAlign;
-    WORD wBitsPerSample;
-    WORD cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(WAVEFORMATEX) == 18);
-
 constexpr HRESULT AVIERR_OK = 0;
 constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066u);
 constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067u);

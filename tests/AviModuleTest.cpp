@@ -89,7 +89,7 @@ TEST_F(AviModuleTest, FfmpegIsLoadedOnlyForAVideoAndAMissingModuleFailsCleanly)
     AviModule::SetNotice([&told](const std::string& message) { told.push_back(message); });
     AviModule::SetPath((m_folder / "absent.so").string());
     const std::string video = (m_folder / "v.avi").string();
-    EXPECT_EQ(AviOpenWriter(video.c_str(), 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter(video.c_str(), 41), nullptr);
     EXPECT_EQ(AVIFileInitCount(), 0);
     EXPECT_TRUE(AvailableCompressors().empty());
     EXPECT_EQ(FindCompressor(mmioFOURCC('D', 'I', 'B', ' ')), nullptr);
@@ -103,7 +103,7 @@ TEST_F(AviModuleTest, FfmpegIsLoadedOnlyForAVideoAndAMissingModuleFailsCleanly)
     AviModule::SetPath("");
     CDibImage image;
     image.CreateDib(4, 2);
-    AviWriter* writer = AviOpenWriter(video.c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(video.c_str(), 41);
     ASSERT_NE(writer, nullptr);
     EXPECT_TRUE(Mapped("libnivo_avifile"));
     EXPECT_TRUE(Mapped("libavcodec"));

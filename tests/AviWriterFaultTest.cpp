@@ -69,7 +69,7 @@ TEST_F(WriterOnSmallDisk, AVideoThatFitsReplacesTheOldOne)
     WriteAll(target, kOldVideo);
     CDibImage frame;
     frame.CreateDib(16, 16);
-    AviWriter* writer = AviOpenWriter(target.c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(target.c_str(), 41);
     ASSERT_NE(writer, nullptr);
     HRESULT failure;
     EXPECT_EQ(AppendFrames(writer, frame, 5, &failure), 5);
@@ -85,7 +85,7 @@ TEST_F(WriterOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldOne)
     CDibImage frame;
     frame.CreateDib(300, 200);
     ASSERT_NE(frame.m_bitmap, nullptr);
-    AviWriter* writer = AviOpenWriter(target.c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(target.c_str(), 41);
     ASSERT_NE(writer, nullptr);
     HRESULT failure;
     EXPECT_LT(AppendFrames(writer, frame, 50, &failure), 50);
@@ -100,7 +100,7 @@ TEST_F(WriterOnSmallDisk, AVideoThatDoesNotFitKeepsTheOldOne)
 
     // Without an old video, no file appears at all.
     fs::remove(target);
-    writer = AviOpenWriter(target.c_str(), 41, nullptr);
+    writer = AviOpenWriter(target.c_str(), 41);
     ASSERT_NE(writer, nullptr);
     EXPECT_LT(AppendFrames(writer, frame, 50, &failure), 50);
     AviCloseWriter(writer);
@@ -115,7 +115,7 @@ TEST_F(WriterOnSmallDisk, ARefusedDialogKeepsTheOldVideoWhereAHeaderWouldFit)
     CDibImage frame;
     frame.CreateDib(300, 200);
     SetSaveOptionsPrompt([](HWND, AVICOMPRESSOPTIONS&) { return false; });
-    AviWriter* writer = AviOpenWriter(target.c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(target.c_str(), 41);
     ASSERT_NE(writer, nullptr);
     EXPECT_EQ(AviConfigureVideo(writer, frame.m_bitmap, nullptr, true, nullptr), AVIERR_USERABORT);
     AviCloseWriter(writer);
@@ -128,8 +128,8 @@ TEST_F(WriterOnSmallDisk, AReadOnlyFolderRefusesTheOpenAndKeepsTheOldVideo)
 {
     WriteAll(target, kOldVideo);
     ASSERT_TRUE(disk->MakeReadOnly());
-    EXPECT_EQ(AviOpenWriter(target.c_str(), 41, nullptr), nullptr);
-    EXPECT_EQ(AviOpenWriter((dir / "new.avi").c_str(), 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter(target.c_str(), 41), nullptr);
+    EXPECT_EQ(AviOpenWriter((dir / "new.avi").c_str(), 41), nullptr);
     EXPECT_EQ(AVIFileInitCount(), 0);
     EXPECT_TRUE(ReadAll(target) == kOldVideo) << "the old video was overwritten";
     EXPECT_EQ(Entries(dir), std::set<std::string> {"test.avi"});
@@ -149,7 +149,7 @@ TEST_P(WriterDying, HalfWayLeavesTheOldVideoAndNothingElse)
     if (child == 0) {
         CDibImage frame;
         frame.CreateDib(64, 48);
-        AviWriter* writer = AviOpenWriter(target.c_str(), 41, nullptr);
+        AviWriter* writer = AviOpenWriter(target.c_str(), 41);
         HRESULT failure;
         // Twenty frames of 9 KiB: well past what the writer buffers.
         if (!writer || AppendFrames(writer, frame, 20, &failure) != 20)

@@ -98,14 +98,14 @@ struct Writer : testing::Test {
 
 TEST_F(Writer, NullWriterAndUnopenablePaths)
 {
-    EXPECT_EQ(AviOpenWriter(File("absent/x.avi").c_str(), 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter(File("absent/x.avi").c_str(), 41), nullptr);
     fs::create_directory(dir / "test.avi");
-    EXPECT_EQ(AviOpenWriter(File("test.avi").c_str(), 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter(File("test.avi").c_str(), 41), nullptr);
     // Writing would wait for a reader; replacing would remove the pipe.
     ASSERT_EQ(mkfifo(File("pipe.avi").c_str(), 0644), 0);
-    EXPECT_EQ(AviOpenWriter(File("pipe.avi").c_str(), 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter(File("pipe.avi").c_str(), 41), nullptr);
     EXPECT_TRUE(fs::is_fifo(File("pipe.avi")));
-    EXPECT_EQ(AviOpenWriter("", 41, nullptr), nullptr);
+    EXPECT_EQ(AviOpenWriter("", 41), nullptr);
     EXPECT_EQ(AVIFileInitCount(), 0);
     EXPECT_EQ(AviConfigureVideo(nullptr, Bitmap(), nullptr, false, nullptr), AVIERR_BADHANDLE);
     EXPECT_EQ(AviAppendFrame(nullptr, Bitmap()), AVIERR_BADHANDLE);
@@ -115,7 +115,7 @@ TEST_F(Writer, NullWriterAndUnopenablePaths)
 
 TEST_F(Writer, TheFileTakesItsPlaceAtReleaseAndTheLibraryIsCounted)
 {
-    AviWriter* writer = AviOpenWriter(File("a.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("a.avi").c_str(), 41);
     ASSERT_NE(writer, nullptr);
     EXPECT_EQ(AVIFileInitCount(), 1);
     EXPECT_EQ(writer->framePeriod, 41);
@@ -132,8 +132,8 @@ TEST_F(Writer, AWriterClosedBeforeItHadAStreamLeavesNoFile)
 {
     // Neither a frame nor a picture ever came: there is nothing a player could open.
     WriteAll(File("old.avi"), "old video");
-    AviCloseWriter(AviOpenWriter(File("old.avi").c_str(), 41, nullptr));
-    AviWriter* writer = AviOpenWriter(File("new.avi").c_str(), 41, nullptr);
+    AviCloseWriter(AviOpenWriter(File("old.avi").c_str(), 41));
+    AviWriter* writer = AviOpenWriter(File("new.avi").c_str(), 41);
     EXPECT_EQ(AviAppendFrame(writer, nullptr), AVIERR_BADPARAM);
     AviCloseWriter(writer);
     EXPECT_EQ(ReadAll(File("old.avi")), "old video");
@@ -144,7 +144,7 @@ TEST_F(Writer, TheOldFileStaysUntilTheNewOneIsFinished)
 {
     WriteAll(File("old.avi"), "old video");
     fs::permissions(File("old.avi"), fs::perms(0640));
-    AviWriter* writer = AviOpenWriter(File("old.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("old.avi").c_str(), 41);
     ASSERT_NE(writer, nullptr);
     for (int i = 0; i < 20; ++i)
         ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
@@ -163,7 +163,7 @@ TEST_F(Writer, ASymbolicLinkIsReplacedAndWhatItNamesIsUntouched)
     fs::create_symlink("target.avi", File("link.avi"));
     fs::create_symlink("elsewhere.avi", File("dangling.avi"));
     for (const char* name : {"link.avi", "dangling.avi"}) {
-        AviWriter* writer = AviOpenWriter(File(name).c_str(), 41, nullptr);
+        AviWriter* writer = AviOpenWriter(File(name).c_str(), 41);
         ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
         AviCloseWriter(writer);
         EXPECT_FALSE(fs::is_symlink(File(name)));
@@ -175,7 +175,7 @@ TEST_F(Writer, ASymbolicLinkIsReplacedAndWhatItNamesIsUntouched)
 
 TEST_F(Writer, BadBitmapsAreRefusedWithoutFailingTheWriter)
 {
-    AviWriter* writer = AviOpenWriter(File("b.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("b.avi").c_str(), 41);
     HBITMAP plain = CreateCompatibleBitmap(nullptr, 8, 8);
     EXPECT_EQ(AviAppendFrame(writer, nullptr), AVIERR_BADPARAM);
     EXPECT_EQ(AviAppendFrame(writer, plain), AVIERR_BADPARAM);
@@ -191,7 +191,7 @@ TEST_F(Writer, BadBitmapsAreRefusedWithoutFailingTheWriter)
 TEST_F(Writer, FramePeriodsThatAreNoDurationWriteNoFrame)
 {
     for (LONG period : {0, -41, LONG(INT32_MIN)}) {
-        AviWriter* writer = AviOpenWriter(File("p.avi").c_str(), period, nullptr);
+        AviWriter* writer = AviOpenWriter(File("p.avi").c_str(), period);
         ASSERT_NE(writer, nullptr);
         EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_BADFORMAT) << period;
         EXPECT_TRUE(writer->failed);
@@ -202,12 +202,12 @@ TEST_F(Writer, FramePeriodsThatAreNoDurationWriteNoFrame)
 
 TEST_F(Writer, ConfigureOnlyOnceAndOnlyBeforeTheFirstFrame)
 {
-    AviWriter* writer = AviOpenWriter(File("c.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("c.avi").c_str(), 41);
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), nullptr, false, nullptr), AVIERR_NOCOMPRESSOR);
     EXPECT_TRUE(writer->failed);
     AviCloseWriter(writer);
 
-    writer = AviOpenWriter(File("d.avi").c_str(), 41, nullptr);
+    writer = AviOpenWriter(File("d.avi").c_str(), 41);
     AVICOMPRESSOPTIONS raw {};
     raw.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), &raw, false, nullptr), AVIERR_OK);
@@ -215,7 +215,7 @@ TEST_F(Writer, ConfigureOnlyOnceAndOnlyBeforeTheFirstFrame)
     EXPECT_FALSE(writer->failed);
     AviCloseWriter(writer);
 
-    writer = AviOpenWriter(File("e.avi").c_str(), 41, nullptr);
+    writer = AviOpenWriter(File("e.avi").c_str(), 41);
     EXPECT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), &raw, false, nullptr), AVIERR_COMPRESSOR);
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
@@ -225,7 +225,7 @@ TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndKeepsTheOldFile)
 {
     Answer(false);
     WriteAll(File("refused.avi"), "old video");
-    AviWriter* writer = AviOpenWriter(File("refused.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("refused.avi").c_str(), 41);
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), &options, true, nullptr), AVIERR_USERABORT);
@@ -236,7 +236,7 @@ TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndKeepsTheOldFile)
     EXPECT_EQ(ReadAll(File("refused.avi")), "old video");
     EXPECT_EQ(Entries(dir), std::set<std::string> {"refused.avi"});
     // Without an old file, none is made.
-    writer = AviOpenWriter(File("none.avi").c_str(), 41, nullptr);
+    writer = AviOpenWriter(File("none.avi").c_str(), 41);
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), nullptr, true, nullptr), AVIERR_USERABORT);
     EXPECT_EQ(AviCloseWriter(writer), AVIERR_OK);
     EXPECT_EQ(Entries(dir), std::set<std::string> {"refused.avi"});
@@ -244,7 +244,7 @@ TEST_F(Writer, RefusedDialogFailsEveryLaterFrameAndKeepsTheOldFile)
 
 TEST_F(Writer, UncompressedFramesAreThePictureUpright)
 {
-    AviWriter* writer = AviOpenWriter(File("raw.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("raw.avi").c_str(), 41);
     for (int i = 0; i < 50; ++i)
         ASSERT_EQ(AviAppendFrame(writer, Bitmap()), AVIERR_OK);
     EXPECT_EQ(writer->frameCount, 50);
@@ -270,7 +270,7 @@ TEST_P(Compressors, EachOfferedCompressorWritesAPlayableUprightFile)
     for (const auto& [width, height] : {std::pair {64, 48}, std::pair {33, 17}, std::pair {1, 1}}) {
         const Picture frame(width, height);
         Answer(true, c.handler);
-        AviWriter* writer = AviOpenWriter(File("v.avi").c_str(), 41, nullptr);
+        AviWriter* writer = AviOpenWriter(File("v.avi").c_str(), 41);
         AVICOMPRESSOPTIONS options {};
         options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
         ASSERT_EQ(AviConfigureVideo(writer, frame.image.m_bitmap, &options, true, nullptr), AVIERR_OK);
@@ -305,7 +305,7 @@ TEST_F(Writer, TheDialogStartsFromTheCallersOptions)
         seen = options.fccHandler;
         return true;
     });
-    AviWriter* writer = AviOpenWriter(File("f.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("f.avi").c_str(), 41);
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
     EXPECT_EQ(AviConfigureVideo(writer, Bitmap(), &options, true, nullptr), AVIERR_OK);
@@ -320,7 +320,7 @@ TEST_F(Writer, FilesPastOneGibibyteStayReadable)
     if (!std::getenv("NIVO_BIG_TESTS"))
         GTEST_SKIP() << "writes 1.1 GiB; set NIVO_BIG_TESTS=1 to run";
     Picture big(1920, 1080);
-    AviWriter* writer = AviOpenWriter(File("big.avi").c_str(), 41, nullptr);
+    AviWriter* writer = AviOpenWriter(File("big.avi").c_str(), 41);
     const int frames = int((std::int64_t(1) << 30) / big.image.m_bitmap->Header().biSizeImage) + 10;
     for (int i = 0; i < frames; ++i)
         ASSERT_EQ(AviAppendFrame(writer, big.image.m_bitmap), AVIERR_OK);

@@ -398,7 +398,7 @@ void CNivoView::ExportVideo()
     HBITMAP bitmap = m_image->DetachBitmap();
     AVICOMPRESSOPTIONS options {};
     options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
-    AviWriter* writer = AviOpenWriter("test.avi", 41, nullptr);
+    AviWriter* writer = AviOpenWriter("test.avi", 41);
     AviConfigureVideo(writer, bitmap, &options, true, nullptr);
     for (int frame = 0; frame < 50; ++frame)
         AviAppendFrame(writer, bitmap);
