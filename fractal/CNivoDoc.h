@@ -12,18 +12,18 @@ class CNivoDoc {
 public:
     CNivoDoc();
     explicit CNivoDoc(HWND targetWnd);
-    virtual ~CNivoDoc();
+    ~CNivoDoc();
     CNivoDoc(const CNivoDoc&) = delete;
     CNivoDoc& operator=(const CNivoDoc&) = delete;
 
-    virtual void SetWindow(HWND window);
-    virtual void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom);
+    void SetWindow(HWND window);
+    void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom);
 
     // The document side: it holds nothing, is never modified and never saved.
     enum class OpenResult { Opened, Missing, NotRegularFile, Unreadable };
-    virtual bool OnNewDocument();
+    bool OnNewDocument();
     // Checks that the file can be read; its contents play no part.
-    virtual OpenResult OnOpenDocument(const std::string& path);
+    OpenResult OnOpenDocument(const std::string& path);
     void SetPathName(const std::string& path);
     std::string m_strPathName;
     std::string m_strTitle;

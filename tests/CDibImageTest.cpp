@@ -78,8 +78,6 @@ TEST_P(DibPitch, BottomUpRowsPaddedToFourBytes)
     EXPECT_EQ(image.m_pitch, -GetParam().pitch);
     EXPECT_EQ(image.m_bitsPerPixel, 24);
     EXPECT_EQ(image.m_height, 3);
-    EXPECT_TRUE(image.m_isDibSection);
-    EXPECT_FALSE(image.m_hasAlpha);
     // The top row is the last one in memory.
     EXPECT_EQ(image.m_topRow, image.m_bitmap->Bits() + 2 * GetParam().pitch);
 }
@@ -96,8 +94,6 @@ TEST(CDibImage, FailedCreationLeavesTheImageAsEmptyAsANewOne)
         EXPECT_EQ(image.m_bitmap, nullptr);
         EXPECT_EQ(image.m_topRow, nullptr);
         EXPECT_EQ(image.m_width, 0);
-        EXPECT_EQ(image.m_transparentIndex, -1);
-        EXPECT_FALSE(image.m_isDibSection);
         EXPECT_EQ(image.m_memDC, nullptr);
     }
 }
@@ -117,7 +113,6 @@ TEST(CDibImage, SizesNoSectionCanHoldLeaveTheImageEmptyAndReserveNothing)
         EXPECT_EQ(image.m_topRow, nullptr);
         EXPECT_EQ(image.m_width, 0);
         EXPECT_EQ(image.m_height, 0);
-        EXPECT_FALSE(image.m_isDibSection);
         EXPECT_EQ(image.DetachBitmap(), nullptr);
     }
     EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
@@ -180,7 +175,6 @@ TEST(CDibImage, DetachedBitmapOutlivesTheImage)
         EXPECT_EQ(image.m_bitmap, nullptr);
         EXPECT_EQ(image.m_width, 0);
         EXPECT_EQ(image.m_pitch, 0);
-        EXPECT_FALSE(image.m_isDibSection);
     }
     DIBSECTION ds {};
     EXPECT_EQ(GetObjectA(bitmap, sizeof ds, &ds), int(sizeof ds));

@@ -44,9 +44,6 @@ void CDibImage::AdoptBitmap(HBITMAP bitmap, RowOrder order)
     m_height = std::abs(ds.dsBmih.biHeight);
     m_pitch = ((m_bitsPerPixel * m_width + 31) / 32) * 4;
     m_topRow = static_cast<BYTE*>(ds.dsBm.bmBits);
-    m_isDibSection = true;
-    m_hasAlpha = false;
-    m_transparentIndex = -1;
     if (order == RowOrder::BottomUp) {
         m_topRow += static_cast<std::ptrdiff_t>(m_height - 1) * m_pitch;
         m_pitch = -m_pitch;
@@ -89,9 +86,6 @@ HBITMAP CDibImage::DetachBitmap()
     m_height = 0;
     m_pitch = 0;
     m_bitsPerPixel = 0;
-    m_isDibSection = false;
-    m_hasAlpha = false;
-    m_transparentIndex = -1;
     return bitmap;
 }
 

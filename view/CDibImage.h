@@ -10,7 +10,7 @@ public:
     enum class RowOrder { TopDown, BottomUp };
 
     CDibImage() = default;
-    virtual ~CDibImage();
+    ~CDibImage();
     CDibImage(const CDibImage&) = delete;
     CDibImage& operator=(const CDibImage&) = delete;
 
@@ -31,9 +31,6 @@ public:
     std::int32_t m_height = 0;
     std::int32_t m_pitch = 0;
     std::int32_t m_bitsPerPixel = 0;
-    bool m_isDibSection = false;
-    bool m_hasAlpha = false;
-    std::int32_t m_transparentIndex = -1;
     HDC m_memDC = nullptr;
     std::int32_t m_memDCUses = 0;
     HBITMAP m_savedBitmap = nullptr;
