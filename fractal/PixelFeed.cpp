@@ -99,6 +99,12 @@ NIVO_AVX2 void PixelFeed::QueueSlice()
                 m_out[base + r + std::countr_zero(lanes)] = m_limit;
             o[g] = {_mm256_setzero_pd(), _mm256_setzero_pd(), Mask(candidates[g]), _mm256_setzero_si256()};
         }
+        unsigned anyCandidate = 0;
+        for (int g = 0; g < kGroups; ++g)
+            anyCandidate |= candidates[g];
+        // Every pixel here is inside the set or past the slice: all are settled.
+        if (anyCandidate == 0)
+            continue;
         for (int k = 0; k < steps; ++k) {
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)

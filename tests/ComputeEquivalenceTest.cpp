@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
@@ -56,11 +57,14 @@ protected:
         std::vector<BarMessage> messages {{PBM_SETRANGE, 0, 100 * 65536}, {PBM_SETPOS, 0, 0}};
         for (int p : expected.positions)
             messages.push_back({PBM_SETPOS, static_cast<WPARAM>(p), 0});
+        // Every mode's calculator lives to the end, so that no buffer reuses
+        // the memory of one that holds the right entries already.
+        std::vector<std::unique_ptr<CNivoDoc>> docs;
+        FakeWindow window(view.width, view.height);
         for (const Mode& mode : kModes) {
             ComputeSettings::Set({mode.threads, mode.vector, mode.wide});
             ProgressRecorder recorder;
-            FakeWindow window(view.width, view.height);
-            CNivoDoc doc(&window);
+            CNivoDoc& doc = *docs.emplace_back(std::make_unique<CNivoDoc>(&window));
             doc.Compute(view.limit, view.cx, view.cy, view.zoom);
             const std::vector<std::int32_t> entries(doc.m_buffer, doc.m_buffer + doc.BufferSize());
             EXPECT_EQ(entries, expected.entries) << view << ", " << mode;
@@ -107,6 +111,18 @@ TEST_F(ComputeEquivalence, TallColumnsComeOutWhole)
         for (LONG w : {1, 3})
             ASSERT_TRUE(Matches({w, h, 300, -0.745, 0.113, 30.0}));
     ASSERT_TRUE(Matches({2, 20000, 1000, -0.5, 0.0, 0.2}));
+}
+
+// Groups of rows wholly inside the set are settled without a step; the
+// rows around them, the slices' ends and the partial last group still step.
+TEST_F(ComputeEquivalence, ViewsMostlyInsideTheSet)
+{
+    // Three columns from y = -0.4 to 0.4, all inside; then to +-0.9, across the edge.
+    for (LONG h : {1, 15, 17, 33, 4113, 9001})
+        for (double reach : {0.4, 0.9})
+            ASSERT_TRUE(Matches({3, h, 1000, -0.2, 0.0, 0.6 * h / reach}));
+    ASSERT_TRUE(Matches({64, 48, 50, -0.1, 0.05, 1000.0}));
+    ASSERT_TRUE(Matches({40, 40, 200, -1.0, 0.0, 8.0}));
 }
 
 TEST_F(ComputeEquivalence, SpecialPointsAreSampledExactly)
