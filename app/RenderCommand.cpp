@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 #include "platform/Kernel32.h"
+#include "platform/qt/ImageEncoders.h"
 #include "view/CDibImage.h"
 #include "view/CNivoView.h"
 
@@ -91,6 +92,12 @@ int RunRenderCommand(const CommandLine& line, const char* output)
 {
     if (const char* refusal = RefusalOf(output))
         return Refuse(refusal, output);
+    // Qt's image writer asks every installed image plugin whether it would
+    // rather write the file, loading each with its libraries, even in a format
+    // Qt writes itself. This process saves one picture: for such a format the
+    // plugins are kept out of sight (a sixth of a small render's time).
+    if (IsBuiltIntoQt(CDibImage::EncoderOf(output)))
+        QCoreApplication::setLibraryPaths({});
     CNivoView view;
     // Laid out at its size, then hidden before anything is painted: nobody sees it.
     if (!view.ShowWithClientSize(line.width, line.height, false)) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "FolderFiles.h"
+#include "ProcessMemory.h"
 #include "export/AviWriter.h"
 #include "platform/AviModule.h"
 #include "platform/AviServices.h"
@@ -14,17 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Whether a library whose name holds `part` is mapped into this process.
-bool Mapped(const std::string& part)
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(part) != std::string::npos)
-            return true;
-    return false;
-}
-
 class AviModuleTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -129,6 +129,22 @@ TEST(RenderCommand, WritesWhatAViewOfThatSizeShowsWithoutADisplay)
     EXPECT_EQ(written, ViewPicture(321, 123, 200, -0.745, 0.113, 40));
 }
 
+// Qt writes BMP and PNG itself: their renders load no image plugin, while a
+// format a plugin writes still finds it.
+TEST(RenderCommand, APictureQtWritesItselfLoadsNoImagePlugin)
+{
+    QTemporaryDir dir;
+    QProcessEnvironment loader;
+    loader.insert("LD_DEBUG", "files");
+    for (const char* name : {"vue.bmp", "vue.png", "vue.jpg"}) {
+        QString said;
+        ASSERT_EQ(RunNivo({"--render", dir.filePath(name), "--size", "64x36"}, &said, loader), 0) << name;
+        ASSERT_TRUE(said.contains("libQt6Gui")) << "the dynamic loader said nothing";
+        EXPECT_EQ(said.contains("/imageformats/"), QByteArray(name).endsWith(".jpg")) << name;
+        EXPECT_EQ(QImage(dir.filePath(name)).size(), QSize(64, 36)) << name;
+    }
+}
+
 TEST(RenderCommand, FailsClearlyWithANonZeroStatus)
 {
     QTemporaryDir dir;

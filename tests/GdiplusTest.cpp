@@ -12,9 +12,11 @@
 #include <tuple>
 #include <vector>
 
+#include "ProcessMemory.h"
 #include "Sections.h"
 #include "platform/Gdi32.h"
 #include "platform/qt/Gdiplus.h"
+#include "platform/qt/ImageEncoders.h"
 #include "platform/Kernel32.h"
 #include "platform/qt/QtBitmap.h"
 
@@ -181,6 +183,25 @@ TEST_F(Gdiplus, OffersAnEncoderForEveryFormatQtWrites)
     EXPECT_EQ(ids.size(), m_count) << "class identifiers must differ";
     for (const QByteArray& format : QImageWriter::supportedImageFormats())
         EXPECT_EQ(patterns.count(Upper(u"*." + QString::fromLatin1(format).toStdU16String())), 1u) << format.constData();
+}
+
+// The list is read from the plugins' metadata, loading none of them, and
+// still names only formats Qt writes.
+TEST(ImageEncoders, ListOnlyFormatsQtWritesWithoutLoadingAnyPlugin)
+{
+    // CTest runs each case in a process of its own; after other cases, one may have saved.
+    const bool fresh = !Mapped("/imageformats/");
+    const std::vector<const ImageEncoder*> listed = AvailableEncoders();
+    if (fresh) {
+        EXPECT_FALSE(Mapped("/imageformats/"));
+    }
+    const QList<QByteArray> writable = QImageWriter::supportedImageFormats();
+    for (const ImageEncoder* encoder : listed)
+        EXPECT_TRUE(writable.contains(encoder->qtFormat)) << encoder->qtFormat;
+    EXPECT_TRUE(IsBuiltIntoQt(kPngEncoder));
+    EXPECT_TRUE(IsBuiltIntoQt(kBmpEncoder));
+    EXPECT_FALSE(IsBuiltIntoQt(kJpegEncoder));
+    EXPECT_FALSE(IsBuiltIntoQt(GUID_NULL));
 }
 
 TEST_F(Gdiplus, KeepsEveryStringInsideTheReportedBlock)

@@ -30,6 +30,7 @@
 #include <functional>
 
 #include "ModalDriver.h"
+#include "ProcessMemory.h"
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
 #include "app/CParamDlg.h"
@@ -87,12 +88,6 @@ int VisibleCompressionDialogs()
     return count;
 }
 
-// Whether a shared library whose path contains `part` is mapped into this process.
-bool Loaded(const char* part)
-{
-    QFile maps("/proc/self/maps");
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(part);
-}
 
 
 struct MainWindow : testing::Test {
@@ -721,17 +716,17 @@ TEST_F(MainWindow, LeavingTheMaximisedStateGivesThreeQuartersOfTheScreenCentred)
 // Each case runs in a process of its own, so nothing earlier has loaded them.
 TEST_F(MainWindow, StartsWithoutThePrintSystemOrAnyImagePlugin)
 {
-    ASSERT_TRUE(Loaded("libQt6Widgets"));
+    ASSERT_TRUE(Mapped("libQt6Widgets"));
     // CTest runs each case in a process of its own; after other cases, one may have printed.
-    if (Loaded("/printsupport/") || Loaded("/imageformats/"))
+    if (Mapped("/printsupport/") || Mapped("/imageformats/"))
         GTEST_SKIP() << "an earlier case in this process printed or read an image";
-    EXPECT_FALSE(Loaded("/printsupport/"));
-    EXPECT_FALSE(Loaded("libcups"));
-    EXPECT_FALSE(Loaded("/imageformats/"));
+    EXPECT_FALSE(Mapped("/printsupport/"));
+    EXPECT_FALSE(Mapped("libcups"));
+    EXPECT_FALSE(Mapped("/imageformats/"));
     // The first print brings the print system.
     QTemporaryDir dir;
     App().Printer()->setOutputFileName(dir.filePath("page.pdf"));
-    EXPECT_TRUE(Loaded("/printsupport/"));
+    EXPECT_TRUE(Mapped("/printsupport/"));
 }
 
 TEST_F(MainWindow, PrintsGoToTheApplicationsPrinterWhichEachNewWindowMakesAfresh)

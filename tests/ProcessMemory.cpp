@@ -15,3 +15,13 @@ std::int64_t PeakAddressSpace()
     }
     return -1;
 }
+
+bool Mapped(const char* part)
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(part) != std::string::npos)
+            return true;
+    return false;
+}

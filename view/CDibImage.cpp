@@ -105,9 +105,13 @@ CLSID EncoderFor(const char* path, UINT codePage)
 }
 } // namespace
 
-bool CDibImage::CanEncode(const char* path)
+bool CDibImage::CanEncode(const char* path) { return EncoderOf(path) != GUID_NULL; }
+
+CLSID CDibImage::EncoderOf(const char* path)
 {
-    return path && ImagingStartup::Process().Start() && EncoderFor(path, ConversionCodePage()) != GUID_NULL;
+    if (!path || !ImagingStartup::Process().Start())
+        return GUID_NULL;
+    return EncoderFor(path, ConversionCodePage());
 }
 
 HRESULT CDibImage::Save(const char* path) const

@@ -24,6 +24,8 @@ public:
     HRESULT Save(const char* path) const;
     // Whether some encoder takes the path's extension.
     static bool CanEncode(const char* path);
+    // The encoder the path's extension names, or GUID_NULL.
+    static CLSID EncoderOf(const char* path);
 
     HBITMAP m_bitmap = nullptr;
     BYTE* m_topRow = nullptr;

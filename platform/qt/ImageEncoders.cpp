@@ -1,6 +1,11 @@
 #include "ImageEncoders.h"
 
-#include <QImageWriter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPluginLoader>
+#include <QSet>
 #include <algorithm>
 #include <new>
 #include <string_view>
@@ -48,17 +53,46 @@ const WCHAR* Place(const WCHAR* text, WCHAR** cursor)
     *cursor = std::copy_n(text, Units(text), start);
     return start;
 }
+
+// Formats Qt writes without a plugin, and formats whose plugin only reads.
+const QSet<QByteArray> kBuiltIntoQt {"bmp", "pbm", "pgm", "ppm", "png", "xbm", "xpm"};
+const QSet<QByteArray> kReadOnlyPlugins {"gif"};
+
+// The formats the installed image plugins name in their metadata, which is
+// read without loading them: asking Qt which formats it writes would load
+// every plugin and the libraries behind it.
+QSet<QByteArray> PluginFormats()
+{
+    QSet<QByteArray> formats;
+    for (const QString& root : QCoreApplication::libraryPaths()) {
+        const QDir folder(root + QStringLiteral("/imageformats"));
+        for (const QString& name : folder.entryList(QDir::Files)) {
+            const QJsonObject meta =
+                QPluginLoader(folder.filePath(name)).metaData().value(QStringLiteral("MetaData")).toObject();
+            for (const QJsonValue key : meta.value(QStringLiteral("Keys")).toArray())
+                formats.insert(key.toString().toLatin1());
+        }
+    }
+    return formats;
+}
 } // namespace
 
 std::vector<const ImageEncoder*> AvailableEncoders()
 {
-    const QList<QByteArray> writable = QImageWriter::supportedImageFormats();
+    const QSet<QByteArray> plugins = PluginFormats();
     std::vector<const ImageEncoder*> available;
     for (const ImageEncoder& encoder : kEncoders) {
-        if (writable.contains(QByteArray(encoder.qtFormat)))
+        const QByteArray format(encoder.qtFormat);
+        if (kBuiltIntoQt.contains(format) || (plugins.contains(format) && !kReadOnlyPlugins.contains(format)))
             available.push_back(&encoder);
     }
     return available;
+}
+
+bool IsBuiltIntoQt(const CLSID& clsid)
+{
+    const ImageEncoder* encoder = FindEncoder(clsid);
+    return encoder && kBuiltIntoQt.contains(QByteArray(encoder->qtFormat));
 }
 
 const ImageEncoder* FindEncoder(const CLSID& clsid)

@@ -15,9 +15,13 @@ struct ImageEncoder {
 };
 
 // The encoders whose Qt writer is installed, in a fixed order: BMP, JPEG,
-// GIF, TIFF and PNG first, as GDI+ lists them, then the others.
+// GIF, TIFF and PNG first, as GDI+ lists them, then the others. Finding them
+// loads no image plugin.
 std::vector<const ImageEncoder*> AvailableEncoders();
 const ImageEncoder* FindEncoder(const CLSID& clsid);
+// Whether the encoder is one Qt has built in, so that saving with it needs no
+// image plugin.
+bool IsBuiltIntoQt(const CLSID& clsid);
 
 // Bytes the published list of `encoders` takes: the records, then their strings.
 UINT EncoderListSize(const std::vector<const ImageEncoder*>& encoders);
