@@ -60,8 +60,8 @@ const QSet<QByteArray> kReadOnlyPlugins {"gif"};
 
 // The formats the installed image plugins name in their metadata, which is
 // read without loading them: asking Qt which formats it writes would load
-// every plugin and the libraries behind it.
-QSet<QByteArray> PluginFormats()
+// every plugin and the libraries behind it. Read once, as Qt reads its plugins.
+QSet<QByteArray> ReadPluginFormats()
 {
     QSet<QByteArray> formats;
     for (const QString& root : QCoreApplication::libraryPaths()) {
@@ -79,7 +79,7 @@ QSet<QByteArray> PluginFormats()
 
 std::vector<const ImageEncoder*> AvailableEncoders()
 {
-    const QSet<QByteArray> plugins = PluginFormats();
+    static const QSet<QByteArray> plugins = ReadPluginFormats();
     std::vector<const ImageEncoder*> available;
     for (const ImageEncoder& encoder : kEncoders) {
         const QByteArray format(encoder.qtFormat);
