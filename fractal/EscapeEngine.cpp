@@ -27,7 +27,7 @@ void EscapeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std:
         if (static_cast<int>(m_feeds.size()) < threads)
             m_feeds.resize(static_cast<std::size_t>(threads));
         for (int t = 0; t < threads; ++t)
-            m_feeds[static_cast<std::size_t>(t)].Begin(grid, maxIterations, out, m_columns, t == 0);
+            m_feeds[static_cast<std::size_t>(t)].Begin(grid, maxIterations, out, m_columns, t == 0, job.wide);
     }
     m_pool.Run(threads, [&](int thread) { Work(job, thread); });
 }

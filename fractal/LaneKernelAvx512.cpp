@@ -1,36 +1,20 @@
 #include "LaneKernelAvx512.h"
 
-#include <immintrin.h>
-
 #include <bit>
 #include <limits>
 
-#include "EscapeKernel.h"
+#include "Avx512Lanes.h"
 #include "BlockLength.h"
 #include "PixelFeed.h"
 
-// GCC 12's AVX-512 intrinsics start some results from an undefined vector
-// and then warn about it wherever they are inlined.
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-#define NIVO_AVX512 __attribute__((target("avx512f,avx512dq")))
-#define NIVO_AVX512_INLINE __attribute__((target("avx512f,avx512dq"), always_inline)) inline
-
 namespace LaneKernelAvx512 {
 namespace {
+using namespace Avx512Lanes;
+
 constexpr int kVectors = 4;
 constexpr int kLanes = 8 * kVectors;
 // A refill reads up to eight entries past the feed's cursor.
 static_assert(kLanes <= PixelFeed::kMaxWanted && PixelFeed::kPadding >= 8);
-
-// Eight orbits. n counts the escape tests passed; z is the point after n
-// steps, not yet tested; a lane stops counting at its first failed test.
-struct Orbit {
-    __m512d re, im;
-    __m512i n;
-    __mmask8 alive;
-};
 
 // Lane state that the iteration does not touch, kept in memory.
 struct LaneBook {
@@ -42,21 +26,6 @@ struct LaneBook {
     alignas(64) double sequence[kLanes];     // queue sequence number, PixelFeed::kNoPixel when parked
     alignas(64) std::int64_t index[kLanes];  // buffer entry, -1 when parked
 };
-
-// The escape test of the current point, then the next point, with the
-// operations and order of EscapeCount (the test without its square root).
-NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
-{
-    const __m512d bound = _mm512_set1_pd(EscapeKernel::kEscapeBound);
-    const __m512d two = _mm512_set1_pd(2.0);
-    const __m512d rr = _mm512_mul_pd(o.re, o.re);
-    const __m512d ii = _mm512_mul_pd(o.im, o.im);
-    o.alive = _mm512_mask_cmp_pd_mask(o.alive, _mm512_add_pd(rr, ii), bound, _CMP_LE_OQ);
-    o.n = _mm512_mask_add_epi64(o.n, o.alive, o.n, _mm512_set1_epi64(1));
-    const __m512d t = _mm512_mul_pd(_mm512_mul_pd(o.im, o.re), two);
-    o.re = _mm512_add_pd(_mm512_sub_pd(rr, ii), cx);
-    o.im = _mm512_add_pd(t, cy);
-}
 
 // Ends the block for vector v: writes the lanes that escaped, reached the
 // limit or came back to a saved point, saves points that are due (Brent's

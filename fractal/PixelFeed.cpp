@@ -4,21 +4,22 @@
 #include <bit>
 
 #include "Avx2Lanes.h"
+#include "Avx512Lanes.h"
 #include "ColumnScheduler.h"
 #include "SampleGrid.h"
-
-using namespace Avx2Lanes;
 
 namespace {
 // Steps every pixel takes in lockstep before it is queued. Most pixels far
 // from the set escape within them, without ever taking a lane.
 constexpr int kLockstep = 8;
-// Groups of four rows stepped together, for instruction-level parallelism.
+// Groups of rows (one vector each) stepped together, for instruction-level parallelism.
 constexpr int kGroups = 4;
+// Most rows one pass of the lockstep takes: four groups of eight.
+constexpr int kPassRows = 8 * kGroups;
 // Rows queued at a time: a tall column is queued in slices, so that the
 // queue's size does not grow with the picture's height.
 constexpr std::int32_t kSliceRows = 4096;
-static_assert(kSliceRows % (4 * kGroups) == 0, "slices end on whole groups");
+static_assert(kSliceRows % kPassRows == 0, "slices end on whole passes");
 } // namespace
 
 // Columns pending at once: one per queued entry at most (kMaxWanted plus the
@@ -26,8 +27,9 @@ static_assert(kSliceRows % (4 * kGroups) == 0, "slices end on whole groups");
 static_assert(PixelFeed::kMaxWanted + 1 + 64 <= 256);
 
 void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
-                      ColumnScheduler& columns, bool reports)
+                      ColumnScheduler& columns, bool reports, bool wide)
 {
+    m_wide = wide;
     m_xs = grid.Xs();
     m_ys = grid.Ys();
     m_rows = grid.Rows();
@@ -36,9 +38,9 @@ void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     m_columns = &columns;
     m_reports = reports;
     m_dry = false;
-    // A slice adds at most its rows, rounded up to whole groups of four.
+    // A slice adds at most its rows; a pass stores whole vectors past the last entry.
     const std::size_t capacity =
-        static_cast<std::size_t>(std::min(m_rows, kSliceRows)) + 4 * kGroups + kMaxWanted + kPadding;
+        static_cast<std::size_t>(std::min(m_rows, kSliceRows)) + kPassRows + kMaxWanted + kPadding;
     for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
         v->resize(capacity);
     m_count.resize(capacity);
@@ -69,20 +71,29 @@ void PixelFeed::Refill(int wanted)
             }
             m_columnQueued = false;
         }
-        QueueSlice();
+        if (m_wide)
+            QueueSliceAvx512();
+        else
+            QueueSliceAvx2();
     }
     Park();
 }
 
-NIVO_AVX2 void PixelFeed::QueueSlice()
+std::int32_t PixelFeed::SliceEnd() const
 {
+    return m_rows - m_sliceRow > kSliceRows ? m_sliceRow + kSliceRows : m_rows;
+}
+
+NIVO_AVX2 void PixelFeed::QueueSliceAvx2()
+{
+    using namespace Avx2Lanes;
     const std::int32_t column = m_sliceColumn;
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m256d x = _mm256_set1_pd(m_xs[column]);
     const __m256i limit = _mm256_set1_epi64x(m_limit);
     const int steps = std::min(kLockstep, m_limit);
     const int first = m_end;
-    const std::int32_t end = m_rows - m_sliceRow > kSliceRows ? m_sliceRow + kSliceRows : m_rows;
+    const std::int32_t end = SliceEnd();
     for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += 4 * kGroups) {
         Orbit o[kGroups];
         __m256d y[kGroups];
@@ -137,6 +148,71 @@ NIVO_AVX2 void PixelFeed::QueueSlice()
             m_nextSequence += added;
         }
     }
+    EndSlice(end, first);
+}
+
+NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
+{
+    using namespace Avx512Lanes;
+    const std::int32_t column = m_sliceColumn;
+    const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
+    const __m512d x = _mm512_set1_pd(m_xs[column]);
+    const __m512i limit = _mm512_set1_epi64(m_limit);
+    const int steps = std::min(kLockstep, m_limit);
+    const int first = m_end;
+    const std::int32_t end = SliceEnd();
+    for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += kPassRows) {
+        Orbit o[kGroups];
+        __m512d y[kGroups];
+        __mmask8 valid[kGroups];
+        __mmask8 candidates[kGroups];
+        __mmask8 anyCandidate = 0;
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const std::int32_t r = r0 + 8 * g;
+            valid[g] = static_cast<__mmask8>((1u << std::clamp(end - r, 0, 8)) - 1);
+            y[g] = _mm512_maskz_loadu_pd(valid[g], m_ys + r);
+            candidates[g] = valid[g] & ~Interior(x, y[g]);
+            o[g] = {_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_setzero_si512(), candidates[g]};
+            anyCandidate |= candidates[g];
+        }
+        // Every pixel here is inside the set or past the slice: all are settled.
+        if (anyCandidate != 0) {
+            for (int k = 0; k < steps; ++k) {
+#pragma GCC unroll 8
+                for (int g = 0; g < kGroups; ++g)
+                    Step(o[g], x, y[g]);
+            }
+        }
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const std::int32_t r = r0 + 8 * g;
+            const __mmask8 queued = o[g].alive & ~_mm512_cmpeq_epi64_mask(o[g].n, limit);
+            // Interior pixels count the limit, the others what the lockstep counted.
+            const __m512i counts = _mm512_mask_blend_epi64(candidates[g], limit, o[g].n);
+            _mm512_mask_cvtepi64_storeu_epi32(m_out + base + r, valid[g] & ~queued, counts);
+            // Packs the running lanes to the end of the queue, in row order.
+            const __m512i rows = _mm512_add_epi64(_mm512_set1_epi64(base + r), _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7));
+            const __m512d order =
+                _mm512_add_pd(_mm512_set1_pd(m_nextSequence), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
+            _mm512_storeu_pd(m_x.data() + m_end, x);
+            _mm512_storeu_pd(m_y.data() + m_end, _mm512_maskz_compress_pd(queued, y[g]));
+            _mm512_storeu_pd(m_re.data() + m_end, _mm512_maskz_compress_pd(queued, o[g].re));
+            _mm512_storeu_pd(m_im.data() + m_end, _mm512_maskz_compress_pd(queued, o[g].im));
+            _mm512_storeu_si512(m_count.data() + m_end, _mm512_maskz_compress_epi64(queued, o[g].n));
+            _mm512_storeu_si512(m_index.data() + m_end, _mm512_maskz_compress_epi64(queued, rows));
+            _mm512_storeu_pd(m_sequence.data() + m_end, order);
+            const int added = std::popcount(static_cast<unsigned>(queued));
+            m_end += added;
+            m_nextSequence += added;
+        }
+    }
+    EndSlice(end, first);
+}
+
+void PixelFeed::EndSlice(std::int32_t end, int first)
+{
+    const std::int32_t column = m_sliceColumn;
     m_columnQueued |= m_end != first;
     m_sliceRow = end < m_rows ? end : 0;
     if (m_sliceRow != 0)

@@ -1,6 +1,7 @@
 #pragma once
-// One thread's queue of pixels for the AVX2 kernel (and only for it: parts of
-// it are compiled for AVX2). It takes whole columns from the scheduler and
+// One thread's queue of pixels for the lane kernels (and only for them: parts
+// of it are compiled for AVX2 or AVX-512, as the kernel that takes its pixels
+// is). It takes whole columns from the scheduler and
 // queues them (a tall one a slice of rows at a time, so that the queue does
 // not grow with the height): it settles their interior points, runs every
 // pixel through its first steps in lockstep, writes those that are done and
@@ -22,8 +23,9 @@ public:
     static constexpr double kNoPixel = 1e300;
 
     // reports: this is the calling thread, which reports progress as it takes columns.
+    // wide: the first steps run on AVX-512, eight rows to a vector.
     void Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, ColumnScheduler& columns,
-               bool reports);
+               bool reports, bool wide);
 
     // Queues columns until `wanted` entries are ready or no column is left.
     void TopUp(int wanted)
@@ -54,7 +56,11 @@ public:
 private:
     void Refill(int wanted);
     // Queues the next slice of rows of the column being queued.
-    void QueueSlice();
+    void QueueSliceAvx2();
+    void QueueSliceAvx512();
+    std::int32_t SliceEnd() const;
+    // Once a slice is queued: moves to the next, or settles its column.
+    void EndSlice(std::int32_t end, int first);
     void Park();
     void RetireColumns(double oldest);
 
@@ -65,6 +71,7 @@ private:
     std::int32_t* m_out = nullptr;
     ColumnScheduler* m_columns = nullptr;
     bool m_reports = false;
+    bool m_wide = false;
     bool m_dry = false;
 
     std::vector<double> m_x;
