@@ -12,6 +12,9 @@ namespace {
 // Steps every pixel takes in lockstep before it is queued. Most pixels far
 // from the set escape within them, without ever taking a lane.
 constexpr int kLockstep = 8;
+// Most steps the AVX-512 lockstep takes while none of its pixels escapes.
+// Past it, orbits caught in a cycle are left to the lanes, which detect it.
+constexpr int kLongestLockstep = 256;
 // Groups of rows (one vector each) stepped together, for instruction-level parallelism.
 constexpr int kGroups = 4;
 // Most rows one pass of the lockstep takes: four groups of eight.
@@ -158,7 +161,6 @@ NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m512d x = _mm512_set1_pd(m_xs[column]);
     const __m512i limit = _mm512_set1_epi64(m_limit);
-    const int steps = std::min(kLockstep, m_limit);
     const int first = m_end;
     const std::int32_t end = SliceEnd();
     for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += kPassRows) {
@@ -177,12 +179,22 @@ NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
             anyCandidate |= candidates[g];
         }
         // Every pixel here is inside the set or past the slice: all are settled.
-        if (anyCandidate != 0) {
-            for (int k = 0; k < steps; ++k) {
+        // While no pixel of the pass escapes, the lockstep keeps every lane busy
+        // and costs no refill: it goes on, kLockstep steps at a time.
+        for (int done = 0; anyCandidate != 0 && done < m_limit;) {
+            const int chunk = std::min(kLockstep, m_limit - done);
+            for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g)
                     Step(o[g], x, y[g]);
             }
+            done += chunk;
+            __mmask8 escaped = 0;
+#pragma GCC unroll 8
+            for (int g = 0; g < kGroups; ++g)
+                escaped |= candidates[g] & ~o[g].alive;
+            if (escaped != 0 || done >= kLongestLockstep)
+                break;
         }
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
