@@ -29,11 +29,14 @@ private:
         std::int32_t W;
         std::int32_t H;
         const ColourTable* colours;
+        bool wide; // AVX-512 with byte permutes
     };
 
     void ColourBlocks(const Job& job, bool reports);
     static void ColourTile(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn, std::int32_t firstRow,
                            std::int32_t lastRow);
+    static void ColourTileAvx512(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
+                                 std::int32_t firstRow, std::int32_t lastRow);
 
     WorkerPool m_pool;
     ColumnScheduler m_blocks;
