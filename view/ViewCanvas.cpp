@@ -12,20 +12,32 @@
 ViewCanvas::ViewCanvas(CNivoView& view) : QWidget(nullptr), m_view(view)
 {
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-    setAutoFillBackground(true);
+    // The canvas fills its own background, so that a picture shown as it is
+    // drawn does not cost a fill of the window first.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 void ViewCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     if (const QImage* drawing = m_view.Window().PendingDrawing()) {
+        // Whole logical pixels of the drawing; any part of one left over takes the background first.
+        const QSizeF size = drawing->deviceIndependentSize();
+        FillBackground(painter, event->region() - QRect(0, 0, int(size.width()), int(size.height())));
         painter.setClipRegion(event->region());
         painter.drawImage(QPoint(0, 0), *drawing);
         return;
     }
+    FillBackground(painter, event->region());
     PainterDC dc(&painter);
     m_view.OnDraw(&dc);
+}
+
+void ViewCanvas::FillBackground(QPainter& painter, const QRegion& region) const
+{
+    const QBrush brush = palette().brush(backgroundRole());
+    for (const QRect& rect : region)
+        painter.fillRect(rect, brush);
 }
 
 QPoint ViewCanvas::ClientPoint(const QPointF& canvasPoint) const

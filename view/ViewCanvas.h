@@ -4,6 +4,8 @@
 // pixels of its viewport.
 #include <QWidget>
 
+class QPainter;
+
 class CNivoView;
 
 class ViewCanvas : public QWidget {
@@ -17,6 +19,7 @@ protected:
 
 private:
     QPoint ClientPoint(const QPointF& canvasPoint) const;
+    void FillBackground(QPainter& painter, const QRegion& region) const;
 
     CNivoView& m_view;
 };
