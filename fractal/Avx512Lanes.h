@@ -28,18 +28,25 @@ struct Orbit {
 };
 
 // The escape test of the current point, then the next point, with the
-// operations and order of EscapeCount (the test without its square root).
-NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+// operations and order of EscapeCount (the test without its square root);
+// n is left to the caller.
+NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
 {
     const __m512d bound = _mm512_set1_pd(EscapeKernel::kEscapeBound);
     const __m512d two = _mm512_set1_pd(2.0);
     const __m512d rr = _mm512_mul_pd(o.re, o.re);
     const __m512d ii = _mm512_mul_pd(o.im, o.im);
     o.alive = _mm512_mask_cmp_pd_mask(o.alive, _mm512_add_pd(rr, ii), bound, _CMP_LE_OQ);
-    o.n = _mm512_mask_add_epi64(o.n, o.alive, o.n, _mm512_set1_epi64(1));
     const __m512d t = _mm512_mul_pd(_mm512_mul_pd(o.im, o.re), two);
     o.re = _mm512_add_pd(_mm512_sub_pd(rr, ii), cx);
     o.im = _mm512_add_pd(t, cy);
+}
+
+// TestAndStep, counting the test if it passed.
+NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+{
+    TestAndStep(o, cx, cy);
+    o.n = _mm512_mask_add_epi64(o.n, o.alive, o.n, _mm512_set1_epi64(1));
 }
 
 // InteriorRegion::Contains for eight points, with the same operations.

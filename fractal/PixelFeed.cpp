@@ -23,6 +23,11 @@ constexpr int kPassRows = 8 * kGroups;
 // queue's size does not grow with the picture's height.
 constexpr std::int32_t kSliceRows = 4096;
 static_assert(kSliceRows % kPassRows == 0, "slices end on whole passes");
+
+// Stores a mask straight from its mask register: left to itself, GCC gathers
+// a step's four masks in a general register first, at the cost of a vector
+// instruction each.
+NIVO_AVX512_INLINE void StoreMask(__mmask8* to, __mmask8 mask) { __asm__("kmovb %1, %0" : "=m"(*to) : "k"(mask)); }
 } // namespace
 
 // Columns pending at once: one per queued entry at most (kMaxWanted plus the
@@ -181,12 +186,19 @@ NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
         // Every pixel here is inside the set or past the slice: all are settled.
         // While no pixel of the pass escapes, the lockstep keeps every lane busy
         // and costs no refill: it goes on, kLockstep steps at a time.
-        for (int done = 0; anyCandidate != 0 && done < m_limit;) {
-            const int chunk = std::min(kLockstep, m_limit - done);
+        // The steps go uncounted: the lanes still running have passed every
+        // test, and the tests of the last few steps, kept as masks (a store
+        // costs no vector instruction), count those that escaped in them.
+        __mmask8 passed[kLockstep][kGroups];
+        int done = 0, chunk = 0;
+        while (anyCandidate != 0 && done < m_limit) {
+            chunk = std::min(kLockstep, m_limit - done);
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
-                for (int g = 0; g < kGroups; ++g)
-                    Step(o[g], x, y[g]);
+                for (int g = 0; g < kGroups; ++g) {
+                    TestAndStep(o[g], x, y[g]);
+                    StoreMask(&passed[k][g], o[g].alive);
+                }
             }
             done += chunk;
             __mmask8 escaped = 0;
@@ -195,6 +207,13 @@ NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
                 escaped |= candidates[g] & ~o[g].alive;
             if (escaped != 0 || done >= kLongestLockstep)
                 break;
+        }
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            __m512i n = _mm512_set1_epi64(done - chunk);
+            for (int k = 0; k < chunk; ++k)
+                n = _mm512_mask_add_epi64(n, _load_mask8(&passed[k][g]), n, _mm512_set1_epi64(1));
+            o[g].n = n;
         }
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
