@@ -12,7 +12,7 @@ namespace {
 // Steps every pixel takes in lockstep before it is queued. Most pixels far
 // from the set escape within them, without ever taking a lane.
 constexpr int kLockstep = 8;
-// Most steps the AVX-512 lockstep takes while none of its pixels escapes.
+// Most steps the lockstep takes while none of its pixels escapes.
 // Past it, orbits caught in a cycle are left to the lanes, which detect it.
 constexpr int kLongestLockstep = 256;
 // Groups of rows (one vector each) stepped together, for instruction-level parallelism.
@@ -99,7 +99,6 @@ NIVO_AVX2 void PixelFeed::QueueSliceAvx2()
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m256d x = _mm256_set1_pd(m_xs[column]);
     const __m256i limit = _mm256_set1_epi64x(m_limit);
-    const int steps = std::min(kLockstep, m_limit);
     const int first = m_end;
     const std::int32_t end = SliceEnd();
     for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += 4 * kGroups) {
@@ -124,10 +123,21 @@ NIVO_AVX2 void PixelFeed::QueueSliceAvx2()
         // Every pixel here is inside the set or past the slice: all are settled.
         if (anyCandidate == 0)
             continue;
-        for (int k = 0; k < steps; ++k) {
+        // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
+        for (int done = 0; done < m_limit;) {
+            const int chunk = std::min(kLockstep, m_limit - done);
+            for (int k = 0; k < chunk; ++k) {
+#pragma GCC unroll 8
+                for (int g = 0; g < kGroups; ++g)
+                    Step(o[g], x, y[g]);
+            }
+            done += chunk;
+            unsigned escaped = 0;
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
-                Step(o[g], x, y[g]);
+                escaped |= candidates[g] & ~static_cast<unsigned>(_mm256_movemask_pd(o[g].alive));
+            if (escaped != 0 || done >= kLongestLockstep)
+                break;
         }
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
