@@ -176,7 +176,8 @@ TEST_F(View, RandomViewsGiveThePictureOfPixelByPixelColouring)
     std::mt19937_64 random(20261207);
     const ComputeSettings saved = ComputeSettings::Current();
     for (int round = 0; round < 24; ++round) {
-        ComputeSettings::Set({1 + round % 4, round % 3 != 0});
+        // Scalar, AVX2 and the widest vectors in turn, where the processor has them.
+        ComputeSettings::Set({1 + round % 4, round % 3 != 0, round % 3 == 2});
         const int width = 1 + int(random() % 97), height = 1 + int(random() % 61);
         SetClient(width, height);
         view.m_iterations = 1 + int(random() % 1000);
@@ -197,11 +198,18 @@ TEST_F(View, LimitsBeyondTheColourTableAndAfterItAreColouredByTheRule)
     SetClient(33, 17);
     view.m_centerX = -0.2; // mostly inside: counts reach the limit
     view.m_zoom = 20.0;
-    for (int limit : {70000, 1, 65536, 3}) {
-        view.m_iterations = limit;
-        view.Render();
-        ASSERT_TRUE(Bytes(*view.m_image) == LiteralPicture()) << limit;
+    const ComputeSettings saved = ComputeSettings::Current();
+    for (const ComputeSettings& kernels : {ComputeSettings {1, false, false}, ComputeSettings {2, true, false},
+                                           ComputeSettings {2, true, true}}) {
+        ComputeSettings::Set(kernels);
+        for (int limit : {70000, 1, 65536, 3}) {
+            view.m_iterations = limit;
+            view.Render();
+            ASSERT_TRUE(Bytes(*view.m_image) == LiteralPicture())
+                << limit << (kernels.allowVector ? kernels.allowWide ? " widest" : " AVX2" : " scalar");
+        }
     }
+    ComputeSettings::Set(saved);
 }
 
 TEST_F(View, NoProgressStepComesBeforeItsPixel)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 #include "CDibImage.h"
@@ -27,11 +28,23 @@ constexpr std::int32_t kTileRows = 16;
 
 #define NIVO_AVX512_BYTES __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-bool HasAvx512Bytes()
+#define NIVO_AVX2 __attribute__((target("avx2")))
+
+FrameColourer::Kernel FastestKernel()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi");
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi"))
+        return FrameColourer::Kernel::Avx512;
+    return __builtin_cpu_supports("avx2") ? FrameColourer::Kernel::Avx2 : FrameColourer::Kernel::Scalar;
+}
+
+// The bytes SetPixel writes: blue, green, red.
+void WritePixel(BYTE* pixel, COLORREF c)
+{
+    pixel[0] = static_cast<BYTE>(c >> 16);
+    pixel[1] = static_cast<BYTE>(c >> 8);
+    pixel[2] = static_cast<BYTE>(c);
 }
 
 // Byte 3p + k of sixteen pixels is byte 2 - k of colour p: blue, green, red.
@@ -48,12 +61,15 @@ alignas(64) constexpr std::array<char, 64> kBgrOrder = MakeBgrOrder();
 void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
                            const ColourTable& colours, const Written& written)
 {
-    static const bool avx512 = HasAvx512Bytes();
+    static const Kernel fastest = FastestKernel();
     const ComputeSettings settings = ComputeSettings::Current();
-    // The gathers' offsets down sixteen columns must fit their 32 bits.
-    const bool wide = avx512 && settings.allowVector && settings.allowWide &&
-                      H <= std::numeric_limits<std::int32_t>::max() / 16;
-    const Job job {&image, counts, W, H, &colours, wide};
+    Kernel kernel = settings.allowVector ? fastest : Kernel::Scalar;
+    if (kernel == Kernel::Avx512 && !settings.allowWide)
+        kernel = Kernel::Avx2;
+    // The gathers' offsets across sixteen columns must fit their 32 bits.
+    if (H > std::numeric_limits<std::int32_t>::max() / 16)
+        kernel = Kernel::Scalar;
+    const Job job {&image, counts, W, H, &colours, kernel};
     const std::int32_t blocks = (W + kBlockColumns - 1) / kBlockColumns;
     const ColumnScheduler::Report report = [&](std::int32_t block) {
         written(std::int64_t(std::min((block + 1) * kBlockColumns, W)) * H);
@@ -71,10 +87,18 @@ void FrameColourer::ColourBlocks(const Job& job, bool reports)
         const std::int32_t first = block * kBlockColumns;
         const std::int32_t last = std::min(first + kBlockColumns, job.W);
         for (std::int32_t row = 0; row < job.H; row += kTileRows) {
-            if (job.wide)
-                ColourTileAvx512(job, first, last, row, std::min(row + kTileRows, job.H));
-            else
-                ColourTile(job, first, last, row, std::min(row + kTileRows, job.H));
+            const std::int32_t end = std::min(row + kTileRows, job.H);
+            switch (job.kernel) {
+            case Kernel::Avx512:
+                ColourTileAvx512(job, first, last, row, end);
+                break;
+            case Kernel::Avx2:
+                ColourTileAvx2(job, first, last, row, end);
+                break;
+            case Kernel::Scalar:
+                ColourTile(job, first, last, row, end);
+                break;
+            }
         }
         m_blocks.Finish(block);
         if (reports)
@@ -93,13 +117,8 @@ void FrameColourer::ColourTile(const Job& job, std::int32_t firstColumn, std::in
     for (std::int32_t row = firstRow; row < lastRow; ++row) {
         const std::int32_t* entry = job.counts + firstColumn * H + row;
         BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(firstColumn) * 3;
-        // The bytes SetPixel writes: blue, green, red.
-        for (std::int32_t column = firstColumn; column < lastColumn; ++column, entry += H, pixel += 3) {
-            const COLORREF c = colour(*entry);
-            pixel[0] = static_cast<BYTE>(c >> 16);
-            pixel[1] = static_cast<BYTE>(c >> 8);
-            pixel[2] = static_cast<BYTE>(c);
-        }
+        for (std::int32_t column = firstColumn; column < lastColumn; ++column, entry += H, pixel += 3)
+            WritePixel(pixel, colour(*entry));
     }
 }
 
@@ -126,17 +145,57 @@ NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int3
             BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(column) * 3;
             const __m512i counts = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, across, entry, 4);
             if (_mm512_mask_cmpge_epu32_mask(lanes, counts, tableSize) != 0) {
-                for (int i = 0; i < n; ++i, entry += H, pixel += 3) {
-                    const COLORREF c = colour(*entry);
-                    pixel[0] = static_cast<BYTE>(c >> 16);
-                    pixel[1] = static_cast<BYTE>(c >> 8);
-                    pixel[2] = static_cast<BYTE>(c);
-                }
+                for (int i = 0; i < n; ++i, entry += H, pixel += 3)
+                    WritePixel(pixel, colour(*entry));
                 continue;
             }
             const __m512i colours =
                 _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, counts, colour.colours, 4);
             _mm512_mask_storeu_epi8(pixel, (__mmask64(1) << (3 * n)) - 1, _mm512_permutexvar_epi8(bgr, colours));
         }
+    }
+}
+
+// Eight pixels at a time, as on AVX-512; each half of the vector turns four
+// colours into twelve bytes, stored without touching the pixels after them.
+NIVO_AVX2 void FrameColourer::ColourTileAvx2(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
+                                             std::int32_t firstRow, std::int32_t lastRow)
+{
+    const ColourTable::Lookup colour = job.colours->View();
+    BYTE* const topRow = job.image->m_topRow;
+    const std::ptrdiff_t pitch = job.image->m_pitch;
+    const std::ptrdiff_t H = job.H;
+    const __m256i across =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(job.H));
+    const __m256i lastInTable = _mm256_set1_epi32(static_cast<int>(colour.size) - 1);
+    const __m256i bgr = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
+                                         9, 8, 14, 13, 12, -1, -1, -1, -1);
+    for (std::int32_t row = firstRow; row < lastRow; ++row) {
+        const std::int32_t* entry = job.counts + firstColumn * H + row;
+        BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(firstColumn) * 3;
+        std::int32_t column = firstColumn;
+        for (; column + 8 <= lastColumn; column += 8, entry += 8 * H, pixel += 24) {
+            const __m256i counts = _mm256_i32gather_epi32(entry, across, 4);
+            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(counts, lastInTable),
+                                                    _mm256_cmpgt_epi32(_mm256_setzero_si256(), counts));
+            if (!_mm256_testz_si256(outside, outside)) {
+                for (int i = 0; i < 8; ++i)
+                    WritePixel(pixel + 3 * i, colour(entry[i * H]));
+                continue;
+            }
+            const __m256i colours =
+                _mm256_i32gather_epi32(reinterpret_cast<const int*>(colour.colours), counts, 4);
+            const __m256i bytes = _mm256_shuffle_epi8(colours, bgr);
+            const __m128i low = _mm256_castsi256_si128(bytes);
+            const __m128i high = _mm256_extracti128_si256(bytes, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pixel), low);
+            const std::uint32_t lowTail = static_cast<std::uint32_t>(_mm_extract_epi32(low, 2));
+            std::memcpy(pixel + 8, &lowTail, 4);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pixel + 12), high);
+            const std::uint32_t highTail = static_cast<std::uint32_t>(_mm_extract_epi32(high, 2));
+            std::memcpy(pixel + 20, &highTail, 4);
+        }
+        for (; column < lastColumn; ++column, entry += H, pixel += 3)
+            WritePixel(pixel, colour(*entry));
     }
 }

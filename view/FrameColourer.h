@@ -14,6 +14,8 @@ class ColourTable;
 
 class FrameColourer {
 public:
+    enum class Kernel { Scalar, Avx2, Avx512 };
+
     // Called on the calling thread with the number of leading buffer entries
     // whose pixels are written, growing, the last time with W * H.
     using Written = std::function<void(std::int64_t pixels)>;
@@ -29,12 +31,14 @@ private:
         std::int32_t W;
         std::int32_t H;
         const ColourTable* colours;
-        bool wide; // AVX-512 with byte permutes
+        Kernel kernel;
     };
 
     void ColourBlocks(const Job& job, bool reports);
     static void ColourTile(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn, std::int32_t firstRow,
                            std::int32_t lastRow);
+    static void ColourTileAvx2(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
+                               std::int32_t firstRow, std::int32_t lastRow);
     static void ColourTileAvx512(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
                                  std::int32_t firstRow, std::int32_t lastRow);
 
