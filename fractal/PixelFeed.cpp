@@ -9,8 +9,9 @@
 #include "SampleGrid.h"
 
 namespace {
-// Steps every pixel takes in lockstep before it is queued. Most pixels far
-// from the set escape within them, without ever taking a lane.
+// Steps the lockstep takes between two looks at whether a pixel escaped.
+// Most pixels far from the set escape within the first of them, without ever
+// taking a lane.
 constexpr int kLockstep = 8;
 // Most steps the lockstep takes while none of its pixels escapes.
 // Past it, orbits caught in a cycle are left to the lanes, which detect it.
