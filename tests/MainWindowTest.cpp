@@ -88,8 +88,6 @@ int VisibleCompressionDialogs()
     return count;
 }
 
-
-
 struct MainWindow : testing::Test {
     CMainFrame* frame = nullptr;
     CNivoView* view = nullptr;
