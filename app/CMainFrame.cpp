@@ -10,7 +10,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 
-#include "CommandIds.h"
+#include "view/CommandIds.h"
 #include "CommandTable.h"
 #include "ToolbarImages.h"
 

@@ -11,14 +11,14 @@
 #include <clocale>
 #include <cstdio>
 
-#include "CAboutDlg.h"
+#include "dialogs/CAboutDlg.h"
 #include "CMainFrame.h"
-#include "CommandIds.h"
-#include "CompressionDialog.h"
-#include "ModalFrame.h"
-#include "PrintSetupDialog.h"
-#include "CommandLine.h"
-#include "ProgressWindow.h"
+#include "view/CommandIds.h"
+#include "dialogs/CompressionDialog.h"
+#include "dialogs/ModalFrame.h"
+#include "dialogs/PrintSetupDialog.h"
+#include "cli/CommandLine.h"
+#include "dialogs/ProgressWindow.h"
 #include "ToolbarImages.h"
 #include "ToolbarStyle.h"
 #include "fractal/CNivoDoc.h"

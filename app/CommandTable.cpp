@@ -1,6 +1,6 @@
 #include "CommandTable.h"
 
-#include "CommandIds.h"
+#include "view/CommandIds.h"
 
 namespace {
 using K = QKeySequence;

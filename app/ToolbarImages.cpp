@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "fractal/EscapeTime.h"
+#include "fractal/LiteralEscape.h"
 
 namespace {
 constexpr int kWidth = 16;
@@ -19,7 +19,7 @@ QImage SetImage(int width, int height)
         for (int column = 0; column < width; ++column) {
             const double x = -2.1 + (column + 0.5) * step;
             const double y = (row + 0.5 - height / 2.0) * step * width / height * 0.85;
-            const int count = EscapeCount(x, y, 40);
+            const int count = LiteralEscapeCount(x, y, 40);
             const QColor colour = count >= 40 ? Qt::white : count >= 6 ? QColor(0, 64, 255) : Qt::black;
             image.setPixelColor(column, row, colour);
         }

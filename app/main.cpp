@@ -1,9 +1,9 @@
 #include <cstdio>
 
 #include "CNivoApp.h"
-#include "CommandLine.h"
-#include "RenderCommand.h"
-#include "TerminalProgress.h"
+#include "cli/CommandLine.h"
+#include "cli/RenderCommand.h"
+#include "cli/TerminalProgress.h"
 
 namespace {
 QStringList Arguments(int argc, char** argv)

@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     if (std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--avx2") == 0; }) !=
         argv + argc) {
         ComputeSettings settings = ComputeSettings::Current();
-        settings.allowWide = false;
+        settings.widest = Kernel::Avx2;
         ComputeSettings::Set(settings);
     }
     const Scene scenes[] = {
@@ -69,8 +69,10 @@ int main(int argc, char** argv)
         {"(e) -0.743643887037151+0.131825904205330i x1e5", -0.743643887037151, 0.131825904205330, 1e5, 1000},
     };
     CNivoView view;
+    FrameRenderer renderer;
+    SilentProgress silent;
     std::printf("threads: %d%s\n", ComputeSettings::Current().ResolvedThreads(),
-                ComputeSettings::Current().allowWide ? "" : ", AVX2 kernels");
+                ComputeSettings::Current().widest == Kernel::Avx512 ? "" : ", AVX2 kernels");
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;
         view.ShowWithClientSize(W, H);
@@ -85,14 +87,9 @@ int main(int argc, char** argv)
             view.m_centerX = s.cx;
             view.m_centerY = s.cy;
             view.m_zoom = s.zoom;
-            const double compute = Seconds(
-                [&] {
-                    view.m_calculator.SetWindow(view.WindowHandle());
-                    view.m_calculator.Compute(s.limit, s.cx, -s.cy, s.zoom);
-                },
-                3);
+            const double compute = Seconds([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 3);
             const bool identical =
-                std::equal(reference.entries.begin(), reference.entries.end(), view.m_calculator.m_buffer);
+                std::equal(reference.entries.begin(), reference.entries.end(), renderer.Calculator().m_buffer);
             const double render = Seconds([&] { view.Render(); }, 3);
             double iterations = 0;
             for (int count : reference.entries)

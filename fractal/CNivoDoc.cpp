@@ -9,7 +9,6 @@
 #include <new>
 
 #include "PlaneGeometry.h"
-#include "app/CProgressDlg.h"
 #include "platform/User32.h"
 
 namespace {
@@ -31,9 +30,9 @@ bool FitsAPicture(std::int32_t width, std::int32_t height)
     return width <= kMaxSide && height <= kMaxSide && EntryCount(width, height) <= kMaxEntries;
 }
 
-WPARAM ComputeProgress(std::int64_t written, std::int64_t total)
+int ComputeProgress(std::int64_t written, std::int64_t total)
 {
-    return total > 0 ? static_cast<WPARAM>(static_cast<std::int32_t>((written * 50.0) / static_cast<double>(total))) : 0;
+    return total > 0 ? static_cast<std::int32_t>((written * 50.0) / static_cast<double>(total)) : 0;
 }
 } // namespace
 
@@ -71,15 +70,27 @@ void CNivoDoc::SetPathName(const std::string& path)
     m_strTitle = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom)
+void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom,
+                       RenderProgress& progress)
 {
-    CProgressDlg progress;
-    progress.Start(0);
-
+    progress.Begin(0);
     RECT client;
     GetClientRect(m_targetWnd, &client);
-    const std::int32_t W = client.right - client.left;
-    const std::int32_t H = client.bottom - client.top;
+    Fill(client.right - client.left, client.bottom - client.top, maxIterations, centreX, centreY, zoom, progress);
+    progress.End();
+}
+
+void CNivoDoc::Compute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX, double centreY,
+                       double zoom, RenderProgress& progress)
+{
+    progress.Begin(0);
+    Fill(W, H, maxIterations, centreX, centreY, zoom, progress);
+    progress.End();
+}
+
+void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX, double centreY,
+                    double zoom, RenderProgress& progress)
+{
     const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
 
     ReleaseBuffer();
@@ -107,7 +118,7 @@ void CNivoDoc::Compute(std::int32_t maxIterations, double centreX, double centre
         m_grid.Build(W, H, inv, h1, {xmin, xmax, ymin, ymax});
         const std::int64_t rows = m_grid.Rows();
         m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
-            SendMessageA(progress.m_progress, PBM_SETPOS, ComputeProgress((column + 1) * rows, total), 0);
+            progress.Move(ComputeProgress((column + 1) * rows, total));
         });
         ClearFrom(m_grid.Columns() * rows);
     } catch (const std::bad_alloc&) {

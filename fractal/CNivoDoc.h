@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "EscapeEngine.h"
+#include "ComputeEngine.h"
+#include "RenderProgress.h"
 #include "SampleGrid.h"
 #include "platform/WinTypes.h"
 
@@ -17,7 +18,11 @@ public:
     CNivoDoc& operator=(const CNivoDoc&) = delete;
 
     void SetWindow(HWND window);
-    void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom);
+    // Measures the client area of the window it was given.
+    void Compute(std::int32_t maxIterations, double centreX, double centreY, double zoom, RenderProgress& progress);
+    // A picture of W x H device pixels.
+    void Compute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX, double centreY,
+                 double zoom, RenderProgress& progress);
 
     // The document side: it holds nothing, is never modified and never saved.
     enum class OpenResult { Opened, Missing, NotRegularFile, Unreadable };
@@ -36,9 +41,11 @@ public:
 
 private:
     std::int64_t m_bufferSize = 0;
+    void Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX, double centreY, double zoom,
+              RenderProgress& progress);
     void ClearFrom(std::int64_t written);
     void ReleaseBuffer();
 
     SampleGrid m_grid;
-    EscapeEngine m_engine;
+    ComputeEngine m_engine;
 };

@@ -21,3 +21,16 @@ int ComputeSettings::ResolvedThreads() const
         return threads;
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
+
+const char* KernelName(Kernel kernel)
+{
+    switch (kernel) {
+    case Kernel::Avx512:
+        return "AVX-512";
+    case Kernel::Avx2:
+        return "AVX2";
+    case Kernel::Scalar:
+        break;
+    }
+    return "scalar";
+}

@@ -1,6 +1,6 @@
 #include "ReferenceCompute.h"
 
-#include "EscapeTime.h"
+#include "LiteralEscape.h"
 #include "PlaneGeometry.h"
 
 ReferenceResult ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX,
@@ -28,7 +28,7 @@ ReferenceResult ReferenceCompute(std::int32_t W, std::int32_t H, std::int32_t ma
             std::int32_t row = 0;
             double y = ymin;
             for (;;) {
-                result.entries[static_cast<std::size_t>(position)] = EscapeCount(x, y, maxIterations);
+                result.entries[static_cast<std::size_t>(position)] = LiteralEscapeCount(x, y, maxIterations);
                 ++position;
                 ++row;
                 if (row > H - 1)

@@ -1,5 +1,5 @@
 #pragma once
-// Compute's column and row loops exactly as first written, one EscapeCount
+// Compute's column and row loops exactly as first written, one LiteralEscapeCount
 // per pixel: the yardstick for the fast Compute in tests and benchmarks.
 #include <cstdint>
 #include <vector>

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "FuzzCheck.h"
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 namespace {
 // Words the parser knows, so that inputs reach past the first refusal.

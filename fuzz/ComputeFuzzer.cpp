@@ -52,7 +52,7 @@ void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
 
     FakeWindow window(width, height);
     doc.SetWindow(&window);
-    doc.Compute(limit, x, y, zoom);
+    doc.Compute(limit, x, y, zoom, DialogBars());
     doc.SetWindow(nullptr);
 
     const std::int64_t entries = width > 0 && height > 0 ? std::int64_t(width) * height : 0;

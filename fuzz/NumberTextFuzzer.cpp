@@ -14,7 +14,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "app/NumberText.h"
+#include "dialogs/NumberText.h"
 
 namespace {
 std::string Printf(const char* format, double value)

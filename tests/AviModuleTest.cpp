@@ -9,7 +9,7 @@
 #include "export/AviWriter.h"
 #include "platform/AviModule.h"
 #include "platform/AviServices.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 
 namespace fs = std::filesystem;
 

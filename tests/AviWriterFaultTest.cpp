@@ -18,7 +18,7 @@
 #include "FolderFiles.h"
 #include "SmallDisk.h"
 #include "export/AviWriter.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 
 namespace fs = std::filesystem;
 

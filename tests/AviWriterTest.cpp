@@ -14,7 +14,7 @@
 #include "export/AviWriter.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 
 namespace fs = std::filesystem;
 

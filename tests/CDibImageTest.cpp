@@ -7,8 +7,8 @@
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
-#include "view/CDibImage.h"
-#include "view/MemoryDCCache.h"
+#include "render/CDibImage.h"
+#include "render/MemoryDCCache.h"
 
 namespace {
 // Counts device contexts so that deletions can be observed.

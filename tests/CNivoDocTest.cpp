@@ -17,7 +17,7 @@
 #include "FakeWindows.h"
 #include "ProcessMemory.h"
 #include "fractal/CNivoDoc.h"
-#include "fractal/EscapeTime.h"
+#include "fractal/LiteralEscape.h"
 
 namespace {
 std::vector<int> Entries(const CNivoDoc& doc)
@@ -33,7 +33,7 @@ struct Calculator : testing::Test {
     {
         FakeWindow window(w, h);
         doc.SetWindow(&window);
-        doc.Compute(limit, cx, cy, zoom);
+        doc.Compute(limit, cx, cy, zoom, DialogBars());
         doc.SetWindow(nullptr);
     }
 };
@@ -45,7 +45,7 @@ TEST(CNivoDocConstruction, ComputesOnTheWindowItWasGivenFromTheFirstCompute)
     FakeWindow window(4, 3);
     CNivoDoc bound(&window);
     EXPECT_EQ(bound.m_buffer, nullptr);
-    bound.Compute(50, -0.5, 0.0, 1.0);
+    bound.Compute(50, -0.5, 0.0, 1.0, DialogBars());
     ASSERT_NE(bound.m_buffer, nullptr);
     EXPECT_EQ(bound.BufferSize(), 12);
 }
@@ -74,7 +74,7 @@ TEST_F(Calculator, EveryEntryIsTheCountOfItsAccumulatedSamplePoint)
     for (int c = 0; c < W; ++c) {
         double y = 0.2 - (h1 * 0.5) * inv;
         for (int r = 0; r < H; ++r) {
-            ASSERT_EQ(doc.m_buffer[c * H + r], EscapeCount(x, y, 200)) << c << "," << r;
+            ASSERT_EQ(doc.m_buffer[c * H + r], LiteralEscapeCount(x, y, 200)) << c << "," << r;
             y = y + (inv * h1) / H;
         }
         x = ((inv * 3.6) / W) + x;
@@ -167,7 +167,7 @@ TEST_F(Calculator, DeepZoomStallsRepeatNeighboursAndEndColumnsEarly)
     std::vector<int> expected;
     for (double x : xs)
         for (double y : ys)
-            expected.push_back(EscapeCount(x, y, 20));
+            expected.push_back(LiteralEscapeCount(x, y, 20));
     const std::vector<int> all = Entries(doc);
     EXPECT_EQ(std::vector<int>(all.begin(), all.begin() + expected.size()), expected);
     EXPECT_EQ(recorder.log.Positions().size(), xs.size() + 1);
@@ -179,7 +179,7 @@ TEST_F(Calculator, CoordinatesThatNoLongerMoveRepeatTheirCount)
     // The step is below half an ulp: every column samples
     // the same x, every row the same y, all W x H entries are written.
     Run(4, 3, 30, 1.25, 1.25, 1.08e16);
-    EXPECT_EQ(Entries(doc), std::vector<int>(12, EscapeCount(1.25 - 0x1p-52, 1.25 - 0x1p-52, 30)));
+    EXPECT_EQ(Entries(doc), std::vector<int>(12, LiteralEscapeCount(1.25 - 0x1p-52, 1.25 - 0x1p-52, 30)));
     EXPECT_EQ(recorder.log.Positions(), (std::vector<int> {0, 12, 25, 37, 50}));
 }
 
@@ -216,10 +216,10 @@ TEST(CNivoDocWithoutDialog, TheLongestSideAWindowCanHaveIsStillComputed)
 {
     FakeWindow window(16777215, 1);
     CNivoDoc doc(&window);
-    doc.Compute(2, -0.5, 0.0, 1.0);
+    doc.Compute(2, -0.5, 0.0, 1.0, DialogBars());
     ASSERT_EQ(doc.BufferSize(), 16777215);
     const double y = 0.0 - ((3.6 / 16777215) * 0.5);
-    EXPECT_EQ(doc.m_buffer[0], EscapeCount(-2.3, y, 2));
+    EXPECT_EQ(doc.m_buffer[0], LiteralEscapeCount(-2.3, y, 2));
 }
 
 // The address space the process holds now, from the kernel's own count.
@@ -247,7 +247,7 @@ TEST(CNivoDocWithoutDialog, NoRoomForTheSamplePointsLeavesNoBufferAndNoCrash)
             _exit(2);
         FakeWindow window(16777215, 1);
         CNivoDoc doc(&window);
-        doc.Compute(2, -0.5, 0.0, 1.0);
+        doc.Compute(2, -0.5, 0.0, 1.0, DialogBars());
         _exit(doc.m_buffer == nullptr && doc.BufferSize() == 0 ? 0 : 1);
     }
     int status = 0;
@@ -260,7 +260,7 @@ TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
 {
     FakeWindow window(4, 3);
     CNivoDoc doc(&window);
-    doc.Compute(50, -0.5, 0.0, 1.0);
+    doc.Compute(50, -0.5, 0.0, 1.0, DialogBars());
     ASSERT_EQ(doc.BufferSize(), 12);
     EXPECT_EQ(doc.m_buffer[7], 50);
 }

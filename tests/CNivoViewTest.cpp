@@ -18,13 +18,13 @@
 #include "fractal/ComputeSettings.h"
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 #include "fractal/PlaneGeometry.h"
 #include "platform/User32.h"
 #include "view/CNivoView.h"
 #include "view/CoordinateText.h"
-#include "view/MemoryDCCache.h"
-#include "view/PixelColour.h"
+#include "render/MemoryDCCache.h"
+#include "render/PixelColour.h"
 
 namespace {
 struct View : testing::Test {
@@ -54,7 +54,7 @@ struct View : testing::Test {
         literal.CreateDib(W, H);
         for (std::int64_t i = 0; i < std::int64_t(W) * H; ++i) {
             HDC dc = literal.GetImageDC();
-            SetPixel(dc, int(i / H), int(i % H), PixelColour(view.m_calculator.m_buffer[i], view.m_iterations));
+            SetPixel(dc, int(i / H), int(i % H), PixelColour(view.m_renderer.Calculator().m_buffer[i], view.m_iterations));
             literal.ReleaseImageDC();
         }
         return Bytes(literal);
@@ -147,7 +147,7 @@ TEST_F(View, EntryIGoesToColumnIOverHAndRowIModH)
     view.Render();
     const int H = 2;
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(PixelAt(i / H, i % H), PixelColour(view.m_calculator.m_buffer[i], 1000)) << i;
+        EXPECT_EQ(PixelAt(i / H, i % H), PixelColour(view.m_renderer.Calculator().m_buffer[i], 1000)) << i;
 }
 
 TEST_F(View, RenderShowsTwoProgressPhases)
@@ -177,7 +177,7 @@ TEST_F(View, RandomViewsGiveThePictureOfPixelByPixelColouring)
     const ComputeSettings saved = ComputeSettings::Current();
     for (int round = 0; round < 24; ++round) {
         // Scalar, AVX2 and the widest vectors in turn, where the processor has them.
-        ComputeSettings::Set({1 + round % 4, round % 3 != 0, round % 3 == 2});
+        ComputeSettings::Set({1 + round % 4, static_cast<Kernel>(round % 3)});
         const int width = 1 + int(random() % 97), height = 1 + int(random() % 61);
         SetClient(width, height);
         view.m_iterations = 1 + int(random() % 1000);
@@ -199,14 +199,14 @@ TEST_F(View, LimitsBeyondTheColourTableAndAfterItAreColouredByTheRule)
     view.m_centerX = -0.2; // mostly inside: counts reach the limit
     view.m_zoom = 20.0;
     const ComputeSettings saved = ComputeSettings::Current();
-    for (const ComputeSettings& kernels : {ComputeSettings {1, false, false}, ComputeSettings {2, true, false},
-                                           ComputeSettings {2, true, true}}) {
+    for (const ComputeSettings& kernels : {ComputeSettings {1, Kernel::Scalar}, ComputeSettings {2, Kernel::Avx2},
+                                           ComputeSettings {2, Kernel::Avx512}}) {
         ComputeSettings::Set(kernels);
         for (int limit : {70000, 1, 65536, 3}) {
             view.m_iterations = limit;
             view.Render();
             ASSERT_TRUE(Bytes(*view.m_image) == LiteralPicture())
-                << limit << (kernels.allowVector ? kernels.allowWide ? " widest" : " AVX2" : " scalar");
+                << limit << " " << KernelName(kernels.widest);
         }
     }
     ComputeSettings::Set(saved);
@@ -231,7 +231,7 @@ TEST_F(View, TheBarMovesWhileTheColumnsAreColoured)
     // Wide enough for many blocks of columns; one thread, so that the order is fixed.
     const int W = 300, H = 13;
     const ComputeSettings saved = ComputeSettings::Current();
-    ComputeSettings::Set({1, true});
+    ComputeSettings::Set({1});
     SetClient(W, H);
     view.m_iterations = 7;
     view.m_centerX = -0.75;
@@ -295,7 +295,7 @@ TEST_F(View, TheWindowShowsThePictureUprightAtOnce)
     EXPECT_EQ(Mismatches(shown), 0);
     // The top row shows the top of the plane: y above the centre is inside
     // the set less often than the real axis, whose middle is white.
-    EXPECT_EQ(PixelAt(0, 0), PixelColour(view.m_calculator.m_buffer[0], 50));
+    EXPECT_EQ(PixelAt(0, 0), PixelColour(view.m_renderer.Calculator().m_buffer[0], 50));
 }
 
 // A render while the window is hidden makes the same picture, and the window
@@ -328,7 +328,7 @@ TEST_F(View, ZeroHeightRenderLeavesAnEmptyImage)
     QApplication::processEvents();
     ASSERT_NE(view.m_image, nullptr);
     EXPECT_EQ(view.m_image->m_bitmap, nullptr);
-    EXPECT_EQ(view.m_calculator.BufferSize(), 0);
+    EXPECT_EQ(view.m_renderer.Calculator().BufferSize(), 0);
     view.resize(50, 20);
     QApplication::processEvents();
     ASSERT_NE(view.m_image->m_bitmap, nullptr);
@@ -349,7 +349,7 @@ TEST_F(View, AClientAreaNoPictureCanFillEndsWithAnEmptyImage)
         view.Render();
         ASSERT_NE(view.m_image, nullptr);
         EXPECT_EQ(view.m_image->m_bitmap, nullptr);
-        EXPECT_EQ(view.m_calculator.BufferSize(), 0);
+        EXPECT_EQ(view.m_renderer.Calculator().BufferSize(), 0);
     }
     EXPECT_LT(PeakAddressSpace() - peak, 256 * kMiB);
     EXPECT_EQ(recorder.log.destroyed, recorder.log.created);
@@ -358,7 +358,7 @@ TEST_F(View, AClientAreaNoPictureCanFillEndsWithAnEmptyImage)
     view.Render();
     ASSERT_NE(view.m_image->m_bitmap, nullptr);
     EXPECT_EQ(view.m_image->m_width, 40);
-    EXPECT_EQ(view.m_calculator.BufferSize(), 40 * 30);
+    EXPECT_EQ(view.m_renderer.Calculator().BufferSize(), 40 * 30);
 }
 
 TEST_F(View, ResizingRendersOnlyOnceAPictureExists)
@@ -478,8 +478,8 @@ TEST_F(ViewOnAScaledScreen, ThePictureHasTheScreenPixelsOfTheClientAreaAndIsShow
     // The same counts as a 160 x 120 client area anywhere.
     FakeWindow unscaled(160, 120);
     CNivoDoc calculator(&unscaled);
-    calculator.Compute(50, -0.5, -0.3, 1.0);
-    ASSERT_EQ(std::memcmp(calculator.m_buffer, view.m_calculator.m_buffer, 160 * 120 * sizeof(std::int32_t)), 0);
+    calculator.Compute(50, -0.5, -0.3, 1.0, DialogBars());
+    ASSERT_EQ(std::memcmp(calculator.m_buffer, view.m_renderer.Calculator().m_buffer, 160 * 120 * sizeof(std::int32_t)), 0);
     // As the render drew it, then again from a paint event alone.
     for (int pass = 0; pass < 2; ++pass) {
         const QImage shown = view.viewport()->grab().toImage();

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "view/ColourTable.h"
+#include "render/ColourTable.h"
 
 namespace {
 // Counts either side of every boundary the table has: its ends, the limit,

@@ -21,9 +21,9 @@
 #include <fcntl.h>
 #include <pty.h>
 
-#include "app/CProgressDlg.h"
-#include "app/CommandLine.h"
-#include "app/TerminalProgress.h"
+#include "dialogs/CProgressDlg.h"
+#include "cli/CommandLine.h"
+#include "cli/TerminalProgress.h"
 #include "platform/User32.h"
 #include "view/CNivoView.h"
 

@@ -14,7 +14,7 @@
 #include "FakeWindows.h"
 #include "fractal/CNivoDoc.h"
 #include "fractal/ComputeSettings.h"
-#include "fractal/EscapeTime.h"
+#include "fractal/LiteralEscape.h"
 #include "fractal/ReferenceCompute.h"
 
 namespace {
@@ -32,18 +32,18 @@ std::ostream& operator<<(std::ostream& os, const View& v)
 
 struct Mode {
     int threads;
-    bool vector;
-    bool wide;
+    Kernel kernel;
 };
 
 std::ostream& operator<<(std::ostream& os, const Mode& m)
 {
-    return os << m.threads << " threads, " << (!m.vector ? "scalar" : m.wide ? "widest vectors" : "AVX2");
+    return os << m.threads << " threads, " << KernelName(m.kernel);
 }
 
 // Where the processor lacks AVX-512 (or AVX2) the wider modes run the narrower kernel.
-const Mode kModes[] = {{1, false, false}, {1, true, false}, {1, true, true}, {2, false, false}, {2, true, false},
-                       {2, true, true},   {3, true, true},  {4, false, false}, {4, true, false}, {4, true, true}};
+constexpr Kernel kScalar = Kernel::Scalar, kAvx2 = Kernel::Avx2, kAvx512 = Kernel::Avx512;
+const Mode kModes[] = {{1, kScalar}, {1, kAvx2}, {1, kAvx512}, {2, kScalar}, {2, kAvx2},
+                       {2, kAvx512}, {3, kAvx512}, {4, kScalar}, {4, kAvx2}, {4, kAvx512}};
 
 class ComputeEquivalence : public testing::Test {
 protected:
@@ -62,10 +62,10 @@ protected:
         std::vector<std::unique_ptr<CNivoDoc>> docs;
         FakeWindow window(view.width, view.height);
         for (const Mode& mode : kModes) {
-            ComputeSettings::Set({mode.threads, mode.vector, mode.wide});
+            ComputeSettings::Set({mode.threads, mode.kernel});
             ProgressRecorder recorder;
             CNivoDoc& doc = *docs.emplace_back(std::make_unique<CNivoDoc>(&window));
-            doc.Compute(view.limit, view.cx, view.cy, view.zoom);
+            doc.Compute(view.limit, view.cx, view.cy, view.zoom, DialogBars());
             const std::vector<std::int32_t> entries(doc.m_buffer, doc.m_buffer + doc.BufferSize());
             EXPECT_EQ(entries, expected.entries) << view << ", " << mode;
             EXPECT_EQ(recorder.log.messages, messages)
@@ -150,7 +150,7 @@ TEST_F(ComputeEquivalence, SpecialPointsAreSampledExactly)
     ProgressRecorder recorder;
     FakeWindow window(4, 2);
     CNivoDoc doc(&window);
-    doc.Compute(300, CentreSamplingFirstColumn(-2.0, 1.0), 0.0, 1.0);
+    doc.Compute(300, CentreSamplingFirstColumn(-2.0, 1.0), 0.0, 1.0, DialogBars());
     EXPECT_EQ(doc.m_buffer[1], 300);
 }
 
@@ -202,7 +202,7 @@ std::pair<double, double> BoundaryPoint(std::mt19937_64& random)
     double inside = 0.0, outside = 2.5;
     for (int i = 0; i < 60; ++i) {
         const double mid = 0.5 * (inside + outside);
-        (EscapeCount(mid * std::cos(a) - 0.25, mid * std::sin(a), 400) == 400 ? inside : outside) = mid;
+        (LiteralEscapeCount(mid * std::cos(a) - 0.25, mid * std::sin(a), 400) == 400 ? inside : outside) = mid;
     }
     return {inside * std::cos(a) - 0.25, inside * std::sin(a)};
 }
@@ -248,7 +248,7 @@ TEST_F(ComputeEquivalence, EachColumnIsWrittenBeforeItsProgressMessage)
         const ReferenceResult expected =
             ReferenceCompute(view.width, view.height, view.limit, view.cx, view.cy, view.zoom);
         for (const Mode& mode : kModes) {
-            ComputeSettings::Set({mode.threads, mode.vector, mode.wide});
+            ComputeSettings::Set({mode.threads, mode.kernel});
             ProgressRecorder recorder;
             FakeWindow window(view.width, view.height);
             CNivoDoc doc(&window);
@@ -264,7 +264,7 @@ TEST_F(ComputeEquivalence, EachColumnIsWrittenBeforeItsProgressMessage)
                 const std::int64_t written = std::int64_t(columns) * view.height;
                 early = early || !std::equal(expected.entries.begin(), expected.entries.begin() + written, doc.m_buffer);
             };
-            doc.Compute(view.limit, view.cx, view.cy, view.zoom);
+            doc.Compute(view.limit, view.cx, view.cy, view.zoom, DialogBars());
             EXPECT_EQ(columns, view.width);
             EXPECT_FALSE(early) << view << ", " << mode;
             EXPECT_FALSE(foreign);
@@ -275,14 +275,14 @@ TEST_F(ComputeEquivalence, EachColumnIsWrittenBeforeItsProgressMessage)
 TEST_F(ComputeEquivalence, RepeatedComputesReuseThreadsAndScratch)
 {
     // Sizes grow and shrink between computes on one calculator.
-    ComputeSettings::Set({2, true});
+    ComputeSettings::Set({2});
     ProgressRecorder recorder;
     CNivoDoc doc;
     for (const View& view : {View {30, 20, 300, -0.75, 0.1, 20.0}, View {7, 90, 300, -0.75, 0.1, 20.0},
                              View {64, 3, 300, -0.1, 0.9, 5.0}, View {30, 20, 300, -0.75, 0.1, 20.0}}) {
         FakeWindow window(view.width, view.height);
         doc.SetWindow(&window);
-        doc.Compute(view.limit, view.cx, view.cy, view.zoom);
+        doc.Compute(view.limit, view.cx, view.cy, view.zoom, DialogBars());
         const ReferenceResult expected =
             ReferenceCompute(view.width, view.height, view.limit, view.cx, view.cy, view.zoom);
         ASSERT_EQ(std::vector<std::int32_t>(doc.m_buffer, doc.m_buffer + doc.BufferSize()), expected.entries) << view;

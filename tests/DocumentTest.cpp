@@ -23,11 +23,11 @@
 #include "SmallDisk.h"
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
-#include "app/CommandIds.h"
-#include "app/CommandLine.h"
+#include "view/CommandIds.h"
+#include "cli/CommandLine.h"
 #include "app/RecentFileList.h"
 #include "fractal/CNivoDoc.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "ModalDriver.h"
 #include "SmallDisk.h"
-#include "app/CommandIds.h"
-#include "view/CDibImage.h"
+#include "view/CommandIds.h"
+#include "render/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "FakeWindows.h"
 #include "SmallDisk.h"
 #include "platform/Vfw.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "FakeWindows.h"
 
-#include "app/CProgressDlg.h"
+#include "dialogs/CProgressDlg.h"
+#include "dialogs/DialogProgress.h"
 #include "platform/User32.h"
 
 namespace {
@@ -54,3 +55,9 @@ ProgressRecorder::ProgressRecorder()
 }
 
 ProgressRecorder::~ProgressRecorder() { RegisterDialogTemplate(CProgressDlg::IDD, nullptr); }
+
+RenderProgress& DialogBars()
+{
+    static DialogProgress progress;
+    return progress;
+}

@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "fractal/RenderProgress.h"
 #include "platform/WindowObject.h"
 
 class FakeWindow : public WindowObject {
@@ -41,3 +42,6 @@ public:
     ~ProgressRecorder();
     ProgressLog log;
 };
+
+// Progress as the window shows it, through dialogs made from template 131.
+RenderProgress& DialogBars();

@@ -14,7 +14,7 @@
 
 #include "FolderFiles.h"
 #include "SmallDisk.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 #include "platform/Gdi32.h"
 #include "platform/Kernel32.h"
 

@@ -33,12 +33,12 @@
 #include "ProcessMemory.h"
 #include "app/CMainFrame.h"
 #include "app/CNivoApp.h"
-#include "app/CParamDlg.h"
-#include "app/CommandLine.h"
-#include "app/CommandIds.h"
-#include "app/ModalFrame.h"
+#include "dialogs/CParamDlg.h"
+#include "cli/CommandLine.h"
+#include "view/CommandIds.h"
+#include "dialogs/ModalFrame.h"
 #include "platform/Vfw.h"
-#include "view/CDibImage.h"
+#include "render/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/NumberText.h"
+#include "dialogs/NumberText.h"
 #include "view/CoordinateText.h"
 
 namespace {

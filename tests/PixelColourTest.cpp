@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "view/PixelColour.h"
+#include "render/PixelColour.h"
 
 namespace {
 struct ColourCase {

@@ -13,8 +13,8 @@
 
 #include "FakeWindows.h"
 #include "ModalDriver.h"
-#include "app/CommandIds.h"
-#include "view/CDibImage.h"
+#include "view/CommandIds.h"
+#include "render/CDibImage.h"
 #include "view/CNivoView.h"
 
 namespace {

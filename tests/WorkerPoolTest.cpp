@@ -83,17 +83,17 @@ TEST(WorkerPool, WithoutThreadsComputeGivesTheSamePicture)
 {
     SkipUnlessPossible();
     const ReferenceResult expected = ReferenceCompute(61, 47, 200, -0.745, 0.113, 40);
-    for (const bool vector : {true, false}) {
+    for (const Kernel kernel : {Kernel::Avx512, Kernel::Scalar}) {
         const int status = WithoutThreads([&] {
-            ComputeSettings::Set({4, vector, true});
+            ComputeSettings::Set({4, kernel});
             ProgressRecorder recorder;
             FakeWindow window(61, 47);
             CNivoDoc doc(&window);
-            doc.Compute(200, -0.745, 0.113, 40);
+            doc.Compute(200, -0.745, 0.113, 40, DialogBars());
             return doc.m_buffer && std::vector<std::int32_t>(doc.m_buffer, doc.m_buffer + doc.BufferSize()) ==
                                        expected.entries;
         });
-        EXPECT_EQ(status, 0) << (vector ? "vector" : "scalar");
+        EXPECT_EQ(status, 0) << KernelName(kernel);
     }
 }
 } // namespace

@@ -1,36 +1,24 @@
 #include "CNivoView.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QMainWindow>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
+#include <QLabel>
 #include <QResizeEvent>
 #include <QStatusBar>
-#include <QLabel>
 
-#include "CDibImage.h"
+#include "CommandIds.h"
 #include "CoordinateText.h"
-#include "PixelColour.h"
-#include "PrintPreview.h"
 #include "ViewCanvas.h"
-#include "platform/qt/PainterDC.h"
-#include "app/CParamDlg.h"
-#include "app/ExportImageDialog.h"
-#include "app/ModalFrame.h"
-#include "app/CommandIds.h"
-#include "app/CProgressDlg.h"
-#include "export/AviWriter.h"
+#include "dialogs/CParamDlg.h"
+#include "dialogs/DialogProgress.h"
+#include "export/ImageExport.h"
+#include "export/VideoExport.h"
 #include "fractal/PlaneGeometry.h"
-#include "platform/Gdi32.h"
 #include "platform/User32.h"
 #include "platform/qt/QtWindow.h"
+#include "render/CDibImage.h"
 
 namespace {
 constexpr int kScrollSize = 100;
-constexpr int IDOK = 1;
 
 // Panes are 100 pixels wide, or as wide as a typical coordinate when the
 // desktop font needs more, so that the text is never cut.
@@ -43,14 +31,10 @@ void SetPane(QLabel* pane, const std::string& text)
     pane->setText(QString::fromStdString(text));
 }
 
-WPARAM ColourProgress(std::int64_t i, std::int64_t total)
-{
-    return static_cast<WPARAM>(50 - static_cast<std::int32_t>((i * -50.0) / static_cast<double>(total)));
-}
 } // namespace
 
 CNivoView::CNivoView(QWidget* parent)
-    : QScrollArea(parent), m_calculator(nullptr), m_canvas(new ViewCanvas(*this)),
+    : QScrollArea(parent), m_canvas(new ViewCanvas(*this)),
       m_window(std::make_unique<QtWindow>(m_canvas, viewport()))
 {
     setObjectName("CNivoView");
@@ -99,29 +83,20 @@ void CNivoView::Render()
         return;
     }
     m_rendering = true;
-    m_calculator.SetWindow(MeasuredWindow());
-    m_calculator.Compute(m_iterations, m_centerX, -m_centerY, m_zoom);
-
     const RECT client = ClientArea();
     const std::int32_t W = client.right - client.left;
     const std::int32_t H = client.bottom - client.top;
+    DialogProgress progress;
+    m_renderer.Compute(W, H, {m_iterations, m_centerX, m_centerY, m_zoom}, progress);
 
     delete m_image;
     m_image = new CDibImage;
     m_image->CreateDib(W, H);
+    m_renderer.Colour(*m_image, progress);
 
-    {
-        CProgressDlg progress;
-        progress.Start(50);
-        // The buffer was measured on the same window; never read past what it holds.
-        if (m_calculator.m_buffer && W > 0 && H > 0 && std::int64_t(W) * H <= m_calculator.BufferSize())
-            ColourImage(progress.m_progress, W, H);
-        progress.DestroyWindow();
-
-        HDC dc = GetDC(WindowHandle());
-        OnDraw(dc);
-        ReleaseDC(WindowHandle(), dc);
-    }
+    HDC dc = GetDC(WindowHandle());
+    OnDraw(dc);
+    ReleaseDC(WindowHandle(), dc);
     m_rendering = false;
     // A size change that arrived while the picture was made is honoured now.
     if (m_renderAgain) {
@@ -129,29 +104,6 @@ void CNivoView::Render()
         DiscardImage();
         Render();
     }
-}
-
-// Pixel i is column i / H, row i mod H, and the bar moves every W pixels,
-// once that pixel is set. The first pixel takes and gives back the image's
-// device context; that leaves the cache and the context as every later
-// take-and-give-back would, so the others go straight into the section.
-void CNivoView::ColourImage(HWND bar, std::int32_t W, std::int32_t H)
-{
-    const std::int64_t total = std::int64_t(W) * H;
-    m_colours.Prepare(m_iterations);
-    HDC dc = m_image->GetImageDC();
-    SetPixel(dc, 0, 0, m_colours.Colour(m_calculator.m_buffer[0]));
-    m_image->ReleaseImageDC();
-    SendMessageA(bar, PBM_SETPOS, ColourProgress(0, total), 0);
-    std::int64_t mark = W;
-    const auto moveBar = [&](std::int64_t written) {
-        for (; mark < total && mark < written; mark += W)
-            SendMessageA(bar, PBM_SETPOS, ColourProgress(mark, total), 0);
-    };
-    // An image whose section could not be made takes no pixel.
-    if (m_image->m_topRow)
-        m_colourer.Colour(*m_image, m_calculator.m_buffer, W, H, m_colours, moveBar);
-    moveBar(total);
 }
 
 void CNivoView::OnDraw(HDC dc)
@@ -237,7 +189,7 @@ void CNivoView::EditParameters()
     dialog.m_centerY = m_centerY;
     dialog.m_zoom = m_zoom;
     dialog.m_clickZoom = m_clickZoom;
-    if (dialog.DoModal() != IDOK)
+    if (dialog.DoModal() != CParamDlg::IDOK)
         return;
     const auto limit = static_cast<std::uint32_t>(dialog.m_iterations);
     m_iterations = limit > 1000 ? 1000 : limit == 0 ? 1 : static_cast<std::int32_t>(limit);
@@ -306,82 +258,15 @@ bool CNivoView::OnCmdMsg(int id, CommandState* state)
 
 void CNivoView::UpdateExportImage(CommandState& state) const { state.Enable(m_image != nullptr); }
 
-void CNivoView::ExportImageAs()
-{
-    // Start where the last export went, or in the current folder.
-    ExportImageDialog dialog(this, m_lastExportPath.empty()
-                                       ? QDir::currentPath()
-                                       : QFileInfo(QString::fromStdString(m_lastExportPath)).absolutePath());
-    if (dialog.exec() != QDialog::Accepted || !m_image || dialog.selectedFiles().isEmpty())
-        return;
-    const std::string path = dialog.selectedFiles().first().toStdString();
-    if (m_image->Save(path.c_str()) == E_FAIL) {
-        ReportExportFailure();
-        return;
-    }
-    m_lastExportPath = path;
-}
-
-void CNivoView::ExportImage()
-{
-    if (m_lastExportPath.empty() || !m_image) {
-        ExportImageAs();
-        return;
-    }
-    if (m_image->Save(m_lastExportPath.c_str()) == E_FAIL)
-        ReportExportFailure();
-}
-
-void CNivoView::ReportExportFailure()
-{
-    ModalFrame::Warn(this, QStringLiteral("Erreur"), QString::fromUtf8("Erreur lors de l'enregistrement de l'image."));
-}
-
 void CNivoView::OnInitialUpdate()
 {
     m_canvas->setMinimumSize(kScrollSize, kScrollSize);
     m_canvas->update();
 }
 
-bool CNivoView::OnPreparePrinting(QPrinter& printer)
-{
-    QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile);
-    dialog.setMinMax(1, 1);
-    return dialog.exec() == QDialog::Accepted;
-}
+void CNivoView::ExportImageAs() { ImageExport::SaveAs(this, m_image, m_lastExportPath); }
 
-bool CNivoView::PrintPage(QPrinter& printer)
-{
-    OnBeginPrinting();
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    // The picture goes onto the page as it is, never through JPEG.
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    PainterDC dc(&painter);
-    OnDraw(&dc);
-    const bool printed = painter.end();
-    OnEndPrinting();
-    return printed;
-}
-
-void CNivoView::FilePrint()
-{
-    if (!m_printer || !OnPreparePrinting(*m_printer()))
-        return;
-    if (!PrintPage(*m_printer()))
-        ModalFrame::Warn(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
-}
-
-bool CNivoView::FilePrintDirect() { return m_printer && PrintPage(*m_printer()); }
-
-void CNivoView::FilePrintPreview()
-{
-    auto* frame = qobject_cast<QMainWindow*>(window());
-    if (m_printer && frame && frame->centralWidget() == this)
-        PrintPreview::Open(*frame, *this, *m_printer());
-}
+void CNivoView::ExportImage() { ImageExport::Save(this, m_image, m_lastExportPath); }
 
 void CNivoView::ExportVideo()
 {
@@ -389,31 +274,13 @@ void CNivoView::ExportVideo()
     // export waits in its compression dialog it holds "test.avi" and its
     // bitmap: a second one only brings that dialog forward.
     if (m_exportingVideo) {
-        RaiseCompressionDialog();
+        VideoExport::RaiseCompressionDialog();
         return;
     }
     if (!m_image || m_rendering)
         return;
     m_exportingVideo = true;
-    HBITMAP bitmap = m_image->DetachBitmap();
-    AVICOMPRESSOPTIONS options {};
-    options.fccHandler = mmioFOURCC('d', 'i', 'v', 'x');
-    AviWriter* writer = AviOpenWriter("test.avi", 41);
-    AviConfigureVideo(writer, bitmap, &options, true, nullptr);
-    for (int frame = 0; frame < 50; ++frame)
-        AviAppendFrame(writer, bitmap);
-    AviCloseWriter(writer);
-    DeleteObject(bitmap);
+    VideoExport::WriteTestVideo(m_image->DetachBitmap());
     m_exportingVideo = false;
     Render();
-}
-
-void CNivoView::RaiseCompressionDialog()
-{
-    // It has no owner, so it may lie behind the main window.
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String("CompressionDialog") && window->isVisible()) {
-            window->raise();
-            window->activateWindow();
-        }
 }

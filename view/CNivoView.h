@@ -7,13 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "ColourTable.h"
 #include "CommandState.h"
 #include "CommandTarget.h"
-#include "FrameColourer.h"
 #include "ViewHistory.h"
-#include "fractal/CNivoDoc.h"
 #include "platform/WinTypes.h"
+#include "render/FrameRenderer.h"
 
 class CDibImage;
 class QPrinter;
@@ -68,7 +66,7 @@ public:
     // `onScreen` false lays it out at that size and hides it before anything is painted.
     bool ShowWithClientSize(int width, int height, bool onScreen = true);
 
-    CNivoDoc m_calculator;
+    FrameRenderer m_renderer;
     CDibImage* m_image = nullptr;
     ViewHistory m_history;
     std::string m_lastExportPath;
@@ -83,16 +81,11 @@ protected:
 
 private:
     void DiscardImage();
-    void ReportExportFailure();
-    void RaiseCompressionDialog();
-    void ColourImage(HWND bar, std::int32_t W, std::int32_t H);
     HWND MeasuredWindow() const;
     RECT ClientArea() const;
 
     ViewCanvas* m_canvas;
     std::unique_ptr<QtWindow> m_window;
-    ColourTable m_colours;
-    FrameColourer m_colourer;
     HWND m_measuredWindow = nullptr;
     PrinterSource m_printer;
     bool m_rendering = false;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "ViewRecord.h"
+#include "render/ViewRecord.h"
 
 class ViewHistory {
 public:

@@ -25,7 +25,6 @@ public:
 
     bool IsCompressed() const { return m_source != nullptr; }
     bool HasFormat() const { return m_hasFormat; }
-    const AVISTREAMINFOA& Info() const { return m_info; }
     HRESULT SetFormat(const BITMAPINFOHEADER& format);
     HRESULT Write(LONG start, const void* data, LONG size);
     // Adds this stream to the file's muxer; called once, before the header.

@@ -1,4 +1,4 @@
-#include "platform/qt/Gdiplus.h"
+#include "Gdiplus.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -2,7 +2,7 @@
 // The image encoders behind the GDI+ interface: one per format Qt can write.
 #include <vector>
 
-#include "platform/qt/Gdiplus.h"
+#include "Gdiplus.h"
 
 struct ImageEncoder {
     CLSID clsid;

@@ -2,7 +2,7 @@
 // A library bitmap: an upright copy of the picture, ready for Qt's writers.
 #include <QImage>
 
-#include "platform/qt/Gdiplus.h"
+#include "Gdiplus.h"
 
 class QtBitmap : public GpBitmap {
 public:

@@ -13,7 +13,7 @@
 class ColumnScheduler;
 class SampleGrid;
 
-class PixelFeed {
+class LaneQueue {
 public:
     // Most entries a kernel asks to find queued at once.
     static constexpr int kMaxWanted = 64;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "NumberText.h"
+#include "dialogs/NumberText.h"
 
 namespace {
 constexpr std::int64_t kMostPixels = 200'000'000;

@@ -1,12 +1,12 @@
-#include "PixelFeed.h"
+#include "LaneQueue.h"
 
 #include <algorithm>
 #include <bit>
 
-#include "Avx2Lanes.h"
-#include "Avx512Lanes.h"
-#include "ColumnScheduler.h"
-#include "SampleGrid.h"
+#include "LaneStepsAvx2.h"
+#include "LaneStepsAvx512.h"
+#include "fractal/ColumnScheduler.h"
+#include "fractal/SampleGrid.h"
 
 namespace {
 // Steps the lockstep takes between two looks at whether a pixel escaped.
@@ -33,9 +33,9 @@ NIVO_AVX512_INLINE void StoreMask(__mmask8* to, __mmask8 mask) { __asm__("kmovb 
 
 // Columns pending at once: one per queued entry at most (kMaxWanted plus the
 // column taken last) and one per lane.
-static_assert(PixelFeed::kMaxWanted + 1 + 64 <= 256);
+static_assert(LaneQueue::kMaxWanted + 1 + 64 <= 256);
 
-void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
+void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
                       ColumnScheduler& columns, bool reports, bool wide)
 {
     m_wide = wide;
@@ -61,7 +61,7 @@ void PixelFeed::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     Park();
 }
 
-void PixelFeed::Refill(int wanted)
+void LaneQueue::Refill(int wanted)
 {
     const int left = m_end - m_cursor;
     for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
@@ -88,14 +88,14 @@ void PixelFeed::Refill(int wanted)
     Park();
 }
 
-std::int32_t PixelFeed::SliceEnd() const
+std::int32_t LaneQueue::SliceEnd() const
 {
     return m_rows - m_sliceRow > kSliceRows ? m_sliceRow + kSliceRows : m_rows;
 }
 
-NIVO_AVX2 void PixelFeed::QueueSliceAvx2()
+NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
 {
-    using namespace Avx2Lanes;
+    using namespace LaneStepsAvx2;
     const std::int32_t column = m_sliceColumn;
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m256d x = _mm256_set1_pd(m_xs[column]);
@@ -170,9 +170,9 @@ NIVO_AVX2 void PixelFeed::QueueSliceAvx2()
     EndSlice(end, first);
 }
 
-NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
+NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
 {
-    using namespace Avx512Lanes;
+    using namespace LaneStepsAvx512;
     const std::int32_t column = m_sliceColumn;
     const std::int64_t base = static_cast<std::int64_t>(column) * m_rows;
     const __m512d x = _mm512_set1_pd(m_xs[column]);
@@ -252,7 +252,7 @@ NIVO_AVX512 void PixelFeed::QueueSliceAvx512()
     EndSlice(end, first);
 }
 
-void PixelFeed::EndSlice(std::int32_t end, int first)
+void LaneQueue::EndSlice(std::int32_t end, int first)
 {
     const std::int32_t column = m_sliceColumn;
     m_columnQueued |= m_end != first;
@@ -270,7 +270,7 @@ void PixelFeed::EndSlice(std::int32_t end, int first)
     m_pendingLast[slot] = m_nextSequence - 1.0;
 }
 
-void PixelFeed::Park()
+void LaneQueue::Park()
 {
     for (int i = m_end; i < m_end + kPadding; ++i) {
         m_x[i] = m_y[i] = m_re[i] = m_im[i] = 0.0;
@@ -280,7 +280,7 @@ void PixelFeed::Park()
     }
 }
 
-void PixelFeed::RetireColumns(double oldest)
+void LaneQueue::RetireColumns(double oldest)
 {
     while (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest) {
         m_columns->Finish(m_pendingColumn[m_pendingHead]);

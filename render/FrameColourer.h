@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "fractal/ColumnScheduler.h"
+#include "fractal/ComputeSettings.h"
 #include "fractal/WorkerPool.h"
 
 class CDibImage;
@@ -14,8 +15,6 @@ class ColourTable;
 
 class FrameColourer {
 public:
-    enum class Kernel { Scalar, Avx2, Avx512 };
-
     // Called on the calling thread with the number of leading buffer entries
     // whose pixels are written, growing, the last time with W * H.
     using Written = std::function<void(std::int64_t pixels)>;

@@ -3,18 +3,18 @@
 #include <bit>
 #include <limits>
 
-#include "Avx512Lanes.h"
-#include "BlockLength.h"
-#include "PixelFeed.h"
+#include "LaneStepsAvx512.h"
+#include "LaneBlockLength.h"
+#include "LaneQueue.h"
 
 namespace LaneKernelAvx512 {
 namespace {
-using namespace Avx512Lanes;
+using namespace LaneStepsAvx512;
 
 constexpr int kVectors = 4;
 constexpr int kLanes = 8 * kVectors;
-// A refill reads up to eight entries past the feed's cursor.
-static_assert(kLanes <= PixelFeed::kMaxWanted && PixelFeed::kPadding >= 8);
+// A refill reads up to eight entries past the queue's cursor.
+static_assert(kLanes <= LaneQueue::kMaxWanted && LaneQueue::kPadding >= 8);
 
 // Lane state that the iteration does not touch, kept in memory.
 struct LaneBook {
@@ -23,7 +23,7 @@ struct LaneBook {
     alignas(64) double savedRe[kLanes];
     alignas(64) double savedIm[kLanes];
     alignas(64) std::int64_t saveAt[kLanes]; // count at which the next cycle save is due
-    alignas(64) double sequence[kLanes];     // queue sequence number, PixelFeed::kNoPixel when parked
+    alignas(64) double sequence[kLanes];     // queue sequence number, LaneQueue::kNoPixel when parked
     alignas(64) std::int64_t index[kLanes];  // buffer entry, -1 when parked
 };
 
@@ -31,7 +31,7 @@ struct LaneBook {
 // limit or came back to a saved point, saves points that are due (Brent's
 // cycle detection at doubling counts), and gives the finished lanes the next
 // queued pixels, in queue order.
-NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, PixelFeed& feed, std::int32_t* out, int v, __m512i limit,
+NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m512i limit,
                                  bool start)
 {
     double* const savedRe = book.savedRe + 8 * v;
@@ -63,20 +63,20 @@ NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, PixelFeed& feed, std::
     double* const cy = book.cy + 8 * v;
     double* const sequence = book.sequence + 8 * v;
     std::int64_t* const entries = book.index + 8 * v;
-    _mm512_store_pd(cx, _mm512_mask_expandloadu_pd(_mm512_load_pd(cx), fresh, feed.X()));
-    _mm512_store_pd(cy, _mm512_mask_expandloadu_pd(_mm512_load_pd(cy), fresh, feed.Y()));
-    _mm512_store_pd(sequence, _mm512_mask_expandloadu_pd(_mm512_load_pd(sequence), fresh, feed.Sequence()));
-    _mm512_store_si512(entries, _mm512_mask_expandloadu_epi64(index, fresh, feed.Index()));
-    o.re = _mm512_mask_expandloadu_pd(o.re, fresh, feed.Re());
-    o.im = _mm512_mask_expandloadu_pd(o.im, fresh, feed.Im());
-    o.n = _mm512_mask_expandloadu_epi64(o.n, fresh, feed.Count());
+    _mm512_store_pd(cx, _mm512_mask_expandloadu_pd(_mm512_load_pd(cx), fresh, queue.X()));
+    _mm512_store_pd(cy, _mm512_mask_expandloadu_pd(_mm512_load_pd(cy), fresh, queue.Y()));
+    _mm512_store_pd(sequence, _mm512_mask_expandloadu_pd(_mm512_load_pd(sequence), fresh, queue.Sequence()));
+    _mm512_store_si512(entries, _mm512_mask_expandloadu_epi64(index, fresh, queue.Index()));
+    o.re = _mm512_mask_expandloadu_pd(o.re, fresh, queue.Re());
+    o.im = _mm512_mask_expandloadu_pd(o.im, fresh, queue.Im());
+    o.n = _mm512_mask_expandloadu_epi64(o.n, fresh, queue.Count());
     o.alive = o.alive | fresh;
     const int taken = std::popcount(static_cast<unsigned>(fresh));
-    feed.Consume(taken);
+    queue.Consume(taken);
     return taken;
 }
 
-NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations)
+NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIterations)
 {
     const __m512i limit = _mm512_set1_epi64(maxIterations);
     Orbit o[kVectors];
@@ -87,23 +87,23 @@ NIVO_AVX512 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIte
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    BlockLength blocks(kLanes);
+    LaneBlockLength blocks(kLanes);
     for (;;) {
-        feed.TopUp(kLanes);
-        __m512d oldest = _mm512_set1_pd(PixelFeed::kNoPixel);
+        queue.TopUp(kLanes);
+        __m512d oldest = _mm512_set1_pd(LaneQueue::kNoPixel);
         __m512i highest = _mm512_setzero_si512();
         int finished = 0;
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
-            finished += EndBlock(o[v], book, feed, out, v, limit, start);
+            finished += EndBlock(o[v], book, queue, out, v, limit, start);
             oldest = _mm512_min_pd(oldest, _mm512_load_pd(book.sequence + 8 * v));
             highest = _mm512_max_epi64(highest, o[v].n);
         }
         start = false;
         const double lowestInLanes = _mm512_reduce_min_pd(oldest);
-        const double nextQueued = *feed.Sequence();
-        feed.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
-        if (lowestInLanes == PixelFeed::kNoPixel && feed.Exhausted())
+        const double nextQueued = *queue.Sequence();
+        queue.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
+        if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
             break;
 
         const int steps = blocks.Next(finished, maxIterations - _mm512_reduce_max_epi64(highest));
@@ -128,5 +128,5 @@ bool Supported()
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 }
 
-void Run(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations) { Iterate(feed, out, maxIterations); }
+void Run(LaneQueue& queue, std::int32_t* out, std::int32_t maxIterations) { Iterate(queue, out, maxIterations); }
 } // namespace LaneKernelAvx512

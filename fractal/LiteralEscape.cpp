@@ -1,8 +1,8 @@
-#include "EscapeTime.h"
+#include "LiteralEscape.h"
 
 #include <cmath>
 
-std::int32_t EscapeCount(double x, double y, std::int32_t maxIterations)
+std::int32_t LiteralEscapeCount(double x, double y, std::int32_t maxIterations)
 {
     double re = 0.0;
     double im = 0.0;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "EscapeKernel.h"
+#include "ScalarKernel.h"
 #include "InteriorRegion.h"
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector
@@ -17,7 +17,7 @@
 #define NIVO_AVX512 __attribute__((target("avx512f,avx512dq")))
 #define NIVO_AVX512_INLINE __attribute__((target("avx512f,avx512dq"), always_inline)) inline
 
-namespace Avx512Lanes {
+namespace LaneStepsAvx512 {
 
 // Eight orbits. n counts the escape tests passed; z is the point after n
 // steps, not yet tested; a lane stops counting at its first failed test.
@@ -28,11 +28,11 @@ struct Orbit {
 };
 
 // The escape test of the current point, then the next point, with the
-// operations and order of EscapeCount (the test without its square root);
+// operations and order of LiteralEscapeCount (the test without its square root);
 // n is left to the caller.
 NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
 {
-    const __m512d bound = _mm512_set1_pd(EscapeKernel::kEscapeBound);
+    const __m512d bound = _mm512_set1_pd(ScalarKernel::kEscapeBound);
     const __m512d two = _mm512_set1_pd(2.0);
     const __m512d rr = _mm512_mul_pd(o.re, o.re);
     const __m512d ii = _mm512_mul_pd(o.im, o.im);
@@ -72,4 +72,4 @@ NIVO_AVX512_INLINE __mmask8 Interior(__m512d x, __m512d y)
     return bulb | _mm512_mask_cmp_pd_mask(box, m2, _mm512_set1_pd(kCardioidBound), _CMP_LE_OQ);
 }
 
-} // namespace Avx512Lanes
+} // namespace LaneStepsAvx512

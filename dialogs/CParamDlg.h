@@ -10,7 +10,6 @@ class CParamDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 130;
     static constexpr int IDOK = 1;
     static constexpr int IDCANCEL = 2;
 

@@ -1,10 +1,10 @@
-#include "EscapeKernel.h"
+#include "ScalarKernel.h"
 
 #include <limits>
 
 #include "InteriorRegion.h"
 
-namespace EscapeKernel {
+namespace ScalarKernel {
 
 // The literal loop with three shortcuts that keep every count:
 // - re*re and im*im of the escape test are the next step's squares;
@@ -40,4 +40,4 @@ std::int32_t Count(double x, double y, std::int32_t maxIterations)
     }
 }
 
-} // namespace EscapeKernel
+} // namespace ScalarKernel

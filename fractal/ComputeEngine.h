@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "ColumnScheduler.h"
-#include "PixelFeed.h"
+#include "ComputeSettings.h"
+#include "fractal/kernels/LaneQueue.h"
 #include "WorkerPool.h"
 
 class SampleGrid;
 
-class EscapeEngine {
+class ComputeEngine {
 public:
     using Report = ColumnScheduler::Report;
 
@@ -27,8 +28,7 @@ private:
         const SampleGrid* grid;
         std::int32_t limit;
         std::int32_t* out;
-        bool vector; // the AVX2 pixel feed, with one of the lane kernels
-        bool wide;   // the AVX-512 lane kernel
+        Kernel kernel;
     };
 
     void Work(const Job& job, int thread);
@@ -36,5 +36,5 @@ private:
 
     ColumnScheduler m_columns;
     WorkerPool m_pool;
-    std::vector<PixelFeed> m_feeds;
+    std::vector<LaneQueue> m_queues;
 };

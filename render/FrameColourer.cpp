@@ -30,13 +30,13 @@ constexpr std::int32_t kTileRows = 16;
 
 #define NIVO_AVX2 __attribute__((target("avx2")))
 
-FrameColourer::Kernel FastestKernel()
+Kernel FastestKernel()
 {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vbmi"))
-        return FrameColourer::Kernel::Avx512;
-    return __builtin_cpu_supports("avx2") ? FrameColourer::Kernel::Avx2 : FrameColourer::Kernel::Scalar;
+        return Kernel::Avx512;
+    return __builtin_cpu_supports("avx2") ? Kernel::Avx2 : Kernel::Scalar;
 }
 
 // The bytes SetPixel writes: blue, green, red.
@@ -63,9 +63,7 @@ void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::in
 {
     static const Kernel fastest = FastestKernel();
     const ComputeSettings settings = ComputeSettings::Current();
-    Kernel kernel = settings.allowVector ? fastest : Kernel::Scalar;
-    if (kernel == Kernel::Avx512 && !settings.allowWide)
-        kernel = Kernel::Avx2;
+    Kernel kernel = settings.Choose(fastest);
     // The gathers' offsets across sixteen columns must fit their 32 bits.
     if (H > std::numeric_limits<std::int32_t>::max() / 16)
         kernel = Kernel::Scalar;

@@ -6,13 +6,13 @@
 
 #include <cstdint>
 
-#include "EscapeKernel.h"
+#include "ScalarKernel.h"
 #include "InteriorRegion.h"
 
 #define NIVO_AVX2 __attribute__((target("avx2")))
 #define NIVO_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
-namespace Avx2Lanes {
+namespace LaneStepsAvx2 {
 
 // For each set of lanes (4 bits): the lanes as a mask, the permutation that
 // spreads entries 0, 1, .. onto the set lanes in order, and the one that packs
@@ -71,10 +71,10 @@ struct Orbit {
 };
 
 // The escape test of the current point, then the next point, with the
-// operations and order of EscapeCount (the test without its square root).
+// operations and order of LiteralEscapeCount (the test without its square root).
 NIVO_AVX2_INLINE void Step(Orbit& o, __m256d cx, __m256d cy)
 {
-    const __m256d bound = _mm256_set1_pd(EscapeKernel::kEscapeBound);
+    const __m256d bound = _mm256_set1_pd(ScalarKernel::kEscapeBound);
     const __m256d two = _mm256_set1_pd(2.0);
     const __m256d rr = _mm256_mul_pd(o.re, o.re);
     const __m256d ii = _mm256_mul_pd(o.im, o.im);
@@ -110,4 +110,4 @@ NIVO_AVX2_INLINE __m256d Interior(__m256d x, __m256d y)
     return _mm256_or_pd(cardioid, bulb);
 }
 
-} // namespace Avx2Lanes
+} // namespace LaneStepsAvx2

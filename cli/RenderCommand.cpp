@@ -1,16 +1,17 @@
 #include "RenderCommand.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
 #include "CommandLine.h"
+#include "dialogs/DialogProgress.h"
 #include "platform/Kernel32.h"
 #include "platform/qt/ImageEncoders.h"
-#include "view/CDibImage.h"
-#include "view/CNivoView.h"
+#include "render/CDibImage.h"
+#include "render/FrameRenderer.h"
 
 namespace {
 const char kNotText[] = "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
@@ -98,23 +99,16 @@ int RunRenderCommand(const CommandLine& line, const char* output)
     // plugins are kept out of sight (a sixth of a small render's time).
     if (IsBuiltIntoQt(CDibImage::EncoderOf(output)))
         QCoreApplication::setLibraryPaths({});
-    CNivoView view;
-    // Laid out at its size, then hidden before anything is painted: nobody sees it.
-    if (!view.ShowWithClientSize(line.width, line.height, false)) {
-        std::fprintf(stderr, "nivo: impossible de créer ici une image de %dx%d\n", line.width, line.height);
-        return 1;
-    }
-    view.m_iterations = line.iterations;
-    view.m_centerX = line.centerX;
-    view.m_centerY = line.centerY;
-    view.m_zoom = line.zoom;
-    view.Render();
-    if (!view.m_image || !view.m_image->m_bitmap) {
+    DialogProgress progress;
+    FrameRenderer renderer;
+    const std::unique_ptr<CDibImage> image =
+        renderer.Render(line.width, line.height, {line.iterations, line.centerX, line.centerY, line.zoom}, progress);
+    if (!image->m_bitmap) {
         std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
         return 1;
     }
     SetLastError(ERROR_SUCCESS);
-    if (view.m_image->Save(output) != S_OK)
+    if (image->Save(output) != S_OK)
         return Refuse(CauseOf(GetLastError()), output);
     return 0;
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "fractal/EscapeTime.h"
+#include "fractal/LiteralEscape.h"
 
 namespace {
 struct PointCase {
@@ -17,7 +17,7 @@ class EscapeCountCases : public testing::TestWithParam<PointCase> {};
 TEST_P(EscapeCountCases, CountsIterationsUntilTheModulusPassesTwo)
 {
     const PointCase& c = GetParam();
-    EXPECT_EQ(EscapeCount(c.x, c.y, c.limit), c.expected) << c.x << " + " << c.y << "i, limit " << c.limit;
+    EXPECT_EQ(LiteralEscapeCount(c.x, c.y, c.limit), c.expected) << c.x << " + " << c.y << "i, limit " << c.limit;
 }
 
 INSTANTIATE_TEST_SUITE_P(Limit50, EscapeCountCases,
@@ -30,18 +30,18 @@ INSTANTIATE_TEST_SUITE_P(SmallLimits, EscapeCountCases,
                          testing::Values(PointCase {0, 0, 1, 1}, PointCase {3, 0, 1, 1}, PointCase {0, 0, 0, 0},
                                          PointCase {3, 0, 0, 0}, PointCase {0, 0, -5, 0}));
 
-TEST(EscapeCount, NotANumberAndInfinityEscapeAtOnce)
+TEST(LiteralEscapeCount, NotANumberAndInfinityEscapeAtOnce)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(EscapeCount(nan, 0, 50), 1);
-    EXPECT_EQ(EscapeCount(0, nan, 50), 1);
-    EXPECT_EQ(EscapeCount(-inf, -inf, 50), 1);
+    EXPECT_EQ(LiteralEscapeCount(nan, 0, 50), 1);
+    EXPECT_EQ(LiteralEscapeCount(0, nan, 50), 1);
+    EXPECT_EQ(LiteralEscapeCount(-inf, -inf, 50), 1);
 }
 
-TEST(EscapeCount, TheConjugatePointHasTheSameCount)
+TEST(LiteralEscapeCount, TheConjugatePointHasTheSameCount)
 {
     for (double y = 0.01; y < 1.2; y += 0.037)
-        EXPECT_EQ(EscapeCount(-0.7436, y, 500), EscapeCount(-0.7436, -y, 500)) << y;
+        EXPECT_EQ(LiteralEscapeCount(-0.7436, y, 500), LiteralEscapeCount(-0.7436, -y, 500)) << y;
 }
 } // namespace

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "fractal/EscapeKernel.h"
+#include "fractal/kernels/ScalarKernel.h"
 
 namespace {
 double FromBits(std::uint64_t bits)
@@ -30,12 +30,12 @@ bool SquareRootTestKeeps(double m)
 
 TEST(EscapeThreshold, DecidesLikeTheSquareRootAroundTheThreshold)
 {
-    const std::uint64_t centre = Bits(EscapeKernel::kEscapeBound);
+    const std::uint64_t centre = Bits(ScalarKernel::kEscapeBound);
     EXPECT_EQ(centre, 0x4010000000000001u);
     int mismatches = 0;
     for (std::int64_t step = -(std::int64_t(1) << 26); step <= (std::int64_t(1) << 26); ++step) {
         const double m = FromBits(centre + step);
-        mismatches += SquareRootTestKeeps(m) != (m <= EscapeKernel::kEscapeBound);
+        mismatches += SquareRootTestKeeps(m) != (m <= ScalarKernel::kEscapeBound);
     }
     EXPECT_EQ(mismatches, 0);
 }
@@ -46,7 +46,7 @@ TEST(EscapeThreshold, DecidesLikeTheSquareRootForRandomValues)
     int mismatches = 0;
     for (int i = 0; i < 2'000'000; ++i) {
         const double m = FromBits(random() & 0x7FFFFFFFFFFFFFFFu);
-        mismatches += SquareRootTestKeeps(m) != (m <= EscapeKernel::kEscapeBound);
+        mismatches += SquareRootTestKeeps(m) != (m <= ScalarKernel::kEscapeBound);
     }
     EXPECT_EQ(mismatches, 0);
 }

@@ -3,17 +3,17 @@
 #include <bit>
 #include <limits>
 
-#include "Avx2Lanes.h"
-#include "BlockLength.h"
-#include "PixelFeed.h"
+#include "LaneStepsAvx2.h"
+#include "LaneBlockLength.h"
+#include "LaneQueue.h"
 
 namespace LaneKernelAvx2 {
 namespace {
-using namespace Avx2Lanes;
+using namespace LaneStepsAvx2;
 
 constexpr int kVectors = 4;
 constexpr int kLanes = 4 * kVectors;
-static_assert(kLanes <= PixelFeed::kMaxWanted && kLanes <= 64);
+static_assert(kLanes <= LaneQueue::kMaxWanted && kLanes <= 64);
 
 // Lane state that the iteration does not touch, kept in memory.
 struct LaneBook {
@@ -22,7 +22,7 @@ struct LaneBook {
     alignas(32) double savedRe[kLanes];
     alignas(32) double savedIm[kLanes];
     alignas(32) std::int64_t saveAt[kLanes]; // count at which the next cycle save is due
-    alignas(32) double sequence[kLanes]; // queue sequence number, PixelFeed::kNoPixel when parked
+    alignas(32) double sequence[kLanes]; // queue sequence number, LaneQueue::kNoPixel when parked
     alignas(32) std::int64_t index[kLanes];
     alignas(32) std::int32_t* entry[4];
     alignas(32) std::int32_t result[8];
@@ -59,7 +59,7 @@ NIVO_AVX2_INLINE void WriteResults(LaneBook& book, std::int32_t* out, int v, __m
 // limit or came back to a saved point, saves points that are due (Brent's
 // cycle detection at doubling counts), and gives the finished lanes the next
 // queued pixels.
-NIVO_AVX2_INLINE int EndBlock(Orbit& o, LaneBook& book, PixelFeed& feed, std::int32_t* out, int v, __m256i limit,
+NIVO_AVX2_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m256i limit,
                                bool start)
 {
     const __m256i ones = _mm256_set1_epi64x(-1);
@@ -93,16 +93,16 @@ NIVO_AVX2_INLINE int EndBlock(Orbit& o, LaneBook& book, PixelFeed& feed, std::in
     double* const cy = book.cy + 4 * v;
     double* const sequence = book.sequence + 4 * v;
     double* const index = reinterpret_cast<double*>(book.index + 4 * v);
-    _mm256_store_pd(cx, _mm256_blendv_pd(_mm256_load_pd(cx), Take(feed.X(), order), fresh));
-    _mm256_store_pd(cy, _mm256_blendv_pd(_mm256_load_pd(cy), Take(feed.Y(), order), fresh));
-    _mm256_store_pd(sequence, _mm256_blendv_pd(_mm256_load_pd(sequence), Take(feed.Sequence(), order), fresh));
+    _mm256_store_pd(cx, _mm256_blendv_pd(_mm256_load_pd(cx), Take(queue.X(), order), fresh));
+    _mm256_store_pd(cy, _mm256_blendv_pd(_mm256_load_pd(cy), Take(queue.Y(), order), fresh));
+    _mm256_store_pd(sequence, _mm256_blendv_pd(_mm256_load_pd(sequence), Take(queue.Sequence(), order), fresh));
     _mm256_store_pd(index, _mm256_blendv_pd(_mm256_load_pd(index),
-                                            Take(reinterpret_cast<const double*>(feed.Index()), order), fresh));
-    o.re = _mm256_blendv_pd(o.re, Take(feed.Re(), order), fresh);
-    o.im = _mm256_blendv_pd(o.im, Take(feed.Im(), order), fresh);
-    o.n = _mm256_blendv_epi8(o.n, Take(feed.Count(), order), _mm256_castpd_si256(fresh));
+                                            Take(reinterpret_cast<const double*>(queue.Index()), order), fresh));
+    o.re = _mm256_blendv_pd(o.re, Take(queue.Re(), order), fresh);
+    o.im = _mm256_blendv_pd(o.im, Take(queue.Im(), order), fresh);
+    o.n = _mm256_blendv_epi8(o.n, Take(queue.Count(), order), _mm256_castpd_si256(fresh));
     o.alive = _mm256_or_pd(o.alive, fresh);
-    feed.Consume(std::popcount(lanes));
+    queue.Consume(std::popcount(lanes));
     return std::popcount(lanes);
 }
 
@@ -121,7 +121,7 @@ NIVO_AVX2_INLINE std::int64_t Highest(__m256i v)
     return _mm256_extract_epi64(v, 0);
 }
 
-NIVO_AVX2 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations)
+NIVO_AVX2 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIterations)
 {
     const __m256i limit = _mm256_set1_epi64x(maxIterations);
     Orbit o[kVectors];
@@ -132,23 +132,23 @@ NIVO_AVX2 void Iterate(PixelFeed& feed, std::int32_t* out, std::int32_t maxItera
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    BlockLength blocks(kLanes);
+    LaneBlockLength blocks(kLanes);
     for (;;) {
-        feed.TopUp(kLanes);
-        __m256d oldest = _mm256_set1_pd(PixelFeed::kNoPixel);
+        queue.TopUp(kLanes);
+        __m256d oldest = _mm256_set1_pd(LaneQueue::kNoPixel);
         __m256i highest = _mm256_setzero_si256();
         int finished = 0;
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
-            finished += EndBlock(o[v], book, feed, out, v, limit, start);
+            finished += EndBlock(o[v], book, queue, out, v, limit, start);
             oldest = _mm256_min_pd(oldest, _mm256_load_pd(book.sequence + 4 * v));
             highest = Larger(highest, o[v].n);
         }
         start = false;
         const double lowestInLanes = Lowest(oldest);
-        const double nextQueued = *feed.Sequence();
-        feed.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
-        if (lowestInLanes == PixelFeed::kNoPixel && feed.Exhausted())
+        const double nextQueued = *queue.Sequence();
+        queue.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
+        if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
             break;
 
         const int steps = blocks.Next(finished, maxIterations - Highest(highest));
@@ -173,5 +173,5 @@ bool Supported()
     return __builtin_cpu_supports("avx2");
 }
 
-void Run(PixelFeed& feed, std::int32_t* out, std::int32_t maxIterations) { Iterate(feed, out, maxIterations); }
+void Run(LaneQueue& queue, std::int32_t* out, std::int32_t maxIterations) { Iterate(queue, out, maxIterations); }
 } // namespace LaneKernelAvx2

@@ -4,7 +4,6 @@
 // The about box.
 class CAboutDlg : public QDialog {
 public:
-    static constexpr int IDD = 100;
     explicit CAboutDlg(QWidget* parent = nullptr);
     int DoModal();
 };

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "CProgressDlg.h"
+#include "dialogs/CProgressDlg.h"
 #include "platform/User32.h"
 #include "platform/WindowObject.h"
 

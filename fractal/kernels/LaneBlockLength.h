@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdint>
 
-class BlockLength {
+class LaneBlockLength {
 public:
-    explicit BlockLength(int lanes) : m_lanes(lanes) {}
+    explicit LaneBlockLength(int lanes) : m_lanes(lanes) {}
 
     // After a refill in which `finished` lanes took a new pixel; `room` is how
     // many steps the furthest lane has left before the limit, which no block passes.

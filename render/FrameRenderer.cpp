@@ -1,0 +1,65 @@
+#include "FrameRenderer.h"
+
+#include "CDibImage.h"
+#include "platform/Gdi32.h"
+
+namespace {
+int ColourProgress(std::int64_t i, std::int64_t total)
+{
+    return 50 - static_cast<std::int32_t>((i * -50.0) / static_cast<double>(total));
+}
+} // namespace
+
+void FrameRenderer::Compute(std::int32_t W, std::int32_t H, const ViewRecord& view, RenderProgress& progress)
+{
+    // The calculator is handed the centre's y negated: its row 0 is the top edge.
+    m_calculator.Compute(W, H, view.iterations, view.centerX, -view.centerY, view.zoom, progress);
+    m_width = W;
+    m_height = H;
+    m_limit = view.iterations;
+}
+
+void FrameRenderer::Colour(CDibImage& image, RenderProgress& progress)
+{
+    progress.Begin(50);
+    const std::int32_t W = m_width, H = m_height;
+    // Never read past what the buffer holds.
+    if (m_calculator.m_buffer && W > 0 && H > 0 && std::int64_t(W) * H <= m_calculator.BufferSize())
+        ColourCounts(image, progress);
+    progress.End();
+}
+
+std::unique_ptr<CDibImage> FrameRenderer::Render(std::int32_t W, std::int32_t H, const ViewRecord& view,
+                                                 RenderProgress& progress)
+{
+    Compute(W, H, view, progress);
+    auto image = std::make_unique<CDibImage>();
+    image->CreateDib(W, H);
+    Colour(*image, progress);
+    return image;
+}
+
+// Pixel i is column i / H, row i mod H, and the bar moves every W pixels,
+// once that pixel is set. The first pixel takes and gives back the image's
+// device context; that leaves the cache and the context as every later
+// take-and-give-back would, so the others go straight into the section.
+void FrameRenderer::ColourCounts(CDibImage& image, RenderProgress& progress)
+{
+    const std::int32_t W = m_width, H = m_height;
+    const std::int32_t* counts = m_calculator.m_buffer;
+    const std::int64_t total = std::int64_t(W) * H;
+    m_colours.Prepare(m_limit);
+    HDC dc = image.GetImageDC();
+    SetPixel(dc, 0, 0, m_colours.Colour(counts[0]));
+    image.ReleaseImageDC();
+    progress.Move(ColourProgress(0, total));
+    std::int64_t mark = W;
+    const auto moveBar = [&](std::int64_t written) {
+        for (; mark < total && mark < written; mark += W)
+            progress.Move(ColourProgress(mark, total));
+    };
+    // An image whose section could not be made takes no pixel.
+    if (image.m_topRow)
+        m_colourer.Colour(image, counts, W, H, m_colours, moveBar);
+    moveBar(total);
+}
