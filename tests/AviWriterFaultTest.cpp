@@ -137,6 +137,8 @@ TEST_F(WriterOnSmallDisk, AReadOnlyFolderRefusesTheOpenAndKeepsTheOldVideo)
 
 enum class Death { Exit, Kill };
 
+void PrintTo(Death death, std::ostream* os) { *os << (death == Death::Kill ? "killed" : "exited"); }
+
 class WriterDying : public WriterFaults, public testing::WithParamInterface<Death> {};
 
 // The child writes a good part of a video, then dies without closing it:

@@ -259,6 +259,8 @@ struct CompressorCase {
     const char* codec;
     double tolerance; // mean absolute error per byte
 };
+
+void PrintTo(const CompressorCase& c, std::ostream* os) { *os << c.codec; }
 class Compressors : public Writer, public testing::WithParamInterface<CompressorCase> {};
 
 TEST_P(Compressors, EachOfferedCompressorWritesAPlayableUprightFile)

@@ -68,6 +68,8 @@ struct PitchCase {
     int width;
     int pitch;
 };
+
+void PrintTo(const PitchCase& c, std::ostream* os) { *os << "width " << c.width << ", pitch " << c.pitch; }
 class DibPitch : public testing::TestWithParam<PitchCase> {};
 
 TEST_P(DibPitch, BottomUpRowsPaddedToFourBytes)

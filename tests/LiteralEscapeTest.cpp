@@ -12,6 +12,11 @@ struct PointCase {
     int expected;
 };
 
+void PrintTo(const PointCase& c, std::ostream* os)
+{
+    *os << "(" << c.x << ", " << c.y << ") limit " << c.limit << " -> " << c.expected;
+}
+
 class EscapeCountCases : public testing::TestWithParam<PointCase> {};
 
 TEST_P(EscapeCountCases, CountsIterationsUntilTheModulusPassesTwo)

@@ -27,6 +27,8 @@ struct ParseCase {
     bool ok;
     double value;
 };
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"' << (c.ok ? " reads" : " refused"); }
 class ParseDoubleCases : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseDoubleCases, AcceptsFiniteDecimalsOnly)

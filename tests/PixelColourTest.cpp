@@ -9,6 +9,8 @@ struct ColourCase {
     int blue; // -1 for white
 };
 
+void PrintTo(const ColourCase& c, std::ostream* os) { *os << "count " << c.count << " of " << c.limit; }
+
 class PixelColourCases : public testing::TestWithParam<ColourCase> {};
 
 TEST_P(PixelColourCases, ShadesOfBlueOrWhiteInside)

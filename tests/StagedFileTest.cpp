@@ -19,6 +19,12 @@
 
 namespace fs = std::filesystem;
 
+// Outside the unnamed namespace, where GoogleTest's printer finds it beside StagedFile.
+void PrintTo(StagedFile::Staging staging, std::ostream* os)
+{
+    *os << (staging == StagedFile::Staging::Named ? "named" : "unnamed");
+}
+
 namespace {
 using Staging = StagedFile::Staging;
 
