@@ -1,4 +1,7 @@
+#include <QCoreApplication>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 
 #include "CNivoApp.h"
 #include "cli/CommandLine.h"
@@ -30,11 +33,18 @@ int main(int argc, char** argv)
                      line.error.toUtf8().constData());
         return 2;
     case CommandLine::Mode::Render: {
-        // No window is ever shown: this runs where no display exists.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        CNivoApp app(argc, argv);
-        const TerminalProgress progress(stderr);
-        return RunRenderCommand(line, argv[1 + line.outputArgument]);
+        // No window, no display, no fonts: Qt's core is all a picture and its file need.
+        QCoreApplication app(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        int status;
+        {
+            const TerminalProgress progress(stderr);
+            status = RunRenderCommand(line, argv[1 + line.outputArgument]);
+        }
+        // The file is in place or was refused; what the process holds, the
+        // system takes back faster than the destructors would.
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
     case CommandLine::Mode::Print:
         // Prints and ends without showing a window, so no display is needed.

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "PlaneGeometry.h"
+#include "platform/LargeBlock.h"
 #include "platform/User32.h"
 
 namespace {
@@ -40,7 +41,7 @@ CNivoDoc::CNivoDoc() = default;
 
 CNivoDoc::CNivoDoc(HWND targetWnd) : m_targetWnd(targetWnd) {}
 
-CNivoDoc::~CNivoDoc() { delete[] m_buffer; }
+CNivoDoc::~CNivoDoc() { ReleaseBuffer(); }
 
 void CNivoDoc::SetWindow(HWND window) { m_targetWnd = window; }
 
@@ -97,7 +98,7 @@ void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, 
     const std::int64_t total = EntryCount(W, H);
     if (!FitsAPicture(W, H))
         return;
-    m_buffer = new (std::nothrow) std::int32_t[static_cast<std::size_t>(total)];
+    m_buffer = static_cast<std::int32_t*>(LargeBlock::AllocateZeroed(static_cast<std::size_t>(total) * sizeof(std::int32_t)));
     if (!m_buffer)
         return;
     m_bufferSize = total;
@@ -129,7 +130,7 @@ void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, 
 
 void CNivoDoc::ReleaseBuffer()
 {
-    delete[] m_buffer;
+    LargeBlock::Release(m_buffer, static_cast<std::size_t>(m_bufferSize) * sizeof(std::int32_t));
     m_buffer = nullptr;
     m_bufferSize = 0;
 }

@@ -1,7 +1,8 @@
 #include "GdiObject.h"
 
-#include <cstdlib>
 #include <new>
+
+#include "LargeBlock.h"
 
 namespace {
 // Rows are padded to a multiple of 4 bytes; computed in 64 bits so huge sizes fail cleanly.
@@ -16,10 +17,17 @@ constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 // so they are not written twice (once zeroed, once drawn).
 GdiObject::Bytes GdiObject::ZeroedBytes(std::int64_t size)
 {
-    return Bytes(static_cast<BYTE*>(std::calloc(static_cast<std::size_t>(size), 1)));
+    const auto bytes = static_cast<std::size_t>(size);
+    auto* block = static_cast<BYTE*>(LargeBlock::AllocateZeroed(bytes));
+    if (!block)
+        return nullptr;
+    try {
+        return Bytes(block, [bytes](BYTE* b) { LargeBlock::Release(b, bytes); });
+    } catch (const std::bad_alloc&) {
+        LargeBlock::Release(block, bytes);
+        return nullptr;
+    }
 }
-
-void GdiObject::FreeBytes::operator()(BYTE* bytes) const { std::free(bytes); }
 
 GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
 {

@@ -19,6 +19,8 @@ public:
     bool BottomUp() const { return m_header.biHeight > 0; }
     LONG Stride() const { return m_stride; }
     BYTE* Bits() const { return m_bits.get(); }
+    // The pixels, kept alive for whoever holds this after the bitmap is deleted.
+    std::shared_ptr<const BYTE> SharedBits() const { return m_bits; }
     // Address of the first byte of picture row `row` (0 at the top).
     BYTE* Row(LONG row) const;
 
@@ -28,10 +30,7 @@ private:
     bool m_isSection = false;
     BITMAPINFOHEADER m_header {};
     LONG m_stride = 0;
-    struct FreeBytes {
-        void operator()(BYTE* bytes) const;
-    };
-    using Bytes = std::unique_ptr<BYTE[], FreeBytes>;
+    using Bytes = std::shared_ptr<BYTE>;
     static Bytes ZeroedBytes(std::int64_t size);
 
     Bytes m_bits;

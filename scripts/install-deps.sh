@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-private-dev libxcb1-dev qt6-base-dev-tools libqt6printsupport6 qt6-translations-l10n
   qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox wmctrl gdb weston qt6-wayland imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
   cups cups-client cups-bsd printer-driver-cups-pdf

@@ -73,14 +73,41 @@ GpStatus Encode(const QImage& picture, const char* format, QByteArray& bytes)
     return Ok;
 }
 
+// A section's pixels shared, not copied: the frame image is saved and the
+// library bitmap disposed of before the section changes again.
+QtBitmap* SharedSection(const GdiObject& section)
+{
+    SectionRows rows {section.Row(0), section.BottomUp() ? -std::int64_t(section.Stride()) : section.Stride(),
+                      static_cast<std::int32_t>(section.Width()), static_cast<std::int32_t>(section.Height()), 0, 0};
+    return new (std::nothrow) QtBitmap(section.SharedBits(), rows);
+}
+
+// BMP and PNG straight from a section's rows, with the resolution Qt's
+// writers would give; -1 for any other format or bitmap.
+int WriteSection(const std::string& target, const QtBitmap& bitmap, std::string_view format)
+{
+    const SectionRows* shared = bitmap.Rows();
+    if (!shared || (format != "bmp" && format != "png"))
+        return -1;
+    SectionRows rows = *shared;
+    rows.dotsPerMeterX = QtBitmap::DotsPerMeter();
+    rows.dotsPerMeterY = rows.dotsPerMeterX;
+    return format == "bmp" ? SectionWriters::WriteBmp(target, rows) : SectionWriters::WritePng(target, rows);
+}
+
 // The encoded file takes the target's name only once every byte of it is on
 // the disk; otherwise the old file stays as it was and nothing is left beside it.
-GpStatus WriteWhole(const WCHAR* path, const QImage& picture, const char* format)
+GpStatus WriteWhole(const WCHAR* path, const QtBitmap& bitmap, const char* format)
 {
     // A lone surrogate has no file-name bytes: it would name another file.
     const QString name = QString::fromUtf16(path);
     if (!QStringView(name).isValidUtf16())
         return Fail(ERROR_NO_UNICODE_TRANSLATION);
+    if (const int error = WriteSection(QFile::encodeName(name).toStdString(), bitmap, format); error >= 0)
+        return error == 0 ? Ok : Fail(LastErrorOfErrno(error));
+    const QImage& picture = bitmap.Picture();
+    if (picture.isNull())
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
     QByteArray bytes;
     if (const GpStatus encoded = Encode(picture, format, bytes); encoded != Ok)
         return encoded;
@@ -146,6 +173,10 @@ GpStatus GdipCreateBitmapFromHBITMAP(HBITMAP bitmap, HPALETTE, GpBitmap** result
     const WORD bitCount = bitmap->Header().biBitCount;
     if (bitCount != 24 && bitCount != 32)
         return InvalidParameter;
+    if (bitmap->IsSection()) {
+        *result = SharedSection(*bitmap);
+        return *result ? Ok : Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
     QImage picture = ImageOfBitmap(*bitmap, 0, 0, bitmap->Width(), bitmap->Height());
     if (picture.isNull())
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -166,7 +197,7 @@ GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* path, const CLSID* enc
     const ImageEncoder* chosen = FindEncoder(*encoder);
     if (!chosen)
         return UnknownImageFormat;
-    return WriteWhole(path, bitmap->Picture(), chosen->qtFormat);
+    return WriteWhole(path, *bitmap, chosen->qtFormat);
 }
 
 GpStatus GdipDisposeImage(GpImage* image)
