@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "fractal/EscapeTime.h"
+#include "fractal/LiteralEscape.h"
 
 namespace {
 // The window icon's colours: white where the set is, blue where points escape
@@ -27,7 +27,7 @@ constexpr int kTraceCells = 192;
 // Escape count at a point of the tile, u rightwards and v downwards, each 0 to 1.
 int CountAt(double u, double v)
 {
-    return EscapeCount(kLeft + u * kSpan, (0.5 - v) * kSpan, kLimit);
+    return LiteralEscapeCount(kLeft + u * kSpan, (0.5 - v) * kSpan, kLimit);
 }
 
 QColor ColourOf(int count)
