@@ -40,6 +40,8 @@ CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv), m_recent(
     std::setlocale(LC_NUMERIC, "C");
     setOrganizationName("Local AppWizard-Generated Applications");
     setApplicationName("nivo");
+    // The launcher's name: Wayland's app_id, and what desktops tie the window to.
+    setDesktopFileName(QStringLiteral("fr.lumivex.Nivo"));
     setApplicationVersion(NIVO_VERSION);
     LoadTranslations();
 }

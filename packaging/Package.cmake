@@ -17,7 +17,12 @@ un dialogue.
 .
 L'image s'exporte en PNG, JPEG ou BMP, ou en courte vidéo AVI, et s'imprime.
 « nivo --render » calcule une image sans fenêtre ni écran.]=])
-set(CPACK_STRIP_FILES ON)
+# Stripped by the debug-symbol split, which keeps the symbols in nivo-dbgsym.
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+# Named as their source on both packages, so that tools see them as one build.
+set(CPACK_DEBIAN_PACKAGE_SOURCE nivo)
+set(CPACK_OBJCOPY_EXECUTABLE ${CMAKE_CURRENT_LIST_DIR}/strip-like-debian.sh)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PolishPackages.cmake)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
@@ -32,10 +37,14 @@ function(nivo_gzip file target)
   add_custom_target(${target} ALL DEPENDS ${file}.gz)
 endfunction()
 
-# The manual page is part of every install, and so of the package.
-configure_file(${CMAKE_CURRENT_LIST_DIR}/nivo.1.in ${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1 @ONLY)
-nivo_gzip(${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1 nivo_manual)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/nivo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual pages, French and English, are part of every install, and so of the package.
+foreach(language fr en)
+  set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${language}/nivo.1)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/nivo.${language}.1.in ${page} @ONLY)
+  nivo_gzip(${page} nivo_manual_${language})
+endforeach()
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/fr/nivo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/fr/man1)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/en/nivo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # What Debian asks of every package's documentation folder; not part of a
 # plain `cmake --install`, only of the package.
@@ -44,6 +53,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.Debian.in ${debian_doc}/chang
 nivo_gzip(${debian_doc}/changelog.Debian nivo_debian_doc)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${debian_doc}/changelog.Debian.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/nivo COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME nivo COMPONENT debian EXCLUDE_FROM_ALL)
 # The package holds both: what every install installs, then those documents.
 set(CPACK_INSTALL_CMAKE_PROJECTS ${CMAKE_BINARY_DIR} ${PROJECT_NAME} ALL / ${CMAKE_BINARY_DIR} ${PROJECT_NAME} debian /)
 

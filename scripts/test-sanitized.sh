@@ -3,7 +3,7 @@
 # and runs every test; any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --test
 NIVO_BUILD_DIR=build-asan ./scripts/build.sh -DNIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

@@ -38,6 +38,10 @@ drawn() { grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' "$artifacts/nivo.log" &&
 step "the window is titled Nivo - Lumivex" wait_for 30 titled
 step "it asks to be maximised" maximised
 step "it hands the compositor drawn buffers" wait_for 30 drawn
+# The compositor ties the window to the launcher of that name.
+launcher=$(basename "$(dirname "$0")/../../packaging/"*.desktop .desktop)
+names_launcher() { grep -q "xdg_toplevel@[0-9]*\.set_app_id(\"$launcher\")" "$artifacts/nivo.log"; }
+step "its app_id is the launcher's name, $launcher" names_launcher
 sleep 2
 shoot() { (cd "$work" && rm -f wayland-screenshot-*.png && weston-screenshooter >/dev/null 2>&1) && ls "$work"/wayland-screenshot-*.png >/dev/null 2>&1; }
 step "the screen can be read" wait_for 20 shoot
