@@ -3,15 +3,21 @@
 #include <algorithm>
 #include <system_error>
 
-WorkerPool::~WorkerPool()
+WorkerPool::~WorkerPool() { StopWorkers(); }
+
+void WorkerPool::StopWorkers()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
+        // Threads started later begin with nothing to do.
+        m_wanted = 0;
     }
     m_wake.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
+    m_threads.clear();
+    m_stopping = false;
 }
 
 void WorkerPool::Run(int count, const std::function<void(int)>& task)
@@ -36,6 +42,9 @@ void WorkerPool::Run(int count, const std::function<void(int)>& task)
     }
     std::unique_lock<std::mutex> lock(m_mutex);
     WaitForWorkers(lock);
+    lock.unlock();
+    if (m_scarce)
+        StopWorkers();
 }
 
 void WorkerPool::WaitForWorkers(std::unique_lock<std::mutex>& lock)
@@ -46,6 +55,7 @@ void WorkerPool::WaitForWorkers(std::unique_lock<std::mutex>& lock)
 
 int WorkerPool::Grow(int threads)
 {
+    const bool growing = static_cast<int>(m_threads.size()) < threads;
     while (static_cast<int>(m_threads.size()) < threads) {
         const int index = static_cast<int>(m_threads.size()) + 1;
         try {
@@ -55,7 +65,19 @@ int WorkerPool::Grow(int threads)
             break;
         }
     }
+    if (growing)
+        m_scarce = static_cast<int>(m_threads.size()) < threads || !CanStartOneMore();
     return std::min(threads, static_cast<int>(m_threads.size()));
+}
+
+bool WorkerPool::CanStartOneMore() const
+{
+    try {
+        std::thread([] {}).join();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
 }
 
 void WorkerPool::Serve(int index)

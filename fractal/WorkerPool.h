@@ -1,5 +1,7 @@
 #pragma once
-// Threads kept between computes, so that a render does not pay for starting them.
+// Threads kept between computes, so that a render does not pay for starting
+// them; where threads are scarce (one more could not start), they end with
+// each compute, leaving the processes allowed to whoever needs one next.
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,8 @@ private:
     int Grow(int threads);
     void Serve(int index);
     void WaitForWorkers(std::unique_lock<std::mutex>& lock);
+    bool CanStartOneMore() const;
+    void StopWorkers();
 
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
@@ -35,4 +39,5 @@ private:
     int m_wanted = 0;
     int m_running = 0;
     bool m_stopping = false;
+    bool m_scarce = false;
 };

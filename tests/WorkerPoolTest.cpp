@@ -34,16 +34,16 @@ bool ThreadsStart()
     }
 }
 
-// Runs `body` in a child process as an ordinary user who may start no more
-// processes or threads (as under `ulimit -u`); its exit status, or -1.
-int WithoutThreads(const std::function<bool()>& body)
+// Runs `body` in a child process as an ordinary user who may run `tasks`
+// processes or threads in all (as under `ulimit -u`); its exit status, or -1.
+int WithThreadLimit(rlim_t tasks, const std::function<bool()>& body)
 {
     const pid_t child = fork();
     if (child == 0) {
-        const rlimit none {0, 0};
-        if (setrlimit(RLIMIT_NPROC, &none) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+        const rlimit limit {tasks, tasks};
+        if (setrlimit(RLIMIT_NPROC, &limit) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
             _exit(kNoLimit);
-        if (ThreadsStart())
+        if (tasks == 0 && ThreadsStart())
             _exit(kThreadsStillStart);
         _exit(body() ? 0 : 1);
     }
@@ -52,6 +52,8 @@ int WithoutThreads(const std::function<bool()>& body)
         return -1;
     return WEXITSTATUS(status);
 }
+
+int WithoutThreads(const std::function<bool()>& body) { return WithThreadLimit(0, body); }
 
 void SkipUnlessPossible()
 {
@@ -75,6 +77,21 @@ TEST(WorkerPool, WithoutThreadsTheCallingThreadDoesAllTheWork)
         // A second run must not wait for threads that never came.
         pool.Run(3, [&](int index) { ran.insert(index); });
         return ran == std::set<int> {0} && std::all_of(done.begin(), done.end(), [](int d) { return d == 1; });
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// The caller and one worker are all the user may run: the worker must not
+// stay idle in the place another thread (an image writer's) needs next.
+TEST(WorkerPool, WhereThreadsAreScarceIdleWorkersLeaveTheirPlace)
+{
+    SkipUnlessPossible();
+    const int status = WithThreadLimit(2, [] {
+        WorkerPool pool;
+        std::atomic<int> mask {0};
+        for (int run = 0; run < 3; ++run)
+            pool.Run(2, [&](int index) { mask |= 1 << index; });
+        return mask == 3 && ThreadsStart();
     });
     EXPECT_EQ(status, 0);
 }
