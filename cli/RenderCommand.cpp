@@ -70,6 +70,14 @@ const char* CauseOf(DWORD error)
         return "mémoire insuffisante pour enregistrer l'image";
     case ERROR_FILE_TOO_LARGE:
         return "image trop grande pour ce format";
+    case ERROR_FILE_SYSTEM_LIMITATION:
+        return "fichier plus grand que la taille permise à ce processus (ulimit -f) ; rien n'a été enregistré";
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return "trop de fichiers ouverts (ulimit -n) ; rien n'a été enregistré";
+    case ERROR_NO_SYSTEM_RESOURCES:
+        return "aucun fil d'exécution ne peut démarrer (ulimit -u) pour coder ce format ; rien n'a été enregistré";
+    case ERROR_CANT_RESOLVE_FILENAME:
+        return "boucle de liens symboliques ; rien n'a été enregistré";
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
         return "écriture refusée : le dossier ou le fichier est en lecture seule";

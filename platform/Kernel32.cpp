@@ -136,7 +136,13 @@ DWORD LastErrorOfErrno(int error)
     case ENOMEM:
         return ERROR_NOT_ENOUGH_MEMORY;
     case EFBIG:
-        return ERROR_FILE_TOO_LARGE;
+        // Beyond the process's file size limit (ulimit -f).
+        return ERROR_FILE_SYSTEM_LIMITATION;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ELOOP:
+        return ERROR_CANT_RESOLVE_FILENAME;
     case ENAMETOOLONG:
         return ERROR_FILENAME_EXCED_RANGE;
     case EISDIR:

@@ -14,6 +14,7 @@ T InterlockedExchange(std::atomic<T>* target, T value)
 // tell why. Only the codes the program tells apart are used.
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_DATA = 13;
@@ -23,7 +24,10 @@ constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_BAD_FILE_TYPE = 222;
 constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+constexpr DWORD ERROR_FILE_SYSTEM_LIMITATION = 665;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD ERROR_NO_SYSTEM_RESOURCES = 1450;
+constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <pty.h>
 
 #include "dialogs/CProgressDlg.h"
@@ -285,6 +287,100 @@ TEST(RenderCommand, APictureThatCannotHaveItsMemorySaysSo)
     EXPECT_EQ(nivo.exitCode(), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains("mémoire insuffisante")) << errors.toStdString();
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
+}
+
+// Runs nivo with `limit` applied to the child; its exit code, -1 for a
+// signal, -2 when it did not end within a minute.
+int RunLimited(const QStringList& args, const std::function<void()>& limit, QString* errors)
+{
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    nivo.setProcessEnvironment(env);
+    nivo.setChildProcessModifier(limit);
+    nivo.start(NIVO_BINARY, args);
+    if (!nivo.waitForFinished(60000)) {
+        nivo.kill();
+        nivo.waitForFinished();
+        return -2;
+    }
+    *errors = QString::fromUtf8(nivo.readAllStandardError());
+    return nivo.exitStatus() == QProcess::NormalExit ? nivo.exitCode() : -1;
+}
+
+QSize SizeOfPicture(const QString& file) { return QImageReader(file).size(); }
+
+// Address space from too little for the picture to enough: at every limit
+// the old file is replaced by the whole picture or kept byte for byte with a
+// French message; never an empty picture, never a wait for ever.
+TEST(RenderCommand, UnderAnAddressSpaceLimitAPictureIsWrittenWholeOrNotAtAll)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#endif
+    QTemporaryDir dir;
+    const QByteArray old(30000, 'o');
+    int written = 0;
+    for (const char* name : {"old.bmp", "old.tif", "old.jpg", "old.ppm"}) {
+        for (const rlim_t mebibytes : {300, 340, 380, 420, 440, 520, 900}) {
+            const QString file = dir.filePath(name);
+            WriteFile(file, old);
+            const auto limit = [mebibytes] {
+                const rlimit space {mebibytes << 20, mebibytes << 20};
+                setrlimit(RLIMIT_AS, &space);
+            };
+            QString errors;
+            const int status = RunLimited({"--render", file, "--size", "5000x5000"}, limit, &errors);
+            const std::string at = std::string(name) + " at " + std::to_string(mebibytes) + " MiB: " + errors.toStdString();
+            if (status == 0) {
+                EXPECT_EQ(SizeOfPicture(file), QSize(5000, 5000)) << at;
+                ++written;
+            } else {
+                EXPECT_EQ(status, 1) << at;
+                EXPECT_TRUE(errors.contains(QString::fromUtf8("mémoire insuffisante"))) << at;
+                EXPECT_EQ(Contents(file), old) << at;
+            }
+            EXPECT_FALSE(errors.contains("QImage")) << at;
+            EXPECT_EQ(Entries(dir.path()), QStringList {name}) << at;
+            QFile::remove(file);
+        }
+    }
+    // The largest limit leaves room for every format.
+    EXPECT_GE(written, 4);
+}
+
+// As an ordinary user who may run one, two or three threads: Qt's writers
+// share a large conversion among threads, and nivo's own idle workers could
+// take the places they need.
+TEST(RenderCommand, WithFewOrNoThreadsAllowedARenderEndsAndSaysWhy)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root, to limit another user's threads";
+    QTemporaryDir dir;
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    for (const rlim_t tasks : {1, 2, 3}) {
+        for (const char* name : {"x.bmp", "x.ppm", "x.jpg", "x.png", "x.tif"}) {
+            const auto limit = [tasks] {
+                const rlimit allowed {tasks, tasks};
+                if (setgid(65534) != 0 || setrlimit(RLIMIT_NPROC, &allowed) != 0 || setuid(65534) != 0)
+                    _exit(90);
+            };
+            const QString file = dir.filePath(name);
+            QString errors;
+            const int status = RunLimited({"--render", file, "--size", "2000x2000"}, limit, &errors);
+            const std::string at = std::string(name) + " with " + std::to_string(tasks) + ": " + errors.toStdString();
+            // Only TIFF's writer cannot do without a thread of its own.
+            if (tasks == 1 && QByteArray(name).endsWith(".tif")) {
+                EXPECT_EQ(status, 1) << at;
+                EXPECT_TRUE(errors.contains(QString::fromUtf8("aucun fil d'exécution ne peut démarrer"))) << at;
+                EXPECT_FALSE(QFile::exists(file)) << at;
+            } else {
+                EXPECT_EQ(status, 0) << at;
+                EXPECT_EQ(SizeOfPicture(file), QSize(2000, 2000)) << at;
+            }
+            QFile::remove(file);
+        }
+    }
 }
 
 // A home of its own and a print server that is not there: the socket it

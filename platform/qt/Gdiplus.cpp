@@ -2,13 +2,18 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <algorithm>
 #include <climits>
 #include <mutex>
 #include <new>
+#include <pthread.h>
 #include <set>
 #include <string_view>
+#include <sys/mman.h>
 
 #include "ImageEncoders.h"
 #include "BitmapImage.h"
@@ -55,22 +60,109 @@ GpStatus Fail(DWORD error)
     return error == ERROR_NOT_ENOUGH_MEMORY ? OutOfMemory : Win32Error;
 }
 
-// The whole file is encoded in memory first: Qt's writers leave a partial
-// file behind when the disk fills, and a failed last write may go unnoticed.
-GpStatus Encode(const QImage& picture, const char* format, QByteArray& bytes)
+// Address space for a writer's own copy of the picture at 32 bits a pixel
+// and for the file it makes: a conversion that cannot have its memory gives
+// Qt's writers an empty picture, which some of them write as such and the
+// TIFF writer loops on for ever.
+bool HasRoomToEncode(const QImage& picture)
 {
-    if (std::max(picture.width(), picture.height()) > LargestSide(format))
-        return Fail(ERROR_FILE_TOO_LARGE);
+    const std::size_t room = std::size_t(picture.width()) * std::size_t(picture.height()) * 8 + (1 << 20);
+    void* trial = ::mmap(nullptr, room, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (trial == MAP_FAILED)
+        return false;
+    ::munmap(trial, room);
+    return true;
+}
+
+// What a writer lost on the way shows in its header: the file must describe
+// the picture it was given.
+bool DescribesPicture(QByteArray& bytes, const char* format, QSize size)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    return !reader.canRead() || reader.size() == size;
+}
+
+GpStatus EncodeHere(const QImage& picture, const char* format, QByteArray& bytes)
+{
     try {
+        if (!HasRoomToEncode(picture))
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, format);
         if (!writer.write(picture))
             return Fail(ERROR_INVALID_DATA);
+        if (!DescribesPicture(bytes, format, picture.size()))
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
     } catch (const std::bad_alloc&) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
     return Ok;
+}
+
+// The library's pictures are 24-bit, RGB or BGR: the same pixels, a byte of
+// padding each, copied here on this thread.
+QImage CopyAsRgb32(const QImage& picture)
+{
+    QImage copy(picture.size(), QImage::Format_RGB32);
+    if (copy.isNull())
+        return {};
+    const bool bgr = picture.format() == QImage::Format_BGR888;
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar* from = picture.constScanLine(y);
+        auto* to = reinterpret_cast<QRgb*>(copy.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x, from += 3)
+            to[x] = bgr ? qRgb(from[2], from[1], from[0]) : qRgb(from[0], from[1], from[2]);
+    }
+    copy.setDotsPerMeterX(picture.dotsPerMeterX());
+    copy.setDotsPerMeterY(picture.dotsPerMeterY());
+    return copy;
+}
+
+bool CanStartThread()
+{
+    pthread_t thread;
+    if (::pthread_create(&thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != 0)
+        return false;
+    ::pthread_join(thread, nullptr);
+    return true;
+}
+
+// Formats whose writers take a 32-bit picture as it is, converting nothing.
+bool WritesRgb32AsIs(std::string_view format)
+{
+    return format == "bmp" || format == "ppm" || format == "jpeg" || format == "png";
+}
+
+// The whole file is encoded in memory first: Qt's writers leave a partial
+// file behind when the disk fills, and a failed last write may go unnoticed.
+// Qt shares a large conversion among the threads of its global pool and waits
+// for them, for ever when one could not start; on a thread of that pool,
+// conversions stay on that thread. Where no thread can start at all, only a
+// writer that converts nothing is given the picture.
+GpStatus Encode(const QImage& picture, const char* format, QByteArray& bytes)
+{
+    if (std::max(picture.width(), picture.height()) > LargestSide(format))
+        return Fail(ERROR_FILE_TOO_LARGE);
+    if (!CanStartThread()) {
+        if (!WritesRgb32AsIs(format))
+            return Fail(ERROR_NO_SYSTEM_RESOURCES);
+        const QImage rgb32 = CopyAsRgb32(picture);
+        return rgb32.isNull() ? Fail(ERROR_NOT_ENOUGH_MEMORY) : EncodeHere(rgb32, format, bytes);
+    }
+    GpStatus status = Ok;
+    DWORD error = ERROR_SUCCESS;
+    QSemaphore done;
+    QThreadPool::globalInstance()->start([&] {
+        status = EncodeHere(picture, format, bytes);
+        error = GetLastError();
+        done.release();
+    });
+    done.acquire();
+    SetLastError(error);
+    return status;
 }
 
 // A section's pixels shared, not copied: the frame image is saved and the
