@@ -79,6 +79,8 @@ const char* CauseOf(DWORD error)
     case ERROR_CANT_RESOLVE_FILENAME:
         return "boucle de liens symboliques ; rien n'a été enregistré";
     case ERROR_ACCESS_DENIED:
+        return "écriture refusée : le dossier ou le fichier est en lecture seule, ou c'est le lien symbolique d'un "
+               "autre utilisateur dans un dossier partagé";
     case ERROR_WRITE_PROTECT:
         return "écriture refusée : le dossier ou le fichier est en lecture seule";
     case ERROR_PATH_NOT_FOUND:

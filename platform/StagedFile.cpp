@@ -1,9 +1,12 @@
 #include "StagedFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <random>
@@ -27,55 +30,168 @@ std::string NameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Each link is read relative to the folder it lies in.
-std::string FollowLinks(std::string path)
+// Links in a sticky folder anyone may write to are followed only when they
+// belong to the user or to the folder's owner: anyone else may have planted
+// them there to have another's file replaced.
+bool MayFollow(const std::string& link, const struct stat& info)
+{
+    struct stat folder {};
+    if (::stat(FolderOf(link).c_str(), &folder) != 0)
+        return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || info.st_uid == ::geteuid() || info.st_uid == folder.st_uid;
+}
+
+// Each link is read relative to the folder it lies in. False when a link may
+// not be followed.
+bool FollowLinks(std::string& path)
 {
     for (int hops = 0; hops < kMaxLinks; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        if (!MayFollow(path, info)) {
+            errno = EACCES;
+            return false;
+        }
         char target[PATH_MAX];
         const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
         if (length <= 0 || length == ssize_t(sizeof target))
-            return path;
+            return true;
         const std::string next(target, std::size_t(length));
         path = next.front() == '/' ? next : FolderOf(path) + '/' + next;
     }
-    return path;
+    errno = ELOOP;
+    return false;
 }
 
-// A hidden name beside the target, such as ".test.avi.k3T9xQ".
-std::string HiddenName(const std::string& folder, const std::string& name)
+// A short hidden name, such as ".nivo-k3T9xQ": short, so that it fits beside
+// a target whose name takes all the system allows.
+std::string HiddenName()
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937 random {std::random_device {}()};
     std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
-    std::string hidden = folder + "/." + name + '.';
+    std::string hidden = ".nivo-";
     for (int i = 0; i < 6; ++i)
         hidden += kLetters[pick(random)];
     return hidden;
 }
 
 // A new name survives a power cut only once its folder is written too.
-void SyncFolder(const std::string& folder)
+void SyncFolder(int folder)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
+
+// Named staging files, which an interrupted process removes on its way out.
+// Only what a signal handler may touch: fixed slots, claimed atomically.
+struct Leftover {
+    std::atomic<bool> used {false};
+    int folder = -1;
+    char name[16] {};
+};
+Leftover leftovers[16];
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void RemoveLeftoversAndStop(int signal)
+{
+    for (Leftover& leftover : leftovers)
+        if (leftover.used.load())
+            ::unlinkat(leftover.folder, leftover.name, 0);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Installed once, and only where the program has not chosen what the signal does.
+void RemoveLeftoversOnStop()
+{
+    static const bool installed = [] {
+        for (const int signal : kStopSignals) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+                ::signal(signal, RemoveLeftoversAndStop);
+        }
+        return true;
+    }();
+    (void)installed;
+}
+
+Leftover* Remember(int folder, const std::string& name)
+{
+    RemoveLeftoversOnStop();
+    for (Leftover& leftover : leftovers) {
+        bool free = false;
+        if (leftover.used.load() || !leftover.used.compare_exchange_strong(free, true))
+            continue;
+        // Marked used before it is filled: a handler may unlink a name not yet there, harmlessly.
+        leftover.folder = folder;
+        std::strncpy(leftover.name, name.c_str(), sizeof leftover.name - 1);
+        return &leftover;
+    }
+    return nullptr;
+}
+
+void Forget(int folder, const std::string& name)
+{
+    for (Leftover& leftover : leftovers)
+        if (leftover.used.load() && leftover.folder == folder && name == leftover.name)
+            leftover.used.store(false);
+}
+
+// Between its naming and its rename, an unnamed file has a name a kill would leave behind.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : kStopSignals)
+            sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t m_before {};
+};
 } // namespace
 
-StagedFile::~StagedFile() { Discard(); }
+StagedFile::~StagedFile()
+{
+    Discard();
+    CloseFolder();
+}
+
+void StagedFile::CloseFolder()
+{
+    if (m_folder >= 0)
+        ::close(m_folder);
+    m_folder = -1;
+}
 
 bool StagedFile::Open(const std::string& target, Staging staging, Links links)
 {
     Discard();
+    CloseFolder();
     m_error = 0;
-    m_target = links == Links::Follow ? FollowLinks(target) : target;
-    m_folder = FolderOf(m_target);
-    if (NameOf(m_target).empty())
+    std::string path = target;
+    if (links == Links::Follow && !FollowLinks(path))
+        return Fail(errno);
+    m_name = NameOf(path);
+    if (m_name.empty())
         return Fail(EISDIR);
+    m_folder = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0)
+        return Fail(errno);
     struct stat old {};
-    const bool exists = ::lstat(m_target.c_str(), &old) == 0;
+    const bool exists = ::fstatat(m_folder, m_name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)
         return Fail(errno);
     // A link left here (Replace, or one that could not be followed) is itself
@@ -85,27 +201,43 @@ bool StagedFile::Open(const std::string& target, Staging staging, Links links)
     if (file && !S_ISREG(old.st_mode))
         return Fail(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     // A file its owner made read-only is not to be replaced either.
-    if (file && ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+    if (file && ::faccessat(m_folder, m_name.c_str(), W_OK, AT_EACCESS) != 0)
         return Fail(errno);
     if (staging == Staging::Unnamed)
-        m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        m_fd = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (m_fd < 0 && !CreateNamed())
         return Fail(errno);
-    // The new file keeps the permissions of the one it replaces.
     if (file)
-        ::fchmod(m_fd, old.st_mode & 07777);
+        KeepOwnerAndMode(old);
     return true;
+}
+
+// As a careful copy does: the owner where the system allows it, and the
+// permissions, without set-user or set-group bits on a file now owned otherwise.
+void StagedFile::KeepOwnerAndMode(const struct stat& old) const
+{
+    struct stat fresh {};
+    mode_t mode = old.st_mode & 07777;
+    if (::fstat(m_fd, &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid) &&
+        ::fchown(m_fd, old.st_uid, old.st_gid) != 0)
+        mode &= ~mode_t(S_ISUID | S_ISGID);
+    ::fchmod(m_fd, mode);
 }
 
 bool StagedFile::CreateNamed()
 {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = HiddenName(m_folder, NameOf(m_target));
-        m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const std::string name = HiddenName();
+        Leftover* leftover = Remember(m_folder, name);
+        m_fd = ::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
             m_stagingName = name;
             return true;
         }
+        const int error = errno;
+        if (leftover)
+            leftover->used.store(false);
+        errno = error;
         if (errno != EEXIST)
             return false;
     }
@@ -162,6 +294,7 @@ bool StagedFile::Commit()
     }
     ::close(m_fd);
     m_fd = -1;
+    Forget(m_folder, m_stagingName);
     m_stagingName.clear();
     SyncFolder(m_folder);
     return true;
@@ -171,13 +304,14 @@ bool StagedFile::Commit()
 // gets a hidden name first, which then takes the target's place.
 bool StagedFile::PlaceUnnamed()
 {
+    const StopSignalsHeld held;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = HiddenName(m_folder, NameOf(m_target));
+        const std::string name = HiddenName();
         if (GiveName(name)) {
             if (Replace(name))
                 return true;
             const int error = errno;
-            ::unlink(name.c_str());
+            ::unlinkat(m_folder, name.c_str(), 0);
             errno = error;
             return false;
         }
@@ -192,14 +326,17 @@ bool StagedFile::PlaceUnnamed()
 bool StagedFile::GiveName(const std::string& name) const
 {
     const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return true;
     if (errno == EEXIST)
         return false;
-    return ::linkat(m_fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+    return ::linkat(m_fd, "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0;
 }
 
-bool StagedFile::Replace(const std::string& name) const { return ::rename(name.c_str(), m_target.c_str()) == 0; }
+bool StagedFile::Replace(const std::string& name) const
+{
+    return ::renameat(m_folder, name.c_str(), m_folder, m_name.c_str()) == 0;
+}
 
 bool StagedFile::Fail(int error)
 {
@@ -221,8 +358,10 @@ void StagedFile::Discard()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_stagingName.empty())
-        ::unlink(m_stagingName.c_str());
+    if (!m_stagingName.empty()) {
+        ::unlinkat(m_folder, m_stagingName.c_str(), 0);
+        Forget(m_folder, m_stagingName);
+    }
     m_stagingName.clear();
     m_failed = false;
 }

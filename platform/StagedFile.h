@@ -3,17 +3,23 @@
 // place whole by Commit: until then, and for good when a write fails, the
 // old file (or its absence) stays as it was. The new file has no name until
 // Commit (Linux O_TMPFILE), so that a crash leaves nothing behind; where the
-// file system cannot do that, it is a hidden file in the same folder.
+// file system cannot do that, it is a short hidden name in the same folder,
+// removed on SIGINT and SIGTERM. Names are used relative to the folder, so
+// that any name the system allows can be written. The new file keeps the old
+// one's owner and mode where the system allows it.
 // Every failure is kept as an errno value, for the caller to name its cause.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 
 class StagedFile {
 public:
     enum class Staging { Unnamed, Named };
     // Follow: a symbolic link stays and the file it names is replaced (a name
-    // the user chose). Replace: the link itself is replaced and whatever it
+    // the user chose), unless the link lies in a sticky world-writable folder
+    // and belongs to neither the user nor the folder's owner (EACCES), as
+    // the system's own protection of such folders has it. Replace: the link itself is replaced and whatever it
     // names is left alone (a fixed name, where anyone may have planted a link).
     enum class Links { Follow, Replace };
 
@@ -31,7 +37,7 @@ public:
     std::int64_t Size() const;
     // Open, and no write or seek has failed.
     bool Intact() const { return m_fd >= 0 && !m_failed; }
-    // The name of a named staging file, empty for an unnamed one.
+    // The name of a named staging file in the target's folder, empty for an unnamed one.
     const std::string& StagingName() const { return m_stagingName; }
     // Puts the file in the target's place; on failure it is discarded.
     bool Commit();
@@ -47,10 +53,12 @@ private:
     bool PlaceUnnamed();
     bool GiveName(const std::string& name) const;
     bool Replace(const std::string& name) const;
+    void KeepOwnerAndMode(const struct stat& old) const;
     bool Fail(int error);
+    void CloseFolder();
 
-    std::string m_target;
-    std::string m_folder;
+    std::string m_name;
+    int m_folder = -1;
     std::string m_stagingName;
     int m_fd = -1;
     bool m_failed = false;
