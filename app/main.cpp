@@ -1,7 +1,10 @@
 #include <QCoreApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "CNivoApp.h"
 #include "cli/CommandLine.h"
@@ -9,6 +12,29 @@
 #include "cli/TerminalProgress.h"
 
 namespace {
+// Descriptors Qt needs to load its platform plugin and a writer, the file
+// written included: with fewer, Qt's plugin loader aborts.
+constexpr int kFewestFreeDescriptors = 5;
+
+bool HasFreeDescriptors(int wanted)
+{
+    int opened[kFewestFreeDescriptors];
+    int count = 0;
+    while (count < wanted && (opened[count] = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) >= 0)
+        ++count;
+    for (int i = 0; i < count; ++i)
+        ::close(opened[i]);
+    return count == wanted;
+}
+
+// A render says only what concerns its picture: Qt's notes (a runtime folder
+// unset, say) are not for its user; its failures are.
+void KeepQtNotesQuiet(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
 QStringList Arguments(int argc, char** argv)
 {
     QStringList arguments;
@@ -20,7 +46,17 @@ QStringList Arguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Past the file size limit (ulimit -f) a write fails with EFBIG, and the
+    // save says so, rather than the process being killed.
+    std::signal(SIGXFSZ, SIG_IGN);
     const CommandLine line = CommandLine::Parse(Arguments(argc, argv));
+    const bool startsQt = line.mode == CommandLine::Mode::Render || line.mode == CommandLine::Mode::Print ||
+                          line.mode == CommandLine::Mode::Window;
+    if (startsQt && !HasFreeDescriptors(kFewestFreeDescriptors)) {
+        std::fprintf(stderr, "nivo: trop de fichiers ouverts : la limite (ulimit -n) n'en laisse pas %d de libres\n",
+                     kFewestFreeDescriptors);
+        return 1;
+    }
     switch (line.mode) {
     case CommandLine::Mode::Help:
         std::fputs(CommandLine::HelpText().toUtf8().constData(), stdout);
@@ -34,6 +70,7 @@ int main(int argc, char** argv)
         return 2;
     case CommandLine::Mode::Render: {
         // No window, no display, no fonts: Qt's core is all a picture and its file need.
+        qInstallMessageHandler(KeepQtNotesQuiet);
         QCoreApplication app(argc, argv);
         std::setlocale(LC_NUMERIC, "C");
         int status;

@@ -383,6 +383,76 @@ TEST(RenderCommand, WithFewOrNoThreadsAllowedARenderEndsAndSaysWhy)
     }
 }
 
+struct ResourceLimit {
+    int resource;
+    rlim_t value;
+    const char* said;
+};
+
+// Limits that Qt or the kernel would otherwise meet with an abort or a
+// signal: a French message naming the limit, and the old file kept.
+TEST(RenderCommand, ResourceLimitsAreNamedInFrench)
+{
+    QTemporaryDir dir;
+    const QByteArray old(20000, 'o');
+    for (const ResourceLimit& c : {ResourceLimit {RLIMIT_NOFILE, 4, "trop de fichiers ouverts"},
+                                   ResourceLimit {RLIMIT_NOFILE, 5, "trop de fichiers ouverts"},
+                                   ResourceLimit {RLIMIT_FSIZE, 10000, "ulimit -f"}}) {
+        WriteFile(dir.filePath("old.bmp"), old);
+        const auto limit = [c] {
+            const rlimit value {c.value, c.value};
+            setrlimit(c.resource, &value);
+        };
+        QString errors;
+        EXPECT_EQ(RunLimited({"--render", dir.filePath("old.bmp"), "--size", "200x200"}, limit, &errors), 1)
+            << c.said << ": " << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QString::fromUtf8(c.said))) << errors.toStdString();
+        EXPECT_EQ(Contents(dir.filePath("old.bmp")), old) << c.said;
+        EXPECT_EQ(Entries(dir.path()), QStringList {"old.bmp"}) << c.said;
+    }
+}
+
+// Nothing but the picture: no note from Qt on a successful render, even
+// where it would complain of the environment.
+TEST(RenderCommand, ASuccessfulRenderSaysNothing)
+{
+    QTemporaryDir dir;
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("XDG_RUNTIME_DIR");
+    nivo.setProcessEnvironment(env);
+    nivo.start(NIVO_BINARY, {"--render", dir.filePath("x.png"), "--size", "30x20"});
+    ASSERT_TRUE(nivo.waitForFinished(60000));
+    EXPECT_EQ(nivo.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(nivo.readAllStandardError()), "");
+    EXPECT_EQ(SizeOfPicture(dir.filePath("x.png")), QSize(30, 20));
+}
+
+// Killed between the naming of the new file and its rename (the signal
+// arrives as the name is given): no hidden file is left beside the picture.
+TEST(RenderCommand, AStopSignalDuringTheRenameLeavesNothingBeside)
+{
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    QTemporaryDir dir;
+    const QByteArray old(20000, 'o');
+    for (const char* signal : {"SIGINT", "SIGTERM"}) {
+        WriteFile(dir.filePath("out.png"), old);
+        QProcess strace;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        strace.setProcessEnvironment(env);
+        strace.start("strace", {"-f", "-o", "/dev/null", "-e", "trace=linkat", "-e",
+                                QString("inject=linkat:signal=%1").arg(signal), NIVO_BINARY, "--render",
+                                dir.filePath("out.png"), "--size", "64x48"});
+        ASSERT_TRUE(strace.waitForFinished(120000));
+        EXPECT_EQ(Entries(dir.path()), QStringList {"out.png"}) << signal;
+        const QByteArray now = Contents(dir.filePath("out.png"));
+        EXPECT_TRUE(now == old || SizeOfPicture(dir.filePath("out.png")) == QSize(64, 48)) << signal;
+    }
+}
+
 // A home of its own and a print server that is not there: the socket it
 // names does not exist, so no printer of this machine can be reached.
 QProcessEnvironment WithoutPrinters(const QTemporaryDir& dir)
