@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 
 #include "dialogs/NumberText.h"
 
@@ -8,6 +10,28 @@ namespace {
 constexpr std::int64_t kMostPixels = 200'000'000;
 // The largest side a widget can take.
 constexpr std::int32_t kLongestSide = 16'777'215;
+
+// A number well written but beyond what a double holds, such as 1e309.
+bool IsOutOfRange(const QString& text)
+{
+    const std::string bytes = text.toStdString();
+    double value = 0;
+    const char* end = bytes.data() + bytes.size();
+    const auto [stop, error] = std::from_chars(bytes.data(), end, value);
+    return error == std::errc::result_out_of_range && stop == end;
+}
+
+QString OutOfRange(const QString& text)
+{
+    return QString::fromUtf8("« %1 » est hors limites (au plus 1.79769313486232e+308 en valeur absolue)").arg(text);
+}
+
+// Options that stand alone, as the first argument, and cannot go with --render.
+bool StandsAlone(const QString& option)
+{
+    static const QStringList alone = {"--help", "-h", "--version", "-p", "/p", "-pt", "/pt"};
+    return alone.contains(option);
+}
 
 bool ReadSize(const QString& text, CommandLine& line)
 {
@@ -53,6 +77,13 @@ CommandLine ParseRender(const QStringList& args)
     line.mode = CommandLine::Mode::Render;
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
+        if (StandsAlone(option))
+            return Refuse(QString::fromUtf8("« %1 » ne va pas avec --render : cette option s'emploie seule, en premier")
+                              .arg(option));
+        if (!option.startsWith('-'))
+            return Refuse(QString::fromUtf8("argument en trop « %1 » : une option est attendue à sa place, "
+                                            "par exemple --size")
+                              .arg(option));
         if (i + 1 >= args.size())
             return Refuse(QString::fromUtf8("%1 attend une valeur").arg(option));
         const QString value = args[++i];
@@ -72,10 +103,16 @@ CommandLine ParseRender(const QStringList& args)
                 return Refuse(QString::fromUtf8("--iterations « %1 » refusé : nombre entier de 1 à 1000 attendu").arg(value));
             line.iterations = *n;
         } else if (option == "--center" || option == "--centre") {
+            const QStringList parts = value.split(',');
+            for (const QString& part : parts)
+                if (parts.size() == 2 && IsOutOfRange(part))
+                    return Refuse(QString::fromUtf8("%1 « %2 » refusé : %3").arg(option, value, OutOfRange(part)));
             if (!ReadCentre(value, line))
                 return Refuse(QString::fromUtf8("%1 « %2 » refusé : X,Y attendu, par exemple -0.745,0.113").arg(option, value));
         } else if (option == "--zoom") {
             const auto zoom = ParseDouble(value.toStdString());
+            if (IsOutOfRange(value))
+                return Refuse(QString::fromUtf8("--zoom « %1 » refusé : %2").arg(value, OutOfRange(value)));
             if (!zoom || *zoom <= 0)
                 return Refuse(QString::fromUtf8("--zoom « %1 » refusé : nombre positif attendu").arg(value));
             line.zoom = *zoom;

@@ -68,6 +68,31 @@ TEST(CommandLine, RefusesWhatItCannotDo)
     }
 }
 
+struct Refusal {
+    QStringList args;
+    const char* cause;
+};
+
+// Each refusal names what is wrong with the value, not the syntax expected.
+TEST(CommandLine, RefusalsNameTheCause)
+{
+    for (const Refusal& c :
+         {Refusal {{"--render", "a.png", "--zoom", "1e309"}, "« 1e309 » est hors limites"},
+          Refusal {{"--render", "a.png", "--zoom", "-1e400"}, "« -1e400 » est hors limites"},
+          Refusal {{"--render", "a.png", "--center", "1e309,0"}, "« 1e309 » est hors limites"},
+          Refusal {{"--render", "a.png", "--center", "0,-1e309"}, "« -1e309 » est hors limites"},
+          Refusal {{"--render", "a.png", "extra"}, "argument en trop « extra »"},
+          Refusal {{"--render", "a.png", "extra", "more"}, "argument en trop « extra »"},
+          Refusal {{"--render", "a.png", "--help"}, "« --help » ne va pas avec --render"},
+          Refusal {{"--render", "a.png", "--version"}, "« --version » ne va pas avec --render"},
+          Refusal {{"--render", "a.png", "-p", "doc"}, "« -p » ne va pas avec --render"}}) {
+        const CommandLine line = Parse(c.args);
+        EXPECT_EQ(line.mode, Mode::Error) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(line.error.contains(QString::fromUtf8(c.cause))) << line.error.toStdString();
+        EXPECT_FALSE(line.error.contains("attend une valeur")) << line.error.toStdString();
+    }
+}
+
 TEST(CommandLine, RenderOptionsWithTheStartViewAsDefaults)
 {
     const CommandLine plain = Parse({"--render", "out.png"});
