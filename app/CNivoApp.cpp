@@ -197,6 +197,10 @@ void CNivoApp::ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why)
         text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : le fichier est introuvable.").arg(name);
     else if (why == CNivoDoc::OpenResult::NotRegularFile)
         text = QString::fromUtf8("Impossible d'ouvrir « %1 » : ce n'est pas un fichier ordinaire.").arg(name);
+    else if (why == CNivoDoc::OpenResult::Socket)
+        text = QString::fromUtf8("Impossible d'ouvrir « %1 » : c'est une socket, pas un fichier ordinaire.").arg(name);
+    else if (why == CNivoDoc::OpenResult::LinkLoop)
+        text = QString::fromUtf8("Impossible d'ouvrir « %1 » : boucle de liens symboliques.").arg(name);
     else
         text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : accès refusé.").arg(name);
     if (!m_printingFromCommandLine)

@@ -56,9 +56,16 @@ CNivoDoc::OpenResult CNivoDoc::OnOpenDocument(const std::string& path)
 {
     // Non-blocking, so that a FIFO or a device cannot hang the program here.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? OpenResult::Missing : OpenResult::Unreadable;
     struct stat info {};
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
+        return OpenResult::Missing;
+    if (fd < 0 && errno == ELOOP)
+        return OpenResult::LinkLoop;
+    // A socket cannot be opened at all.
+    if (fd < 0 && ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
+        return OpenResult::Socket;
+    if (fd < 0)
+        return OpenResult::Unreadable;
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
     return regular ? OpenResult::Opened : OpenResult::NotRegularFile;

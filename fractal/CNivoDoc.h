@@ -25,7 +25,7 @@ public:
                  double zoom, RenderProgress& progress);
 
     // The document side: it holds nothing, is never modified and never saved.
-    enum class OpenResult { Opened, Missing, NotRegularFile, Unreadable };
+    enum class OpenResult { Opened, Missing, NotRegularFile, Socket, LinkLoop, Unreadable };
     bool OnNewDocument();
     // Checks that the file can be read; its contents play no part.
     OpenResult OnOpenDocument(const std::string& path);

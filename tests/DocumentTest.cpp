@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <QAction>
 #include <QDir>
@@ -108,16 +112,28 @@ TEST_F(Documents, FilesThatCannotBeOpenedLeavePathAndTitle)
     EXPECT_TRUE(App().OpenDocumentFile(NewFile("bon")));
     ASSERT_EQ(mkfifo(files.filePath("tube").toUtf8().constData(), 0600), 0);
     QDir(files.path()).mkdir("dossier");
-    for (const QString& bad : {files.filePath("absent"), files.filePath("tube"), files.filePath("dossier")}) {
+    ASSERT_TRUE(QFile::link("boucle", files.filePath("boucle")));
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(files.filePath("prise"));
+    ASSERT_LT(std::size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), std::size_t(socketPath.size()));
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (const QString& bad : {files.filePath("absent"), files.filePath("tube"), files.filePath("dossier"),
+                               files.filePath("boucle"), files.filePath("prise")}) {
         AnswerMessage();
         EXPECT_FALSE(App().OpenDocumentFile(bad));
         EXPECT_EQ(Title(), "bon - nivo");
         EXPECT_EQ(App().Document()->m_strPathName, files.filePath("bon").toStdString());
     }
-    ASSERT_EQ(messages.size(), 3);
+    close(listening);
+    ASSERT_EQ(messages.size(), 5);
     EXPECT_TRUE(messages[0].contains("introuvable"));
     EXPECT_TRUE(messages[1].contains("pas un fichier ordinaire"));
     EXPECT_TRUE(messages[2].contains("pas un fichier ordinaire"));
+    EXPECT_TRUE(messages[3].contains("boucle de liens symboliques")) << messages[3].toStdString();
+    EXPECT_TRUE(messages[4].contains("c'est une socket")) << messages[4].toStdString();
 }
 
 TEST_F(Documents, RecentListKeepsFourNewestFirstAcrossRuns)
