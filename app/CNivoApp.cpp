@@ -1,15 +1,17 @@
 #include "CNivoApp.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTranslator>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 #include "dialogs/CAboutDlg.h"
 #include "CMainFrame.h"
@@ -26,15 +28,29 @@
 
 namespace {
 // Where Qt keeps a user's settings in its INI format, named without
-// QSettings, which reads the file on construction and would block on a pipe.
-QString SettingsFile()
+// QSettings, which reads the file on construction and would block on a pipe,
+// and from the environment's bytes, which need not be text.
+QByteArray SettingsFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Local AppWizard-Generated Applications/nivo.ini");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray home = qEnvironmentVariableIsEmpty("HOME") ? QFile::encodeName(QDir::homePath()) : qgetenv("HOME");
+    const QByteArray folder = config.startsWith('/') ? config : home + "/.config";
+    return folder + "/Local AppWizard-Generated Applications/nivo.ini";
+}
+
+// A relative name is taken from the current folder, bytes as they are.
+QByteArray AbsolutePath(const QByteArray& path)
+{
+    if (path.startsWith('/'))
+        return path;
+    char* here = ::getcwd(nullptr, 0);
+    const QByteArray absolute = here ? QByteArray(here) + '/' + path : path;
+    std::free(here);
+    return absolute;
 }
 } // namespace
 
-CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv), m_recent(QString())
+CNivoApp::CNivoApp(int& argc, char** argv) : QApplication(argc, argv), m_recent(QByteArray()), m_argv(argv)
 {
     // Qt adopts the environment's locale; numbers are always read and written with a point.
     std::setlocale(LC_NUMERIC, "C");
@@ -87,7 +103,7 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     if (line.mode == CommandLine::Mode::Print)
         return PrintFromCommandLine(line);
     if (!line.file.isEmpty())
-        OpenDocumentFile(line.file);
+        OpenDocumentPath(DocumentOf(line));
 
     m_frame->setWindowTitle("Nivo - Lumivex");
     m_frame->setWindowIcon(ApplicationIcon());
@@ -126,7 +142,7 @@ void CNivoApp::PlaceRestoredWindow()
 bool CNivoApp::PrintFromCommandLine(const CommandLine& line)
 {
     m_printingFromCommandLine = true;
-    if (!OpenDocumentFile(line.file)) {
+    if (!OpenDocumentPath(DocumentOf(line))) {
         m_exitStatus = 1;
         return false;
     }
@@ -162,11 +178,21 @@ void CNivoApp::OnFileOpen()
         OpenDocumentFile(dialog.selectedFiles().first());
 }
 
-bool CNivoApp::OpenDocumentFile(const QString& path)
+// The document named on the command line: the argument's own bytes.
+QByteArray CNivoApp::DocumentOf(const CommandLine& line) const
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (line.fileArgument >= 0 && m_argv)
+        return m_argv[1 + line.fileArgument];
+    return QFile::encodeName(line.file);
+}
+
+bool CNivoApp::OpenDocumentFile(const QString& path) { return OpenDocumentPath(QFile::encodeName(path)); }
+
+bool CNivoApp::OpenDocumentPath(const QByteArray& path)
+{
+    const QByteArray absolute = AbsolutePath(path);
     // The document already open: only bring the window forward.
-    if (!m_document->m_strPathName.empty() && QString::fromStdString(m_document->m_strPathName) == absolute) {
+    if (!m_document->m_strPathName.empty() && QByteArray::fromStdString(m_document->m_strPathName) == absolute) {
         m_frame->raise();
         m_frame->activateWindow();
         return true;
@@ -175,7 +201,7 @@ bool CNivoApp::OpenDocumentFile(const QString& path)
     if (result != CNivoDoc::OpenResult::Opened) {
         ReportOpenFailure(absolute, result);
         // A recent entry that cannot be opened is dropped once the user has been told.
-        if (m_recent.Paths().contains(absolute)) {
+        if (m_recent.Entries().contains(absolute)) {
             m_recent.Remove(absolute);
             m_frame->SetRecentFiles(m_recent.Paths());
         }
@@ -185,13 +211,13 @@ bool CNivoApp::OpenDocumentFile(const QString& path)
     m_recent.Add(absolute);
     m_frame->SetRecentFiles(m_recent.Paths());
     m_view->OnInitialUpdate();
-    m_frame->setWindowTitle(QString::fromStdString(m_document->m_strTitle) + QStringLiteral(" - nivo"));
+    m_frame->setWindowTitle(QFile::decodeName(QByteArray::fromStdString(m_document->m_strTitle)) + QStringLiteral(" - nivo"));
     return true;
 }
 
-void CNivoApp::ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why)
+void CNivoApp::ReportOpenFailure(const QByteArray& path, CNivoDoc::OpenResult why)
 {
-    const QString name = QFileInfo(path).fileName();
+    const QString name = QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
     QString text;
     if (why == CNivoDoc::OpenResult::Missing)
         text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : le fichier est introuvable.").arg(name);
@@ -219,10 +245,10 @@ bool CNivoApp::OnCmdMsg(int id, CommandState* state)
 {
     if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4) {
         const int index = id - ID_FILE_MRU_FILE1;
-        if (index >= m_recent.Paths().size())
+        if (index >= m_recent.Entries().size())
             return false;
         if (!state)
-            OpenDocumentFile(m_recent.Paths()[index]);
+            OpenDocumentPath(m_recent.Entries()[index]);
         return true;
     }
     switch (id) {

@@ -29,6 +29,7 @@ public:
     void OnFilePrintSetup();
     // Opens `path` as the document; shows why not when it cannot.
     bool OpenDocumentFile(const QString& path);
+    bool OpenDocumentPath(const QByteArray& path);
 
     bool OnCmdMsg(int id, CommandState* state) override;
 
@@ -44,7 +45,8 @@ private:
     void UseToolbarStyle();
     void PlaceRestoredWindow();
     bool PrintFromCommandLine(const CommandLine& line);
-    void ReportOpenFailure(const QString& path, CNivoDoc::OpenResult why);
+    void ReportOpenFailure(const QByteArray& path, CNivoDoc::OpenResult why);
+    QByteArray DocumentOf(const CommandLine& line) const;
 
     std::unique_ptr<QTranslator> m_translator;
     std::unique_ptr<QPrinter> m_printer;
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
     CNivoView* m_view = nullptr;
     RecentFileList m_recent;
+    char** m_argv;
     int m_exitStatus = 0;
     bool m_printingFromCommandLine = false;
 };

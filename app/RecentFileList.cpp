@@ -1,23 +1,19 @@
 #include "RecentFileList.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSettings>
-#include <QTemporaryFile>
+#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "SettingsText.h"
 #include "platform/StagedFile.h"
 
 namespace {
-const QString kGroup = QStringLiteral("Recent File List");
 // Settings are a few hundred bytes; anything far larger is not ours to read.
 constexpr off_t kLargestSettings = 1 << 20;
-
-QString Key(int i) { return QStringLiteral("File%1").arg(i + 1); }
 
 bool IsSane(const struct stat& info) { return S_ISREG(info.st_mode) && info.st_size <= kLargestSettings; }
 
@@ -25,9 +21,8 @@ bool IsSane(const struct stat& info) { return S_ISREG(info.st_mode) && info.st_s
 // when it cannot be read whole. It is looked at before it is opened, and
 // opened so that it cannot block: a pipe would wait for ever, a device would
 // never end.
-std::optional<QByteArray> ReadSettings(const QString& file)
+std::optional<QByteArray> ReadSettings(const QByteArray& name)
 {
-    const QByteArray name = QFile::encodeName(file);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0)
         return errno == ENOENT ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
@@ -51,105 +46,99 @@ std::optional<QByteArray> ReadSettings(const QString& file)
     return bytes;
 }
 
-// Qt caches settings files by name, size and time stamp, which a file
-// replaced within the same millisecond can fool, and it would open a pipe or
-// a device as it is: settings are read from a private copy. False when the
-// settings cannot be read.
-bool PrivateCopy(QTemporaryFile& copy, const QString& file)
+QByteArray FolderOf(const QByteArray& path)
 {
-    const std::optional<QByteArray> bytes = ReadSettings(file);
-    if (!bytes || !copy.open())
-        return false;
-    const bool copied = copy.write(*bytes) == bytes->size() && copy.flush();
-    copy.close();
-    return copied && QSettings(copy.fileName(), QSettings::IniFormat).status() == QSettings::NoError;
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-std::optional<QByteArray> Contents(const QString& file)
+// As mkdir -p, on the name's bytes.
+bool MakeFolders(const QByteArray& folder)
 {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return in.readAll();
+    struct stat info {};
+    if (::stat(folder.constData(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    if (folder != FolderOf(folder) && !MakeFolders(FolderOf(folder)))
+        return false;
+    return ::mkdir(folder.constData(), 0700) == 0 || errno == EEXIST;
 }
+
+// Held while the settings are read, changed and replaced: the folder itself
+// is locked, so that no lock file is left in it.
+class FolderLock {
+public:
+    explicit FolderLock(const QByteArray& folder) : m_fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd;
+};
 } // namespace
 
-RecentFileList::RecentFileList(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+RecentFileList::RecentFileList(QByteArray settingsFile) : m_settingsFile(std::move(settingsFile)) {}
 
 void RecentFileList::Load()
 {
-    m_paths.clear();
-    QTemporaryFile copy;
-    if (!PrivateCopy(copy, m_settingsFile))
-        return;
-    QSettings settings(copy.fileName(), QSettings::IniFormat);
-    settings.beginGroup(kGroup);
-    for (int i = 0; i < kSize; ++i) {
-        const QString path = settings.value(Key(i)).toString();
-        if (!path.isEmpty())
-            m_paths << path;
-    }
+    const std::optional<QByteArray> text = ReadSettings(m_settingsFile);
+    m_entries = text ? RecentEntriesIn(*text).mid(0, kSize) : QList<QByteArray>();
 }
 
-bool RecentFileList::Add(const QString& path)
+QStringList RecentFileList::Paths() const
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    m_paths.removeAll(absolute);
-    m_paths.prepend(absolute);
-    while (m_paths.size() > kSize)
-        m_paths.removeLast();
-    return Store();
+    QStringList paths;
+    for (const QByteArray& entry : m_entries)
+        paths << QFile::decodeName(entry);
+    return paths;
 }
 
-bool RecentFileList::Remove(const QString& path)
+bool RecentFileList::Add(const QByteArray& path)
 {
-    if (m_paths.removeAll(QFileInfo(path).absoluteFilePath()) == 0)
+    return Change([path](QList<QByteArray>& entries) {
+        entries.removeAll(path);
+        entries.prepend(path);
+    });
+}
+
+bool RecentFileList::Remove(const QByteArray& path)
+{
+    if (!m_entries.contains(path))
         return true;
-    return Store();
+    return Change([path](QList<QByteArray>& entries) { entries.removeAll(path); });
 }
 
-// Settings that could not be read are never written over: what else they
-// hold would be lost.
-bool RecentFileList::Store() const
+// The change is made to the list as it is on the disk now, which another
+// instance may have changed since it was loaded. Settings that could not be
+// read are never written over: what else they hold would be lost.
+bool RecentFileList::Change(const std::function<void(QList<QByteArray>&)>& edit)
 {
-    QTemporaryFile oldCopy;
-    if (!PrivateCopy(oldCopy, m_settingsFile))
+    m_unsaved << edit;
+    edit(m_entries);
+    m_entries = m_entries.mid(0, kSize);
+    const QByteArray folder = FolderOf(m_settingsFile);
+    if (!MakeFolders(folder))
         return false;
-    QTemporaryFile temporary;
-    if (!temporary.open())
+    const FolderLock lock(folder);
+    const std::optional<QByteArray> text = ReadSettings(m_settingsFile);
+    if (!text)
         return false;
-    temporary.close();
-    {
-        // Everything else in the settings is carried over unchanged.
-        QSettings old(oldCopy.fileName(), QSettings::IniFormat);
-        QSettings fresh(temporary.fileName(), QSettings::IniFormat);
-        for (const QString& key : old.allKeys())
-            if (!key.startsWith(kGroup + '/'))
-                fresh.setValue(key, old.value(key));
-        fresh.beginGroup(kGroup);
-        for (int i = 0; i < m_paths.size(); ++i)
-            fresh.setValue(Key(i), m_paths[i]);
-        fresh.endGroup();
-        fresh.sync();
-        if (fresh.status() != QSettings::NoError)
-            return false;
-    }
-    // The settings writer does not notice a full disk; read the file back before trusting it.
-    QSettings old(oldCopy.fileName(), QSettings::IniFormat);
-    QSettings check(temporary.fileName(), QSettings::IniFormat);
-    if (check.status() != QSettings::NoError)
+    QList<QByteArray> entries = RecentEntriesIn(*text);
+    for (const auto& change : m_unsaved)
+        change(entries);
+    entries = entries.mid(0, kSize);
+    const QByteArray changed = WithRecentEntries(*text, entries);
+    if (StagedFile::Store(m_settingsFile.toStdString(), changed.constData(), std::size_t(changed.size())) != 0)
         return false;
-    for (const QString& key : old.allKeys())
-        if (!key.startsWith(kGroup + '/') && check.value(key) != old.value(key))
-            return false;
-    check.beginGroup(kGroup);
-    for (int i = 0; i < m_paths.size(); ++i)
-        if (check.value(Key(i)).toString() != m_paths[i])
-            return false;
-    const std::optional<QByteArray> bytes = Contents(temporary.fileName());
-    const QFileInfo target(m_settingsFile);
-    if (!bytes || !QDir().mkpath(target.absolutePath()))
-        return false;
-    return StagedFile::Store(QFile::encodeName(target.absoluteFilePath()).toStdString(), bytes->constData(),
-                             std::size_t(bytes->size())) == 0;
+    m_unsaved.clear();
+    m_entries = entries;
+    return true;
 }

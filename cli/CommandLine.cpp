@@ -147,6 +147,7 @@ CommandLine CommandLine::Parse(const QStringList& args)
             return Refuse(QString::fromUtf8("-p attend exactement un fichier"));
         line.mode = Mode::Print;
         line.file = args[1];
+        line.fileArgument = 1;
         return line;
     }
     if (first == "-pt" || first == "/pt") {
@@ -155,6 +156,7 @@ CommandLine CommandLine::Parse(const QStringList& args)
             return Refuse(QString::fromUtf8("-pt attend un fichier et une imprimante"));
         line.mode = Mode::Print;
         line.file = args[1];
+        line.fileArgument = 1;
         line.printer = args[2];
         return line;
     }
@@ -163,6 +165,7 @@ CommandLine CommandLine::Parse(const QStringList& args)
     if (args.size() > 1)
         return Refuse(QString::fromUtf8("un seul fichier peut être ouvert à la fois"));
     line.file = first;
+    line.fileArgument = 0;
     return line;
 }
 

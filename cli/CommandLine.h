@@ -9,6 +9,9 @@ struct CommandLine {
 
     Mode mode = Mode::Window;
     QString file;     // document to open, or to print
+    // Where the document's name is among the arguments (its bytes name the
+    // file), or -1.
+    int fileArgument = -1;
     QString printer;  // -pt: the named printer; empty for the default one
     QString error;    // why the command line was refused
 

@@ -515,6 +515,24 @@ TEST(PrintCommand, WithoutAPrinterNothingIsPrintedAndTheStatusSaysSo)
     }
 }
 
+// The document is named by the argument's bytes, not by their decoding.
+TEST(PrintCommand, ADocumentNameThatIsNotUtf8IsFound)
+{
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.path()) + "/d\xff.nivo";
+    const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    QString errors;
+    EXPECT_EQ(RunNivoInShell("HOME=\"$1\" XDG_CONFIG_HOME=\"$1/c\" CUPS_SERVER=\"$1/none.sock\" "
+                             "exec \"$0\" -p \"$1/d$(printf '\\377').nivo\"",
+                             {dir.path()}, &errors),
+              1);
+    EXPECT_FALSE(errors.contains("introuvable")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("aucune imprimante")) << errors.toStdString();
+    unlink(name.constData());
+}
+
 TEST(RenderCommand, HelpAndVersion)
 {
     QProcess nivo;

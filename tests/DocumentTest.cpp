@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include <QAction>
 #include <QDir>
@@ -30,6 +31,7 @@
 #include "view/CommandIds.h"
 #include "cli/CommandLine.h"
 #include "app/RecentFileList.h"
+#include "app/SettingsText.h"
 #include "fractal/CNivoDoc.h"
 #include "render/CDibImage.h"
 #include "view/CNivoView.h"
@@ -183,7 +185,7 @@ TEST(RecentFileList, KeepsTheOldSettingsWhenTheyCannotBeWritten)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("nivo.conf");
-    RecentFileList list(file);
+    RecentFileList list(QFile::encodeName(file));
     ASSERT_TRUE(list.Add("/a"));
     {
         QSettings other(file, QSettings::IniFormat);
@@ -205,6 +207,120 @@ TEST(RecentFileList, KeepsTheOldSettingsWhenTheyCannotBeWritten)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"nivo.conf"});
 }
 
+QByteArray Contents(const QString& path);
+
+struct SettingsEdit {
+    QByteArray before;
+    QList<QByteArray> entries;
+    QByteArray after;
+};
+
+// Only File1 .. File4 of the recent section are Nivo's: every other byte of
+// the settings stays, and entries are bytes, whatever they hold.
+TEST(SettingsText, ReplacesTheEntriesAndNothingElse)
+{
+    const QByteArray others = "; a comment\n[Other]\nk=va lue;x\nq=\"a;b\"\r\n\n";
+    for (const SettingsEdit& c : {
+             SettingsEdit {"", {"/a"}, "[Recent%20File%20List]\nFile1=/a\n"},
+             SettingsEdit {others, {"/a", "/b"}, others + "\n[Recent%20File%20List]\nFile1=/a\nFile2=/b\n"},
+             SettingsEdit {"[Recent%20File%20List]\nFile1=/old\nFile3=/gone\nMine=1\n" + others, {"/n"},
+                           "[Recent%20File%20List]\nFile1=/n\nMine=1\n" + others},
+             SettingsEdit {"# kept\n[Recent%20File%20List]\r\nFile1=/x\r\n", {}, "# kept\n[Recent%20File%20List]\r\n"},
+             SettingsEdit {"", {" lead", "a,b;c\"d\\e=f", "/t\tab", "/v\xff\xfe"},
+                           "[Recent%20File%20List]\nFile1=\" lead\"\nFile2=\"a,b;c\\\"d\\\\e=f\"\n"
+                           "File3=\"/t\\x09ab\"\nFile4=/v\xff\xfe\n"}}) {
+        const QByteArray after = WithRecentEntries(c.before, c.entries);
+        EXPECT_EQ(after, c.after) << c.before.toStdString();
+        EXPECT_EQ(RecentEntriesIn(after), c.entries) << after.toStdString();
+    }
+    // As Qt wrote them: quoted, escaped, or with a comment after.
+    EXPECT_EQ(RecentEntriesIn("[Recent%20File%20List]\nFile2=\"/a \\\"q\\\" \"\nFile1=/b ; note\n[X]\nFile3=/no\n"),
+              (QList<QByteArray> {"/b", "/a \"q\" "}));
+}
+
+// Two instances each add an entry at the same moment, again and again:
+// both entries are there every time, and the rest of the settings too.
+TEST(RecentFileList, TwoInstancesAtOnceKeepBothEntries)
+{
+    QTemporaryDir dir;
+    const QByteArray file = QFile::encodeName(dir.filePath("nivo.ini"));
+    const QByteArray others = "; mine\n[Settings]\nk=va lue;x\n";
+    int lost = 0;
+    for (int round = 0; round < 50; ++round) {
+        {
+            QFile out(QFile::decodeName(file));
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(others);
+        }
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            children[i] = fork();
+            if (children[i] == 0) {
+                RecentFileList list(file);
+                list.Load();
+                char go;
+                close(start[1]);
+                // Both wait here until the pipe closes, then add at once.
+                (void)!read(start[0], &go, 1);
+                _exit(list.Add(i == 0 ? "/first" : "/second") ? 0 : 1);
+            }
+        }
+        close(start[0]);
+        close(start[1]);
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        RecentFileList reread(file);
+        reread.Load();
+        const QList<QByteArray> entries = reread.Entries();
+        if (entries.size() != 2 || !entries.contains("/first") || !entries.contains("/second"))
+            ++lost;
+        EXPECT_TRUE(Contents(QFile::decodeName(file)).startsWith(others));
+        QFile::remove(QFile::decodeName(file));
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {});
+}
+
+// An entry that is not UTF-8 is kept byte for byte when another is added,
+// and a home whose name is not UTF-8 takes the settings under that name.
+TEST(RecentFileList, EntriesAndFoldersStayBytes)
+{
+    QTemporaryDir dir;
+    const QByteArray home = QFile::encodeName(dir.path()) + "/h\xe9";
+    const QByteArray file = home + "/.config/nivo.ini";
+    RecentFileList list(file);
+    ASSERT_TRUE(list.Add("/doc-\xff"));
+    ASSERT_TRUE(list.Add("/b"));
+    RecentFileList reread(file);
+    reread.Load();
+    EXPECT_EQ(reread.Entries(), (QList<QByteArray> {"/b", "/doc-\xff"}));
+    struct stat info {};
+    EXPECT_EQ(stat(file.constData(), &info), 0);
+    std::filesystem::remove_all(home.constData());
+}
+
+// The program's own settings follow XDG_CONFIG_HOME byte for byte.
+TEST(RecentFileList, ASettingsFolderThatIsNotTextIsUsedAsNamed)
+{
+    QTemporaryDir dir;
+    const QByteArray config = QFile::encodeName(dir.path()) + "/c\xe9";
+    qputenv("XDG_CONFIG_HOME", config);
+    ASSERT_TRUE(App().InitInstance(CommandLine {}));
+    QFile document(dir.filePath("doc"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    document.close();
+    EXPECT_TRUE(App().OpenDocumentFile(document.fileName()));
+    qunsetenv("XDG_CONFIG_HOME");
+    struct stat info {};
+    EXPECT_EQ(stat((config + "/Local AppWizard-Generated Applications/nivo.ini").constData(), &info), 0);
+    std::filesystem::remove_all(config.constData());
+}
+
 QByteArray Contents(const QString& path)
 {
     QFile file(path);
@@ -224,7 +340,7 @@ struct RecentFileListOnSmallDisk : testing::Test {
         if (!disk->Mounted())
             GTEST_SKIP() << SmallDisk::kNotPermitted;
         file = dir.filePath("nivo.conf");
-        ASSERT_TRUE(RecentFileList(file).Add("/a"));
+        ASSERT_TRUE(RecentFileList(QFile::encodeName(file)).Add("/a"));
         QSettings(file, QSettings::IniFormat).setValue("Settings/PreviewPages", 2);
         before = Contents(file);
         ASSERT_TRUE(before.contains("PreviewPages"));
@@ -241,7 +357,7 @@ class RecentFileListOnFullDisk : public RecentFileListOnSmallDisk, public testin
 TEST_P(RecentFileListOnFullDisk, KeepsTheOldSettingsUntilThereIsRoom)
 {
     ASSERT_TRUE(disk->Fill("filler", GetParam()));
-    RecentFileList list(file);
+    RecentFileList list(QFile::encodeName(file));
     list.Load();
     EXPECT_FALSE(list.Add("/b"));
     EXPECT_EQ(Contents(file), before);
@@ -250,7 +366,7 @@ TEST_P(RecentFileListOnFullDisk, KeepsTheOldSettingsUntilThereIsRoom)
     // With room again, the list is written whole, the other settings with it.
     QFile::remove(dir.filePath("filler"));
     EXPECT_TRUE(list.Add("/c"));
-    RecentFileList reread(file);
+    RecentFileList reread(QFile::encodeName(file));
     reread.Load();
     EXPECT_EQ(reread.Paths(), (QStringList {"/c", "/b", "/a"}));
     EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Settings/PreviewPages").toInt(), 2);
@@ -263,11 +379,11 @@ INSTANTIATE_TEST_SUITE_P(Spare, RecentFileListOnFullDisk, testing::Values(0L));
 TEST_F(RecentFileListOnSmallDisk, APageOfRoomIsEnoughForTheSettings)
 {
     ASSERT_TRUE(disk->Fill("filler", 4096));
-    RecentFileList list(file);
+    RecentFileList list(QFile::encodeName(file));
     list.Load();
     EXPECT_TRUE(list.Add("/b"));
     EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Settings/PreviewPages").toInt(), 2);
-    RecentFileList reread(file);
+    RecentFileList reread(QFile::encodeName(file));
     reread.Load();
     EXPECT_EQ(reread.Paths(), (QStringList {"/b", "/a"}));
     EXPECT_EQ(Entries(), (QStringList {"filler", "nivo.conf"}));
@@ -276,7 +392,7 @@ TEST_F(RecentFileListOnSmallDisk, APageOfRoomIsEnoughForTheSettings)
 TEST_F(RecentFileListOnSmallDisk, AReadOnlyFolderKeepsTheOldSettings)
 {
     ASSERT_TRUE(disk->MakeReadOnly());
-    RecentFileList list(file);
+    RecentFileList list(QFile::encodeName(file));
     list.Load();
     EXPECT_FALSE(list.Add("/b"));
     EXPECT_EQ(Contents(file), before);
@@ -293,7 +409,7 @@ struct UnreadableSettings : testing::Test {
     // Loads within a second, finds nothing, and refuses to write.
     void ExpectLeftAlone()
     {
-        RecentFileList list(file);
+        RecentFileList list(QFile::encodeName(file));
         QElapsedTimer clock;
         clock.start();
         list.Load();
@@ -360,7 +476,7 @@ TEST_F(UnreadableSettings, AFileTheUserCannotReadIsKept)
     if (child == 0) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(3);
-        RecentFileList list(file);
+        RecentFileList list(QFile::encodeName(file));
         list.Load();
         const bool leftAlone = list.Paths().isEmpty() && !list.Add("/b");
         _exit(leftAlone ? 0 : 1);
