@@ -39,6 +39,9 @@ public:
     bool Intact() const { return m_fd >= 0 && !m_failed; }
     // The name of a named staging file in the target's folder, empty for an unnamed one.
     const std::string& StagingName() const { return m_stagingName; }
+    // A name through which another writer may open the staged file itself
+    // (/proc/self/fd/N), for writers that only take a file name.
+    std::string ReachableName() const { return "/proc/self/fd/" + std::to_string(m_fd); }
     // Puts the file in the target's place; on failure it is discarded.
     bool Commit();
     void Discard();

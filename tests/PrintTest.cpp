@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -13,6 +14,7 @@
 
 #include "FakeWindows.h"
 #include "ModalDriver.h"
+#include "SmallDisk.h"
 #include "view/CommandIds.h"
 #include "render/CDibImage.h"
 #include "view/CNivoView.h"
@@ -114,6 +116,33 @@ TEST_F(Printing, OnePrinterDotPerPixelFromTheTopLeftCorner)
     // Nothing beyond the picture.
     EXPECT_EQ(corner.pixel(130, 10), qRgb(255, 255, 255));
     EXPECT_EQ(corner.pixel(10, 100), qRgb(255, 255, 255));
+}
+
+// Printing over an existing PDF on a disk that fills: the old PDF stays
+// whole, nothing is left beside it, and with room the new page takes its place.
+TEST_F(Printing, APageThatDoesNotFitKeepsTheOldFile)
+{
+    SmallDisk disk(dir.path().toStdString());
+    if (!disk.Mounted())
+        GTEST_SKIP() << SmallDisk::kNotPermitted;
+    view.Render();
+    const QByteArray old = "%PDF-1.4 an older page\n%%EOF\n";
+    {
+        QFile out(printer.outputFileName());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(old);
+    }
+    ASSERT_TRUE(disk.Fill("filler"));
+    EXPECT_FALSE(view.FilePrintDirect());
+    QFile kept(printer.outputFileName());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList {"filler", "page.pdf"}));
+    ASSERT_TRUE(QFile::remove(dir.filePath("filler")));
+    EXPECT_TRUE(view.FilePrintDirect());
+    EXPECT_EQ(EmbeddedImage(printer.outputFileName()).size(), QSize(120, 90));
+    EXPECT_EQ(printer.outputFileName(), dir.filePath("page.pdf"));
 }
 
 // A printer as the program makes it, on a machine without any printer.

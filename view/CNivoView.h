@@ -47,7 +47,10 @@ public:
     bool OnPreparePrinting(QPrinter& printer);
     void OnBeginPrinting() {}
     void OnEndPrinting() {}
+    // Into the printer's output file, when it has one, through a staged save.
     bool PrintPage(QPrinter& printer);
+    // Onto whatever the printer draws on (a preview draws on no file).
+    bool PaintPage(QPrinter& printer);
     void FilePrint();
     bool FilePrintDirect();
     void FilePrintPreview();
@@ -91,4 +94,6 @@ private:
     bool m_rendering = false;
     bool m_renderAgain = false;
     bool m_exportingVideo = false;
+    // Why the last print to a file kept the old file (an errno value), or 0.
+    int m_printFileError = 0;
 };

@@ -39,7 +39,7 @@ PrintPreview::PrintPreview(QMainWindow& frame, CNivoView& view, QPrinter& printe
         Close();
         view.FilePrint();
     });
-    connect(m_pages, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* target) { m_view.PrintPage(*target); });
+    connect(m_pages, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* target) { m_view.PaintPage(*target); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -3,11 +3,32 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <cerrno>
 
 #include "CNivoView.h"
 #include "PrintPreview.h"
+#include "PrintToFile.h"
 #include "dialogs/ModalFrame.h"
 #include "platform/qt/PainterDC.h"
+
+namespace {
+QString PrintFileCause(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return QString::fromUtf8("disque plein");
+    case EROFS:
+    case EACCES:
+    case EPERM:
+        return QString::fromUtf8("écriture refusée");
+    case EFBIG:
+        return QString::fromUtf8("fichier plus grand que la taille permise");
+    default:
+        return QString::fromUtf8("erreur d'écriture");
+    }
+}
+} // namespace
 
 bool CNivoView::OnPreparePrinting(QPrinter& printer)
 {
@@ -18,6 +39,14 @@ bool CNivoView::OnPreparePrinting(QPrinter& printer)
 }
 
 bool CNivoView::PrintPage(QPrinter& printer)
+{
+    if (printer.outputFileName().isEmpty())
+        return PaintPage(printer);
+    m_printFileError = PrintToStagedFile(printer, [this](QPrinter& staged) { return PaintPage(staged); });
+    return m_printFileError == 0;
+}
+
+bool CNivoView::PaintPage(QPrinter& printer)
 {
     OnBeginPrinting();
     QPainter painter;
@@ -36,7 +65,15 @@ void CNivoView::FilePrint()
 {
     if (!m_printer || !OnPreparePrinting(*m_printer()))
         return;
-    if (!PrintPage(*m_printer()))
+    m_printFileError = 0;
+    if (PrintPage(*m_printer()))
+        return;
+    // A folder for a file name (as offered where there is no printer) prints nowhere.
+    if (m_printFileError != 0 && m_printFileError != EISDIR)
+        ModalFrame::Warn(this, QStringLiteral("nivo"),
+                         QString::fromUtf8("Impossible d'écrire « %1 » (%2) ; l'ancien fichier est conservé.")
+                             .arg(m_printer()->outputFileName(), PrintFileCause(m_printFileError)));
+    else
         ModalFrame::Warn(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : aucune imprimante n'est disponible."));
 }
 
