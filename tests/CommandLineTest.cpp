@@ -226,6 +226,29 @@ QStringList Entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// A name that is a loop of links, or a link another user planted in a
+// shared sticky folder (such as /tmp) to a file of the user's: refused and
+// named, and the file the link names untouched.
+TEST(RenderCommand, ALinkLoopOrAPlantedLinkIsRefusedAndNamed)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link("loop.png", dir.filePath("loop.png")));
+    QString errors;
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("loop.png"), "--size", "10x10"}, &errors), 1);
+    EXPECT_TRUE(errors.contains("boucle de liens symboliques")) << errors.toStdString();
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root, to plant a link as another user";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("shared"));
+    ASSERT_EQ(chmod(QFile::encodeName(dir.filePath("shared")).constData(), 01777), 0);
+    WriteFile(dir.filePath("notes.txt"), "mine");
+    ASSERT_TRUE(QFile::link(dir.filePath("notes.txt"), dir.filePath("shared/out.png")));
+    ASSERT_EQ(lchown(QFile::encodeName(dir.filePath("shared/out.png")).constData(), 65534, 65534), 0);
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("shared/out.png"), "--size", "10x10"}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QString::fromUtf8("lien symbolique d'un autre utilisateur"))) << errors.toStdString();
+    EXPECT_EQ(Contents(dir.filePath("notes.txt")), "mine");
+    EXPECT_EQ(Entries(dir.filePath("shared")), QStringList {"out.png"});
+}
+
 TEST(RenderCommand, ANameThatIsNotUtf8IsRefusedAndNoOtherFileIsWritten)
 {
     QTemporaryDir dir;
