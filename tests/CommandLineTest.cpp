@@ -16,16 +16,20 @@
 #include <unistd.h>
 
 #include "SmallDisk.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <vector>
+#include <dirent.h>
 #include <pty.h>
 
 #include "dialogs/CProgressDlg.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalProgress.h"
+#include "app/SettingsText.h"
 #include "platform/User32.h"
 #include "view/CNivoView.h"
 
@@ -437,18 +441,40 @@ struct ResourceLimit {
     const char* said;
 };
 
+// Closes what the test runner left open for the program to inherit: only
+// the standard three then stay open across exec.
+void CloseInheritedDescriptors()
+{
+    std::vector<int> inherited;
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (const dirent* entry = readdir(fds)) {
+            const int fd = std::atoi(entry->d_name);
+            const int flags = fcntl(fd, F_GETFD);
+            if (fd > 2 && fd != dirfd(fds) && flags >= 0 && !(flags & FD_CLOEXEC))
+                inherited.push_back(fd);
+        }
+        closedir(fds);
+    }
+    for (const int fd : inherited)
+        close(fd);
+}
+
 // Limits that Qt or the kernel would otherwise meet with an abort or a
 // signal: a French message naming the limit, and the old file kept.
 TEST(RenderCommand, ResourceLimitsAreNamedInFrench)
 {
     QTemporaryDir dir;
     const QByteArray old(20000, 'o');
-    for (const ResourceLimit& c : {ResourceLimit {RLIMIT_NOFILE, 4, "trop de fichiers ouverts"},
-                                   ResourceLimit {RLIMIT_NOFILE, 5, "trop de fichiers ouverts"},
+    // One free descriptor lets the dynamic loader start the program, not Qt load its plugins.
+    for (const ResourceLimit& c : {ResourceLimit {RLIMIT_NOFILE, 1, "trop de fichiers ouverts"},
+                                   ResourceLimit {RLIMIT_NOFILE, 2, "trop de fichiers ouverts"},
                                    ResourceLimit {RLIMIT_FSIZE, 10000, "ulimit -f"}}) {
         WriteFile(dir.filePath("old.bmp"), old);
         const auto limit = [c] {
-            const rlimit value {c.value, c.value};
+            if (c.resource == RLIMIT_NOFILE)
+                CloseInheritedDescriptors();
+            const rlim_t allowed = c.resource == RLIMIT_NOFILE ? 3 + c.value : c.value;
+            const rlimit value {allowed, allowed};
             setrlimit(c.resource, &value);
         };
         QString errors;
@@ -536,6 +562,35 @@ TEST(PrintCommand, WithoutAPrinterNothingIsPrintedAndTheStatusSaysSo)
         const QString file = written.next();
         EXPECT_FALSE(file.endsWith(".pdf") || file.endsWith(".ps")) << file.toStdString();
     }
+}
+
+// Two instances started at the same moment, 50 times, each opening its own
+// document: both documents are in the recent list every time.
+TEST(PrintCommand, TwoInstancesAtOnceEachKeepTheirRecentEntry)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
+    WriteFile(dir.filePath("a.nivo"), "");
+    WriteFile(dir.filePath("b.nivo"), "");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.insert(WithoutPrinters(dir));
+    const QString settings = dir.filePath("home/.config/Local AppWizard-Generated Applications/nivo.ini");
+    int lost = 0;
+    for (int round = 0; round < 50; ++round) {
+        QFile::remove(settings);
+        QProcess first;
+        QProcess second;
+        for (QProcess* nivo : {&first, &second})
+            nivo->setProcessEnvironment(env);
+        first.start(NIVO_BINARY, {"-p", dir.filePath("a.nivo")});
+        second.start(NIVO_BINARY, {"-p", dir.filePath("b.nivo")});
+        ASSERT_TRUE(first.waitForFinished(60000) && second.waitForFinished(60000));
+        const QList<QByteArray> entries = RecentEntriesIn(Contents(settings));
+        lost += !entries.contains(QFile::encodeName(dir.filePath("a.nivo"))) +
+                !entries.contains(QFile::encodeName(dir.filePath("b.nivo")));
+    }
+    EXPECT_EQ(lost, 0);
 }
 
 // The document is named by the argument's bytes, not by their decoding.
