@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "dialogs/NumberText.h"
@@ -11,7 +12,8 @@ constexpr std::int64_t kMostPixels = 200'000'000;
 // The largest side a widget can take.
 constexpr std::int32_t kLongestSide = 16'777'215;
 
-// A number well written but beyond what a double holds, such as 1e309.
+// A number well written but beyond what a double holds: 1e309, or 1e-400
+// (too close to zero).
 bool IsOutOfRange(const QString& text)
 {
     const std::string bytes = text.toStdString();
@@ -23,7 +25,9 @@ bool IsOutOfRange(const QString& text)
 
 QString OutOfRange(const QString& text)
 {
-    return QString::fromUtf8("« %1 » est hors limites (au plus 1.79769313486232e+308 en valeur absolue)").arg(text);
+    if (std::isinf(std::strtod(text.toStdString().c_str(), nullptr)))
+        return QString::fromUtf8("« %1 » est hors limites (au plus 1.79769313486232e+308 en valeur absolue)").arg(text);
+    return QString::fromUtf8("« %1 » est trop proche de zéro (au moins 4.9e-324 en valeur absolue)").arg(text);
 }
 
 // Options that stand alone, as the first argument, and cannot go with --render.

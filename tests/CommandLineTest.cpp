@@ -85,6 +85,8 @@ TEST(CommandLine, RefusalsNameTheCause)
           Refusal {{"--render", "a.png", "--zoom", "-1e400"}, "« -1e400 » est hors limites"},
           Refusal {{"--render", "a.png", "--center", "1e309,0"}, "« 1e309 » est hors limites"},
           Refusal {{"--render", "a.png", "--center", "0,-1e309"}, "« -1e309 » est hors limites"},
+          Refusal {{"--render", "a.png", "--center", "1e-400,0"}, "« 1e-400 » est trop proche de zéro"},
+          Refusal {{"--render", "a.png", "--zoom", "1e-400"}, "« 1e-400 » est trop proche de zéro"},
           Refusal {{"--render", "a.png", "extra"}, "argument en trop « extra »"},
           Refusal {{"--render", "a.png", "extra", "more"}, "argument en trop « extra »"},
           Refusal {{"--render", "a.png", "--help"}, "« --help » ne va pas avec --render"},
