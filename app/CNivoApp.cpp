@@ -38,15 +38,24 @@ QByteArray SettingsFile()
     return folder + "/Local AppWizard-Generated Applications/nivo.ini";
 }
 
-// A relative name is taken from the current folder, bytes as they are.
+// A relative name is taken from the current folder, and "." and ".." are
+// resolved by the name alone, as Qt's absolute paths are; the bytes are kept.
 QByteArray AbsolutePath(const QByteArray& path)
 {
-    if (path.startsWith('/'))
-        return path;
-    char* here = ::getcwd(nullptr, 0);
-    const QByteArray absolute = here ? QByteArray(here) + '/' + path : path;
-    std::free(here);
-    return absolute;
+    QByteArray joined = path;
+    if (!path.startsWith('/')) {
+        char* here = ::getcwd(nullptr, 0);
+        joined = QByteArray(here ? here : "") + '/' + path;
+        std::free(here);
+    }
+    QList<QByteArray> kept;
+    for (const QByteArray& part : joined.split('/')) {
+        if (part == ".." && !kept.isEmpty())
+            kept.removeLast();
+        else if (!part.isEmpty() && part != "." && part != "..")
+            kept << part;
+    }
+    return '/' + kept.join('/');
 }
 } // namespace
 

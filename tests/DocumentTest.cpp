@@ -99,6 +99,20 @@ TEST_F(Documents, OpeningAnyFileRetitlesAndRemembersIt)
     EXPECT_EQ(view->m_image, picture);
 }
 
+// Relative names, and "." and ".." in them, name the document as its
+// absolute path: once in the list, and the same document when reopened.
+TEST_F(Documents, RelativeNamesOpenAsTheirAbsolutePath)
+{
+    const QString path = NewFile("r.nivo");
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(files.path()));
+    EXPECT_TRUE(App().OpenDocumentFile("./r.nivo"));
+    EXPECT_TRUE(App().OpenDocumentFile("../" + QDir(files.path()).dirName() + "/./r.nivo"));
+    QDir::setCurrent(before);
+    EXPECT_EQ(App().Document()->m_strPathName, QFileInfo(path).absoluteFilePath().toStdString());
+    EXPECT_EQ(App().RecentFiles().Paths(), QStringList {QFileInfo(path).absoluteFilePath()});
+}
+
 TEST_F(Documents, ReopeningTheCurrentFileChangesNothing)
 {
     const QString path = NewFile("a.nivo", "contenu ignoré");
