@@ -4,6 +4,7 @@
 // libraries are loaded only when a video is written.
 #include <vector>
 
+#include "MovieServices.h"
 #include "Vfw.h"
 
 struct AviServices {
@@ -16,6 +17,8 @@ struct AviServices {
     ULONG (*releaseFile)(PAVIFILE file);
     const std::vector<VideoCompressor>& (*availableCompressors)();
     const VideoCompressor* (*findCompressor)(DWORD fccHandler);
+    // Movies in real containers, beside the AVI files.
+    const MovieServices* movie;
 };
 
 // The one symbol the module exports; its name ties loader and module together.

@@ -7,30 +7,7 @@ extern "C" {
 }
 
 #include "AviStreamObject.h"
-
-namespace {
-constexpr int kBufferSize = 32 * 1024;
-
-// FFmpeg 7 (libavformat 61) hands the bytes to a writer as const.
-#if LIBAVFORMAT_VERSION_MAJOR >= 61
-using WrittenBytes = const uint8_t*;
-#else
-using WrittenBytes = uint8_t*;
-#endif
-
-int WriteOutput(void* output, WrittenBytes data, int size)
-{
-    return static_cast<StagedFile*>(output)->Write(data, std::size_t(size)) ? size : AVERROR(EIO);
-}
-
-int64_t SeekOutput(void* output, int64_t offset, int whence)
-{
-    auto* file = static_cast<StagedFile*>(output);
-    if (whence & AVSEEK_SIZE)
-        return file->Size();
-    return file->Seek(offset, whence & ~AVSEEK_FORCE);
-}
-} // namespace
+#include "StagedOutput.h"
 
 HRESULT AviFileObject::Open(const char* path, AviFileObject** file)
 {
@@ -57,25 +34,15 @@ HRESULT AviFileObject::Open(const char* path, AviFileObject** file)
 AviFileObject::~AviFileObject()
 {
     if (m_muxer) {
-        if (m_muxer->pb)
-            av_freep(&m_muxer->pb->buffer);
-        avio_context_free(&m_muxer->pb);
+        FreeStagedOutput(m_muxer->pb);
         avformat_free_context(m_muxer);
     }
 }
 
-// The muxer writes through the staged file; it seeks back to complete the headers.
 bool AviFileObject::AttachOutput()
 {
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
-    if (!buffer)
-        return false;
-    m_muxer->pb = avio_alloc_context(buffer, kBufferSize, 1, &m_output, nullptr, WriteOutput, SeekOutput);
-    if (!m_muxer->pb) {
-        av_free(buffer);
-        return false;
-    }
-    return true;
+    m_muxer->pb = MakeStagedOutput(m_output);
+    return m_muxer->pb != nullptr;
 }
 
 void AviFileObject::AddStream(AviStreamObject* stream) { m_streams.push_back(stream); }

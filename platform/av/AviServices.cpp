@@ -2,6 +2,7 @@
 
 #include "AviFileObject.h"
 #include "AviStreamObject.h"
+#include "MovieEncoder.h"
 
 namespace {
 HRESULT OpenFile(PAVIFILE* file, const char* path) { return AviFileObject::Open(path, file); }
@@ -29,7 +30,7 @@ ULONG ReleaseFile(PAVIFILE file) { return file->Release(); }
 
 constexpr AviServices kServices {
     OpenFile, CreateStream, MakeCompressedStream, SetFormat, Write, ReleaseStream, ReleaseFile,
-    AvailableCompressors, FindCompressor,
+    AvailableCompressors, FindCompressor, &MovieEncoder::kServices,
 };
 } // namespace
 
