@@ -8,6 +8,7 @@
 
 #include "CNivoApp.h"
 #include "cli/CommandLine.h"
+#include "cli/MovieCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/TerminalProgress.h"
 
@@ -83,6 +84,9 @@ int main(int argc, char** argv)
         std::fflush(nullptr);
         std::_Exit(status);
     }
+    case CommandLine::Mode::Movie:
+        // Frames are made without Qt, and FFmpeg comes with the video module.
+        return RunMovieCommand(line, argv[1 + line.outputArgument]);
     case CommandLine::Mode::Print:
         // Prints and ends without showing a window, so no display is needed.
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct CommandLine {
-    enum class Mode { Window, Render, Print, Help, Version, Error };
+    enum class Mode { Window, Render, Movie, Print, Help, Version, Error };
 
     Mode mode = Mode::Window;
     QString file;     // document to open, or to print
@@ -15,7 +15,7 @@ struct CommandLine {
     QString printer;  // -pt: the named printer; empty for the default one
     QString error;    // why the command line was refused
 
-    // --render
+    // --render and --movie
     QString output;
     // Where the output name is among the arguments: its bytes, not this
     // decoded text, name the file.
@@ -26,6 +26,15 @@ struct CommandLine {
     double centerX = -0.5;
     double centerY = 0.0;
     double zoom = 1.0;
+
+    // --movie: frame k of `frames` is the picture at zoom * pow(zoomEnd / zoom, k / (frames - 1.0));
+    // frames firstFrame to lastFrame are written.
+    double zoomEnd = 1.0;
+    std::int32_t frames = 0;
+    std::int32_t firstFrame = 0;
+    std::int32_t lastFrame = 0;
+    double framesPerSecond = 30.0;
+    QString codec; // empty: the container's usual one
 
     // `arguments` without the program name.
     static CommandLine Parse(const QStringList& arguments);

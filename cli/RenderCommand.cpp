@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "CommandLine.h"
+#include "PrintableName.h"
 #include "dialogs/DialogProgress.h"
 #include "platform/Kernel32.h"
 #include "platform/qt/ImageEncoders.h"
@@ -18,23 +19,9 @@ const char kNotText[] = "ce nom n'est pas valide dans l'encodage du système (UT
 
 bool IsUtf8(const char* name) { return QByteArrayView(name).isValidUtf8(); }
 
-// The name as a terminal can show it: when it is not UTF-8, its bytes past
-// ASCII as \xNN.
-QByteArray Printable(const char* name)
-{
-    if (IsUtf8(name))
-        return name;
-    QByteArray shown;
-    for (const char* c = name; *c; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        shown += byte < 0x80 ? QByteArray(1, *c) : QByteArray("\\x") + QByteArray::number(byte, 16).rightJustified(2, '0');
-    }
-    return shown;
-}
-
 int Refuse(const char* why, const char* name)
 {
-    std::fprintf(stderr, "nivo: %s : %s\n", Printable(name).constData(), why);
+    std::fprintf(stderr, "nivo: %s : %s\n", PrintableName(name).constData(), why);
     return 1;
 }
 

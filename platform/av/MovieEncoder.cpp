@@ -34,15 +34,16 @@ const Container kContainers[] = {
 };
 
 // Settings where the encoder's own default is not one for a movie (a tiny
-// bit rate, the slowest speed); options an encoder lacks are skipped.
+// bit rate, the slowest speed): its options, or a fixed quantiser.
 struct Tuning {
     const char* encoder;
     const char* options;
+    int quantiser;
 };
 
 const Tuning kTunings[] = {
-    {"libvpx-vp9", "crf=32:b=0:row-mt=1:cpu-used=4"},
-    {"mpeg4", "qscale=3"},
+    {"libvpx-vp9", "crf=32:b=0:row-mt=1:cpu-used=4", 0},
+    {"mpeg4", "", 3},
 };
 
 const Container* ContainerOf(const char* path)
@@ -122,11 +123,19 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec, int width, int height)
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
 
-void Tune(AVCodecContext* encoder, const AVCodec* codec)
+// The options for avcodec_open2; those the encoder lacks are left in them.
+AVDictionary* Tune(AVCodecContext* encoder, const AVCodec* codec)
 {
+    AVDictionary* options = nullptr;
     for (const Tuning& tuning : kTunings)
-        if (std::strcmp(tuning.encoder, codec->name) == 0)
-            av_opt_set_from_string(encoder, tuning.options, nullptr, "=", ":");
+        if (std::strcmp(tuning.encoder, codec->name) == 0) {
+            av_dict_parse_string(&options, tuning.options, "=", ":", 0);
+            if (tuning.quantiser > 0) {
+                encoder->flags |= AV_CODEC_FLAG_QSCALE;
+                encoder->global_quality = FF_QP2LAMBDA * tuning.quantiser;
+            }
+        }
+    return options;
 }
 
 // Top-down BGR rows into a packed or planar RGB frame, byte for byte.
@@ -200,6 +209,8 @@ std::vector<std::string> MovieEncoder::CodecsFor(const char* path)
 MovieEncoder* MovieEncoder::Open(const MovieSettings& settings, MovieFailure& failure)
 {
     failure = {};
+    // The encoders' statistics and notes are not for the user of a command line.
+    av_log_set_level(AV_LOG_ERROR);
     const Container* container = ContainerOf(settings.path);
     const AVOutputFormat* format = container ? av_guess_format(container->muxer, nullptr, nullptr) : nullptr;
     if (!format) {
@@ -277,8 +288,10 @@ bool MovieEncoder::OpenCodec(const MovieSettings& settings, const AVCodec* codec
         m_encoder->level = 3;
     if (m_muxer->oformat->flags & AVFMT_GLOBALHEADER)
         m_encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    Tune(m_encoder, codec);
-    if (avcodec_open2(m_encoder, codec, nullptr) < 0 || avcodec_parameters_from_context(m_stream->codecpar, m_encoder) < 0)
+    AVDictionary* options = Tune(m_encoder, codec);
+    const int opened = avcodec_open2(m_encoder, codec, &options);
+    av_dict_free(&options);
+    if (opened < 0 || avcodec_parameters_from_context(m_stream->codecpar, m_encoder) < 0)
         return Fail(failure, Cause::Codec);
     m_stream->time_base = m_encoder->time_base;
     m_stream->avg_frame_rate = rate;
