@@ -16,7 +16,7 @@ test_packages=(
   clang libgmock-dev libbenchmark-dev ffmpeg locales strace gdb
   xvfb xauth xdotool x11-utils openbox wmctrl weston imagemagick poppler-utils tesseract-ocr tesseract-ocr-eng
   fonts-liberation2 cups cups-client cups-bsd printer-driver-cups-pdf
-  desktop-file-utils appstream appstream-util librsvg2-bin dpkg-dev file lintian man-db groff-base
+  desktop-file-utils appstream appstream-util librsvg2-bin dpkg-dev file lintian man-db groff-base parallel
 )
 testing=false
 case "${1:-}" in

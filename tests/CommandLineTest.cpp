@@ -18,6 +18,8 @@
 #include "SmallDisk.h"
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -28,6 +30,7 @@
 
 #include "dialogs/CProgressDlg.h"
 #include "cli/CommandLine.h"
+#include "cli/MovieProgress.h"
 #include "cli/TerminalProgress.h"
 #include "app/SettingsText.h"
 #include "platform/User32.h"
@@ -791,5 +794,233 @@ TEST(RenderCommand, ShowsProgressOnATerminalOnly)
     runtime.insert("XDG_RUNTIME_DIR", dir.path());
     EXPECT_EQ(RunNivo(QStringList {"--render", dir.filePath("long2.bmp")} + kLongRender, &errors, runtime), 0);
     EXPECT_EQ(errors, "");
+}
+
+// Every bad value of a movie is refused before anything is computed, with a
+// French message that names what is wrong.
+TEST(CommandLine, MovieValuesAreRefusedNamingWhatIsWrong)
+{
+    const QStringList base = {"--movie", "z.mkv", "--frames", "12"};
+    const struct {
+        QStringList args;
+        const char* said;
+    } cases[] = {
+        {base + QStringList {"--zoom", "0:1e6"}, "--zoom « 0:1e6 » refusé : le grossissement de départ est nul"},
+        {base + QStringList {"--zoom", "1:0"}, "le grossissement d'arrivée est nul"},
+        {base + QStringList {"--zoom", "-0:5"}, "le grossissement de départ est nul"},
+        {base + QStringList {"--zoom", "-1:5"}, "le grossissement de départ est négatif"},
+        {base + QStringList {"--zoom", "1:-5"}, "le grossissement d'arrivée est négatif"},
+        {base + QStringList {"--zoom", "100"}, "Z0:Z1 attendu"},
+        {base + QStringList {"--zoom", "1:2:3"}, "Z0:Z1 attendu"},
+        {base + QStringList {"--zoom", "1:inf"}, "Z0:Z1 attendu"},
+        {base + QStringList {"--zoom", "1e-300:1e300"}, "le rapport des deux grossissements"},
+        {base + QStringList {"--zoom", "1e300:1e-300"}, "le rapport des deux grossissements"},
+        {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "1"}, "--frames « 1 » refusé : nombre entier d'images de 2 à"},
+        {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "0"}, "--frames « 0 » refusé"},
+        {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "-4"}, "--frames « -4 » refusé"},
+        {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "1000001"}, "--frames « 1000001 » refusé"},
+        {{"--movie", "z.mkv", "--zoom", "1:9"}, "--movie attend --frames K"},
+        {{"--movie", "z.mkv", "--frames", "9"}, "--movie attend --zoom Z0:Z1"},
+        {base + QStringList {"--zoom", "1:9", "--range", "0-12"}, "le film a 12 images, numérotées de 0 à 11"},
+        {QStringList {"--range", "11-12"} + base + QStringList {"--zoom", "1:9"}, "numérotées de 0 à 11"},
+        {base + QStringList {"--zoom", "1:9", "--range", "7-3"}, "la première image (7) vient après la dernière (3)"},
+        {base + QStringList {"--zoom", "1:9", "--range", "-1-3"}, "A-B attendu"},
+        {base + QStringList {"--zoom", "1:9", "--range", "3"}, "A-B attendu"},
+        {base + QStringList {"--zoom", "1:9", "--fps", "0"}, "--fps « 0 » refusé"},
+        {base + QStringList {"--zoom", "1:9", "--fps", "1001"}, "--fps « 1001 » refusé"},
+        {base + QStringList {"--zoom", "1:9", "--codec", ""}, "--codec attend un nom de codec"},
+        {base + QStringList {"--zoom", "1:9", "--size", "0x5"}, "--size « 0x5 » refusé"},
+        {base + QStringList {"--zoom", "1:9", "--colour", "red"}, "option inconnue « --colour »"},
+        {base + QStringList {"--zoom"}, "--zoom attend une valeur"},
+        // A render keeps its own options.
+        {{"--render", "a.png", "--frames", "12"}, "option inconnue « --frames »"},
+        {{"--render", "a.png", "--zoom", "1:9"}, "--zoom « 1:9 » refusé : nombre positif attendu"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = Parse(c.args);
+        EXPECT_EQ(line.mode, Mode::Error) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(line.error.contains(QString::fromUtf8(c.said))) << line.error.toStdString();
+    }
+}
+
+TEST(CommandLine, MovieOptionsWithTheirDefaults)
+{
+    const CommandLine plain = Parse({"--movie", "z.webm", "--zoom", "1:1e6", "--frames", "300"});
+    EXPECT_EQ(plain.mode, Mode::Movie);
+    EXPECT_EQ(plain.output, "z.webm");
+    EXPECT_EQ(plain.outputArgument, 1);
+    EXPECT_EQ(plain.zoom, 1.0);
+    EXPECT_EQ(plain.zoomEnd, 1e6);
+    EXPECT_EQ(plain.frames, 300);
+    EXPECT_EQ(plain.firstFrame, 0);
+    EXPECT_EQ(plain.lastFrame, 299);
+    EXPECT_EQ(plain.framesPerSecond, 30.0);
+    EXPECT_TRUE(plain.codec.isEmpty());
+    EXPECT_EQ(plain.width, 800);
+    EXPECT_EQ(plain.iterations, 50);
+    // A zoom out is a zoom too.
+    const CommandLine full = Parse({"--size", "64x48", "--zoom", "2e5:0.5", "--range", "11-11", "--movie", "a.mkv",
+                                    "--frames", "12", "--fps", "23.976", "--codec", "ffv1", "--iterations", "1000",
+                                    "--center", "-0.745,0.113"});
+    EXPECT_EQ(full.mode, Mode::Movie) << full.error.toStdString();
+    EXPECT_EQ(full.outputArgument, 7);
+    EXPECT_EQ(full.zoom, 2e5);
+    EXPECT_EQ(full.zoomEnd, 0.5);
+    EXPECT_EQ(full.firstFrame, 11);
+    EXPECT_EQ(full.lastFrame, 11);
+    EXPECT_EQ(full.framesPerSecond, 23.976);
+    EXPECT_EQ(full.codec, "ffv1");
+    EXPECT_EQ(full.width, 64);
+    EXPECT_EQ(full.centerY, 0.113);
+}
+
+// The values a frame's zoom is computed from, and the frame's render.
+const QStringList kMovie = {"--size", "64x48", "--iterations", "300", "--center", "-0.745,0.113", "--zoom", "0.5:4000",
+                            "--frames", "12"};
+
+QString ZoomOfFrame(int k) { return QString::asprintf("%.17g", 0.5 * std::pow(4000 / 0.5, k / (12 - 1.0))); }
+
+bool HasFfmpeg() { return !QStandardPaths::findExecutable("ffmpeg").isEmpty(); }
+
+// Frame k of a movie as ffmpeg decodes it, top-down RGB rows.
+QByteArray DecodedFrame(const QString& movie, int k)
+{
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", movie, "-vf", QString("select=eq(n\\,%1)").arg(k), "-frames:v", "1",
+                            "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    ffmpeg.waitForFinished(60000);
+    return ffmpeg.readAllStandardOutput();
+}
+
+QByteArray RgbRows(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QByteArray rows;
+    for (int y = 0; y < rgb.height(); ++y)
+        rows.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), rgb.width() * 3);
+    return rows;
+}
+
+// Each frame, decoded from a lossless movie, is byte for byte the render of
+// its zoom; the first and last are the ends of the zoom, the others between.
+TEST(MovieCommand, EachFrameIsTheRenderOfItsZoom)
+{
+    if (!HasFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    QTemporaryDir dir;
+    const QString movie = dir.filePath("zoom.mkv");
+    QString errors;
+    ASSERT_EQ(RunNivo(QStringList {"--movie", movie, "--codec", "ffv1"} + kMovie, &errors), 0) << errors.toStdString();
+    // Nothing on standard error that is not a terminal.
+    EXPECT_EQ(errors, "");
+    for (const int k : {0, 1, 6, 11}) {
+        const QString picture = dir.filePath(QString("frame%1.bmp").arg(k));
+        QStringList render = kMovie.mid(0, 6) + QStringList {"--render", picture, "--zoom", ZoomOfFrame(k)};
+        ASSERT_EQ(RunNivo(render), 0);
+        const QByteArray frame = DecodedFrame(movie, k);
+        ASSERT_EQ(frame.size(), 64 * 48 * 3) << "frame " << k;
+        EXPECT_TRUE(frame == RgbRows(QImage(picture))) << "frame " << k;
+        if (k == 6) {
+            EXPECT_FALSE(frame == DecodedFrame(movie, 5)) << "two frames alike";
+        }
+    }
+}
+
+// A segment is the frames of its range, coloured as in the whole movie.
+TEST(MovieCommand, ASegmentHoldsTheFramesOfItsRange)
+{
+    if (!HasFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    QTemporaryDir dir;
+    const QString whole = dir.filePath("whole.mkv");
+    const QString part = dir.filePath("part.mkv");
+    ASSERT_EQ(RunNivo(QStringList {"--movie", whole, "--codec", "ffv1"} + kMovie), 0);
+    ASSERT_EQ(RunNivo(QStringList {"--movie", part, "--codec", "ffv1", "--range", "9-10"} + kMovie), 0);
+    EXPECT_EQ(DecodedFrame(part, 0), DecodedFrame(whole, 9));
+    EXPECT_EQ(DecodedFrame(part, 1), DecodedFrame(whole, 10));
+    EXPECT_TRUE(DecodedFrame(part, 2).isEmpty());
+}
+
+TEST(MovieCommand, ACodecOrContainerItCannotUseIsRefusedBeforeAnyFrame)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        const char* codec;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"a.mkv", "nonesuch", 2, "--codec « nonesuch » : FFmpeg n'a pas ce codec ici ; pour cette extension : "},
+        {"a.webm", "ffv1", 2, "--codec « ffv1 » : ce conteneur ne peut pas le contenir ; pour cette extension : "},
+        {"a.mov", nullptr, 2, "extension inconnue ; utilisez .mkv, .mp4, .avi ou .webm"},
+        {"absent/a.mkv", nullptr, 1, "le dossier n'existe pas"},
+    };
+    for (const auto& c : cases) {
+        QStringList args = QStringList {"--movie", dir.filePath(c.name)} + kMovie;
+        if (c.codec)
+            args << "--codec" << c.codec;
+        QString errors;
+        EXPECT_EQ(RunNivo(args, &errors), c.status) << c.name;
+        EXPECT_TRUE(errors.contains(QString::fromUtf8(c.said))) << errors.toStdString();
+    }
+    EXPECT_TRUE(Entries(dir.path()).isEmpty());
+}
+
+// Ctrl+C or a SIGTERM half-way: the old file stays whole, nothing else is
+// left, and the process ends by the signal, as its caller expects.
+TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("old.mkv"), "old movie");
+        QProcess nivo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        nivo.setProcessEnvironment(env);
+        nivo.start(NIVO_BINARY, {"--movie", dir.filePath("old.mkv"), "--size", "640x480", "--iterations", "1000",
+                                 "--zoom", "1:1e5", "--frames", "2000"});
+        ASSERT_TRUE(nivo.waitForStarted());
+        ASSERT_FALSE(nivo.waitForFinished(1500)) << "the movie ended before it could be interrupted";
+        ::kill(pid_t(nivo.processId()), signal);
+        ASSERT_TRUE(nivo.waitForFinished(60000));
+        EXPECT_EQ(nivo.exitStatus(), QProcess::CrashExit) << signal;
+        EXPECT_TRUE(nivo.readAllStandardError().contains("interrompu ; aucun fichier n'a été écrit"));
+        EXPECT_EQ(Contents(dir.filePath("old.mkv")), "old movie");
+        EXPECT_EQ(Entries(dir.path()), QStringList {"old.mkv"});
+    }
+}
+
+TEST(MovieProgress, SaysFramesDoneFramesASecondAndTimeLeft)
+{
+    EXPECT_EQ(MovieProgress::Line(12, 300, 4.0), "Film : 12/300 images, 3.0 images/s, reste 1:36");
+    EXPECT_EQ(MovieProgress::Line(1, 100000, 2.0), "Film : 1/100000 images, 0.5 images/s, reste 55:33:18");
+    EXPECT_EQ(MovieProgress::Line(300, 300, 10.0), "Film : 300/300 images, 30.0 images/s, reste 0:00");
+    EXPECT_EQ(MovieProgress::Line(0, 300, 0.0), "Film : 0/300 images, 0.0 images/s, reste ?");
+}
+
+TEST(MovieProgress, RewritesOneLineOnATerminalAndClearsIt)
+{
+    const std::string shown = Captured([](std::FILE* out) {
+        MovieProgress progress(out, true, 3, std::chrono::milliseconds(0));
+        for (int done = 1; done <= 3; ++done)
+            progress.Report(done);
+    });
+    EXPECT_EQ(shown.rfind("\rFilm : 1/3 images, ", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\rFilm : 3/3 images, "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
+    const std::size_t width = shown.find('\r', 1);
+    const std::string blank = "\r" + std::string(width - 1, ' ') + "\r";
+    ASSERT_GE(shown.size(), blank.size());
+    EXPECT_EQ(shown.substr(shown.size() - blank.size()), blank) << shown;
+    EXPECT_EQ(Captured([](std::FILE* out) {
+                  MovieProgress progress(out, false, 3, std::chrono::milliseconds(0));
+                  progress.Report(1);
+              }),
+              "");
+    EXPECT_EQ(Captured([](std::FILE* out) {
+                  MovieProgress progress(out, true, 3, std::chrono::hours(1));
+                  progress.Report(1);
+              }),
+              "");
 }
 } // namespace

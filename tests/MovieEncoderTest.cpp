@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -88,6 +89,11 @@ struct LosslessCase {
     bool bottomUp;
 };
 
+void PrintTo(const LosslessCase& c, std::ostream* out)
+{
+    *out << c.codec << " into " << c.name << (c.bottomUp ? ", bottom-up rows" : ", top-down rows");
+}
+
 class LosslessMovie : public MovieEncoderTest, public testing::WithParamInterface<LosslessCase> {};
 
 // FFV1 takes BGR0 and Ut Video planar GBR: both turned by hand from the rows,
@@ -161,6 +167,11 @@ struct Refusal {
     // A codec the failure offers instead, if any.
     const char* offered;
 };
+
+void PrintTo(const Refusal& r, std::ostream* out)
+{
+    *out << r.name << " with codec \"" << r.codec << "\", cause " << int(r.cause) << ", errno " << r.error;
+}
 
 class RefusedMovie : public MovieEncoderTest, public testing::WithParamInterface<Refusal> {};
 
