@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 class MovieEncoder;
 
@@ -18,8 +17,8 @@ struct MovieSettings {
     double framesPerSecond;
 };
 
-// Why a movie could not be opened or written; `detail` (an errno value, or
-// the codec names) says more where it can.
+// Why a movie could not be opened or written: `error`, an errno value, for
+// the file; `detail`, for a codec refused, the codecs the container takes.
 struct MovieFailure {
     enum class Cause { None, Container, UnknownCodec, CodecNotInContainer, Codec, File, Memory };
     Cause cause = Cause::None;
@@ -37,6 +36,4 @@ struct MovieServices {
     bool (*finish)(MovieEncoder* movie, MovieFailure& failure);
     // Frees the movie and leaves the old file, or none, as it was.
     void (*discard)(MovieEncoder* movie);
-    // The encoders this FFmpeg has that the named file's container takes.
-    std::vector<std::string> (*codecsFor)(const char* path);
 };

@@ -72,7 +72,7 @@ struct MovieEncoderTest : testing::Test {
         const AviServices* services = AviModule::Open(AviModule::DefaultPath(), error);
         ASSERT_NE(services, nullptr) << error;
         movie = services->movie;
-        ASSERT_TRUE(movie && movie->open && movie->write && movie->finish && movie->discard && movie->codecsFor);
+        ASSERT_TRUE(movie && movie->open && movie->write && movie->finish && movie->discard);
     }
     void TearDown() override { fs::remove_all(dir); }
 

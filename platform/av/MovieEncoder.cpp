@@ -169,6 +169,18 @@ void CopyRows(const std::uint8_t* topRow, std::ptrdiff_t pitch, AVFrame* frame)
     }
 }
 
+// The encoders of this FFmpeg that the container takes, by name: "ffv1, libx264, ...".
+std::string CodecsOf(const AVOutputFormat* format)
+{
+    std::string names;
+    void* state = nullptr;
+    while (const AVCodec* codec = av_codec_iterate(&state))
+        if (IsVideoEncoder(codec) && !(codec->capabilities & (AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_EXPERIMENTAL)) &&
+            Takes(format, codec))
+            names += (names.empty() ? "" : ", ") + std::string(codec->name);
+    return names;
+}
+
 MovieEncoder* OpenMovie(const MovieSettings& settings, MovieFailure& failure)
 {
     return MovieEncoder::Open(settings, failure);
@@ -189,22 +201,7 @@ bool FinishMovie(MovieEncoder* movie, MovieFailure& failure)
 void DiscardMovie(MovieEncoder* movie) { delete movie; }
 } // namespace
 
-const MovieServices MovieEncoder::kServices {OpenMovie, WriteFrame, FinishMovie, DiscardMovie, MovieEncoder::CodecsFor};
-
-std::vector<std::string> MovieEncoder::CodecsFor(const char* path)
-{
-    std::vector<std::string> names;
-    const Container* container = ContainerOf(path);
-    const AVOutputFormat* format = container ? av_guess_format(container->muxer, nullptr, nullptr) : nullptr;
-    if (!format)
-        return names;
-    void* state = nullptr;
-    while (const AVCodec* codec = av_codec_iterate(&state))
-        if (IsVideoEncoder(codec) && !(codec->capabilities & (AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_EXPERIMENTAL)) &&
-            Takes(format, codec))
-            names.emplace_back(codec->name);
-    return names;
-}
+const MovieServices MovieEncoder::kServices {OpenMovie, WriteFrame, FinishMovie, DiscardMovie};
 
 MovieEncoder* MovieEncoder::Open(const MovieSettings& settings, MovieFailure& failure)
 {
@@ -220,8 +217,7 @@ MovieEncoder* MovieEncoder::Open(const MovieSettings& settings, MovieFailure& fa
     const AVCodec* codec = settings.codec.empty() ? DefaultEncoder(*container, format) : EncoderNamed(settings.codec);
     if (!codec || !Takes(format, codec)) {
         failure.cause = codec ? Cause::CodecNotInContainer : Cause::UnknownCodec;
-        for (const std::string& name : CodecsFor(settings.path))
-            failure.detail += (failure.detail.empty() ? "" : ", ") + name;
+        failure.detail = CodecsOf(format);
         return nullptr;
     }
     auto* movie = new MovieEncoder;

@@ -6,8 +6,6 @@
 // nothing behind.
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/MovieServices.h"
 #include "platform/StagedFile.h"
@@ -26,7 +24,6 @@ public:
     static const MovieServices kServices;
 
     static MovieEncoder* Open(const MovieSettings& settings, MovieFailure& failure);
-    static std::vector<std::string> CodecsFor(const char* path);
     ~MovieEncoder();
     MovieEncoder(const MovieEncoder&) = delete;
     MovieEncoder& operator=(const MovieEncoder&) = delete;
