@@ -1,6 +1,7 @@
 // Command lines of any words: the parse never crashes, and what it accepts
 // is something the program can do (a render it can allocate and compute, a
-// print with its file, one document); what it refuses says why.
+// movie whose every frame has a zoom, a print with its file, one document);
+// what it refuses says why.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -13,7 +14,8 @@ namespace {
 // Words the parser knows, so that inputs reach past the first refusal.
 const char* const kWords[] = {"--render", "--size", "--iterations", "--center", "--centre", "--zoom",
                               "-p", "/p", "-pt", "/pt", "--help", "-h", "--version", "a.png", "1920x1080",
-                              "-0.745,0.113", "1000", "1e308", "0"};
+                              "-0.745,0.113", "1000", "1e308", "0", "--movie", "--frames", "--fps", "--codec",
+                              "--range", "a.mkv", "1:1e6", "1e-300:1e300", "0-3", "12", "ffv1"};
 
 QStringList ArgumentsFrom(FuzzedDataProvider& input)
 {
@@ -37,6 +39,17 @@ void CheckRender(const CommandLine& line)
     Require(std::isfinite(line.centerX) && std::isfinite(line.centerY), "a render has a finite centre");
     Require(std::isfinite(line.zoom) && line.zoom > 0, "a render has a positive finite zoom");
 }
+void CheckMovie(const CommandLine& line)
+{
+    CheckRender(line);
+    Require(std::isfinite(line.zoomEnd) && line.zoomEnd > 0, "a movie ends on a positive finite zoom");
+    const double ratio = line.zoomEnd / line.zoom;
+    Require(std::isfinite(ratio) && ratio > 0, "every frame of a movie has a positive finite zoom");
+    Require(line.frames >= 2, "a movie has two frames or more");
+    Require(0 <= line.firstFrame && line.firstFrame <= line.lastFrame && line.lastFrame < line.frames,
+            "a movie writes frames it has");
+    Require(line.framesPerSecond >= 0.01 && line.framesPerSecond <= 1000, "a movie has a rate players take");
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -50,6 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case Mode::Render:
         Require(arguments.contains("--render"), "a render is asked for");
         CheckRender(line);
+        break;
+    case Mode::Movie:
+        Require(arguments.contains("--movie") && !arguments.contains("--render"), "a movie is asked for");
+        CheckMovie(line);
         break;
     case Mode::Print:
         Require(arguments.size() >= 2 && line.file == arguments[1], "a print has its file");
