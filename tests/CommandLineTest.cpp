@@ -980,7 +980,7 @@ TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
         nivo.start(NIVO_BINARY, {"--movie", dir.filePath("old.mkv"), "--size", "640x480", "--iterations", "1000",
                                  "--zoom", "1:1e5", "--frames", "2000"});
         ASSERT_TRUE(nivo.waitForStarted());
-        ASSERT_FALSE(nivo.waitForFinished(1500)) << "the movie ended before it could be interrupted";
+        ASSERT_FALSE(nivo.waitForFinished(2500)) << "the movie ended before it could be interrupted";
         ::kill(pid_t(nivo.processId()), signal);
         ASSERT_TRUE(nivo.waitForFinished(60000));
         EXPECT_EQ(nivo.exitStatus(), QProcess::CrashExit) << signal;
