@@ -3,7 +3,7 @@
 # demuxer without re-encoding has, frame for frame, the frames of one run.
 # Usage: segments.sh NIVO; exits 77 (skipped) without ffmpeg or parallel.
 set -euo pipefail
-nivo=$1
+nivo=$(realpath "$1")
 for tool in ffmpeg parallel; do
   command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 77; }
 done
