@@ -161,14 +161,17 @@ CommandLine ParseRender(const QStringList& args)
 QString ReadZoomRange(const QString& text, CommandLine& line)
 {
     const QString refused = QString::fromUtf8("--zoom « %1 » refusé : ").arg(text);
+    const QString expected = QString::fromUtf8("Z0:Z1 attendu, deux grossissements positifs, par exemple 1:1e6");
     const QStringList parts = text.split(':');
-    const auto start = parts.size() == 2 ? ParseDouble(parts[0].toStdString()) : std::nullopt;
-    const auto end = parts.size() == 2 ? ParseDouble(parts[1].toStdString()) : std::nullopt;
+    if (parts.size() != 2)
+        return refused + expected;
     for (const QString& part : parts)
-        if (parts.size() == 2 && IsOutOfRange(part))
+        if (IsOutOfRange(part))
             return refused + OutOfRange(part);
+    const auto start = ParseDouble(parts[0].toStdString());
+    const auto end = ParseDouble(parts[1].toStdString());
     if (!start || !end)
-        return refused + QString::fromUtf8("Z0:Z1 attendu, deux grossissements positifs, par exemple 1:1e6");
+        return refused + expected;
     for (const auto& [zoom, which] : {std::pair {*start, "de départ"}, std::pair {*end, "d'arrivée"}}) {
         if (zoom == 0)
             return refused + QString::fromUtf8("le grossissement %1 est nul").arg(QString::fromUtf8(which));
@@ -188,7 +191,7 @@ QString ReadRange(const QString& text, CommandLine& line)
 {
     const QString refused = QString::fromUtf8("--range « %1 » refusé : ").arg(text);
     const QStringList parts = text.split('-');
-    const auto first = parts.size() == 2 ? ParseInteger(parts[0].toStdString()) : std::nullopt;
+    const auto first = ParseInteger(parts[0].toStdString());
     const auto last = parts.size() == 2 ? ParseInteger(parts[1].toStdString()) : std::nullopt;
     if (!first || !last)
         return refused + QString::fromUtf8("A-B attendu, deux numéros d'image, par exemple 0-99");

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "CommandLine.h"
@@ -24,8 +25,8 @@ void OnSignal(int signal)
     g_stop = true;
 }
 
-// Ctrl+C and SIGTERM stop the movie between frames, so that its file is
-// discarded; the old handlers come back afterwards.
+// Ctrl+C, SIGTERM and a closed terminal stop the movie between frames, so
+// that its file is discarded; the old handlers come back afterwards.
 class StopOnSignals {
 public:
     StopOnSignals()
@@ -34,20 +35,20 @@ public:
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, &m_oldInterrupt);
-        sigaction(SIGTERM, &action, &m_oldTerminate);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            sigaction(kStopSignals[i], &action, &m_old[i]);
     }
     ~StopOnSignals()
     {
-        sigaction(SIGINT, &m_oldInterrupt, nullptr);
-        sigaction(SIGTERM, &m_oldTerminate, nullptr);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            sigaction(kStopSignals[i], &m_old[i], nullptr);
     }
     StopOnSignals(const StopOnSignals&) = delete;
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 
 private:
-    struct sigaction m_oldInterrupt {};
-    struct sigaction m_oldTerminate {};
+    static constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_old[std::size(kStopSignals)] {};
 };
 
 std::string Quoted(const QString& text) { return "« " + text.toStdString() + " »"; }

@@ -815,6 +815,10 @@ TEST(CommandLine, MovieValuesAreRefusedNamingWhatIsWrong)
         {base + QStringList {"--zoom", "1:inf"}, "Z0:Z1 attendu"},
         {base + QStringList {"--zoom", "1e-300:1e300"}, "le rapport des deux grossissements"},
         {base + QStringList {"--zoom", "1e300:1e-300"}, "le rapport des deux grossissements"},
+        {base + QStringList {"--zoom", "1:1e400"}, "« 1e400 » est hors limites"},
+        {base + QStringList {"--zoom", "1e-400:1"}, "« 1e-400 » est trop proche de zéro"},
+        {base + QStringList {"--zoom", "1:9", "stray"}, "argument en trop « stray »"},
+        {base + QStringList {"--zoom", "1:9", "--version"}, "« --version » ne va pas avec --movie"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "1"}, "--frames « 1 » refusé : nombre entier d'images de 2 à"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "0"}, "--frames « 0 » refusé"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "-4"}, "--frames « -4 » refusé"},
@@ -966,11 +970,11 @@ TEST(MovieCommand, ACodecOrContainerItCannotUseIsRefusedBeforeAnyFrame)
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 }
 
-// Ctrl+C or a SIGTERM half-way: the old file stays whole, nothing else is
+// Ctrl+C, SIGTERM or a closed terminal half-way: the old file stays whole, nothing else is
 // left, and the process ends by the signal, as its caller expects.
 TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
 {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         QTemporaryDir dir;
         WriteFile(dir.filePath("old.mkv"), "old movie");
         QProcess nivo;
