@@ -7,6 +7,7 @@
 #include "BlaTable.h"
 #include "FloatExp.h"
 #include "Mpfr.h"
+#include "NucleusSearch.h"
 #include "PerturbedCount.h"
 #include "ReferenceOrbit.h"
 
@@ -14,9 +15,11 @@ namespace {
 // Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
 constexpr mpfr_prec_t kGuardBits = 80;
 // A run of steps is used while the dropped squares stay this far under the kept terms.
-constexpr double kBlaEpsilon = 0x1p-30;
+constexpr double kBlaEpsilon = 0x1p-45;
 // Pixel steps whose binary exponent lies within this leave the deltas room in doubles.
 constexpr std::int64_t kDoubleExponentRange = 900;
+// How far from the centre a nucleus may serve as the reference, in view half-diagonals.
+constexpr double kFarthestNucleus = 64.0;
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
@@ -49,11 +52,19 @@ FloatExp PixelStep(mpfr_srcptr zoom, std::int32_t width)
     return FloatExp(mantissa, exponent);
 }
 
-// Offset of column (or row) i from the centre: (i - size / 2) * s.
-template <class T>
-T Offset(std::int32_t i, std::int32_t size, FloatExp step)
+FloatExp ToFloatExp(mpfr_srcptr value)
 {
-    const FloatExp offset(step.m * ((2.0 * i - size) * 0.5), step.e);
+    long exponent = 0;
+    const double mantissa = mpfr_get_d_2exp(&exponent, value, MPFR_RNDN);
+    return FloatExp(mantissa, exponent);
+}
+
+// Offset of column (or row) i from the reference: (i - size / 2) * s plus
+// the centre's offset from the reference.
+template <class T>
+T Offset(std::int32_t i, std::int32_t size, FloatExp step, FloatExp shift)
+{
+    const FloatExp offset = FloatExp(step.m * ((2.0 * i - size) * 0.5), step.e) + shift;
     if constexpr (std::is_same_v<T, double>)
         return offset.ToDouble();
     else
@@ -65,6 +76,8 @@ struct Job {
     const ReferenceOrbit* orbit;
     const BlaTable<T>* bla;
     FloatExp step;
+    FloatExp shiftX;
+    FloatExp shiftY;
     std::int32_t width;
     std::int32_t height;
     std::int32_t limit;
@@ -74,10 +87,11 @@ struct Job {
 template <class T>
 void FillColumn(const Job<T>& job, std::int32_t column)
 {
-    const T dcr = Offset<T>(column, job.width, job.step);
+    const T dcr = Offset<T>(column, job.width, job.step, job.shiftX);
     std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
     for (std::int32_t row = 0; row < job.height; ++row)
-        out[row] = Perturbation::Count(*job.orbit, *job.bla, dcr, Offset<T>(row, job.height, job.step), job.limit);
+        out[row] = Perturbation::Count(*job.orbit, *job.bla, dcr, Offset<T>(row, job.height, job.step, job.shiftY),
+                                            job.limit);
 }
 
 template <class T>
@@ -102,15 +116,63 @@ bool FillColumns(WorkerPool& pool, const Job<T>& job, const DeepCalculator::Prog
     return true;
 }
 
+// The farthest pixel from the centre, rounded up.
+FloatExp ReachOf(const DeepView& view, FloatExp step) { return step * (0.5 * (view.width + view.height) + 1.0); }
+
+struct Reference {
+    ReferenceOrbit orbit;
+    // The centre less the reference point.
+    FloatExp shiftX;
+    FloatExp shiftY;
+};
+
+// The reference orbit: the centre's, or when the centre escapes before the
+// limit, that of a minibrot's nucleus within the view, whose orbit never
+// escapes. False when cancelled.
+bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const DeepView& view, FloatExp step,
+                     Reference& reference, const std::atomic<bool>* cancel)
+{
+    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel))
+        return false;
+    if (reference.orbit.Last() >= view.limit)
+        return true;
+    const FloatExp reach = ReachOf(view, step);
+    const std::int32_t period = NucleusSearch::BallPeriod(reference.orbit, reach);
+    if (period <= 0)
+        return true;
+    Mpfr nx(precision), ny(precision);
+    mpfr_set(nx, cx, MPFR_RNDN);
+    mpfr_set(ny, cy, MPFR_RNDN);
+    if (!NucleusSearch::Newton(nx, ny, period, step * 0x1p-20, cancel))
+        return !Cancelled(cancel);
+    mpfr_sub(nx, cx, nx, MPFR_RNDN);
+    mpfr_sub(ny, cy, ny, MPFR_RNDN);
+    const FloatExp shiftX = ToFloatExp(nx);
+    const FloatExp shiftY = ToFloatExp(ny);
+    // A nucleus a little outside the view still outlasts the centre; far
+    // outside, the deltas would lose the pixels' last digits.
+    const FloatExp farthest = reach * kFarthestNucleus;
+    if (farthest * farthest < shiftX * shiftX + shiftY * shiftY)
+        return true;
+    mpfr_sub(nx, cx, nx, MPFR_RNDN);
+    mpfr_sub(ny, cy, ny, MPFR_RNDN);
+    ReferenceOrbit nucleus;
+    if (!nucleus.Compute(nx, ny, precision, period, cancel))
+        return false;
+    reference = {std::move(nucleus), shiftX, shiftY};
+    return true;
+}
+
 template <class T>
-bool Fill(WorkerPool& pool, const ReferenceOrbit& orbit, FloatExp step, const DeepView& view, std::int32_t* out,
+bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
           const DeepCalculator::Progress& progress, const std::atomic<bool>* cancel)
 {
-    // The farthest pixel from the centre, rounded up.
-    const FloatExp reach = step * (0.5 * (view.width + view.height) + 1.0);
     BlaTable<T> bla;
-    bla.Build(orbit, reach, kBlaEpsilon);
-    const Job<T> job {&orbit, &bla, step, view.width, view.height, view.limit, out};
+    // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
+    const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
+                           FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
+    bla.Build(reference.orbit, ReachOf(view, step) + shift, kBlaEpsilon);
+    const Job<T> job {&reference.orbit, &bla, step, reference.shiftX, reference.shiftY, view.width, view.height, view.limit, out};
     return FillColumns(pool, job, progress, cancel);
 }
 } // namespace
@@ -127,11 +189,11 @@ bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& co
     mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
     mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
     mpfr_neg(cy, cy, MPFR_RNDN);
-    ReferenceOrbit orbit;
-    if (!orbit.Compute(cx, cy, precision, view.limit, cancel))
-        return false;
     const FloatExp step = PixelStep(zoom, view.width);
+    Reference reference;
+    if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
+        return false;
     if (step.e > -kDoubleExponentRange && step.e < kDoubleExponentRange)
-        return Fill<double>(m_pool, orbit, step, view, counts.data(), progress, cancel);
-    return Fill<FloatExp>(m_pool, orbit, step, view, counts.data(), progress, cancel);
+        return Fill<double>(m_pool, reference, step, view, counts.data(), progress, cancel);
+    return Fill<FloatExp>(m_pool, reference, step, view, counts.data(), progress, cancel);
 }

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <mpfr.h>
+
+#include "fractal/EscapeKernel.h"
+#include "fractal/deep/DeepCalculator.h"
+#include "fractal/deep/Mpfr.h"
+
+namespace {
+// Every pixel iterated in MPFR from its exact sample point
+// x = cx + (c - W/2) s, y' = -cy + (r - H/2) s, s = 3.6 / (zoom W).
+std::vector<std::int32_t> BruteForce(const DeepView& view, mpfr_prec_t precision)
+{
+    Mpfr s(precision), cx(precision), cy(precision), x(precision), y(precision);
+    Mpfr re(precision), im(precision), rr(precision), ii(precision), t(precision);
+    mpfr_set_str(t, view.zoom.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(s, "3.6", 10, MPFR_RNDN);
+    mpfr_div(s, s, t, MPFR_RNDN);
+    mpfr_div_si(s, s, view.width, MPFR_RNDN);
+    mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
+    std::vector<std::int32_t> counts;
+    for (std::int32_t c = 0; c < view.width; ++c) {
+        mpfr_mul_si(x, s, 2 * c - view.width, MPFR_RNDN);
+        mpfr_div_2ui(x, x, 1, MPFR_RNDN);
+        mpfr_add(x, x, cx, MPFR_RNDN);
+        for (std::int32_t r = 0; r < view.height; ++r) {
+            mpfr_mul_si(y, s, 2 * r - view.height, MPFR_RNDN);
+            mpfr_div_2ui(y, y, 1, MPFR_RNDN);
+            mpfr_sub(y, y, cy, MPFR_RNDN);
+            mpfr_set_zero(re, 1);
+            mpfr_set_zero(im, 1);
+            mpfr_set_zero(rr, 1);
+            mpfr_set_zero(ii, 1);
+            std::int32_t n = 0;
+            while (n < view.limit) {
+                ++n;
+                mpfr_mul(t, re, im, MPFR_RNDN);
+                mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
+                mpfr_add(im, t, y, MPFR_RNDN);
+                mpfr_sub(t, rr, ii, MPFR_RNDN);
+                mpfr_add(re, t, x, MPFR_RNDN);
+                mpfr_sqr(rr, re, MPFR_RNDN);
+                mpfr_sqr(ii, im, MPFR_RNDN);
+                mpfr_add(t, rr, ii, MPFR_RNDN);
+                if (mpfr_cmp_ui(t, 4) > 0)
+                    break;
+            }
+            counts.push_back(n);
+        }
+    }
+    return counts;
+}
+
+mpfr_prec_t BruteForcePrecision(const DeepView& view)
+{
+    Mpfr zoom(64);
+    mpfr_set_str(zoom, view.zoom.c_str(), 10, MPFR_RNDN);
+    return std::max<mpfr_prec_t>(mpfr_get_exp(zoom), 0) + 400;
+}
+
+struct Depth {
+    const char* name;
+    const char* centreX;
+    const char* centreY;
+    const char* zoom;
+    std::int32_t limit;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// The share of pixels equal to the brute force, with what the others differ by on standard output.
+double EqualShare(const Depth& depth)
+{
+    DeepView view;
+    view.centreX = depth.centreX;
+    view.centreY = depth.centreY;
+    view.zoom = depth.zoom;
+    view.limit = depth.limit;
+    view.width = depth.width;
+    view.height = depth.height;
+    EXPECT_EQ(view.Check(), DeepView::Problem::None);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    EXPECT_TRUE(calculator.Compute(view, counts));
+    const std::vector<std::int32_t> exact = BruteForce(view, BruteForcePrecision(view));
+    std::size_t equal = 0;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        if (counts[i] == exact[i]) {
+            ++equal;
+            continue;
+        }
+        std::printf("  %s: pixel (%zu, %zu) counts %d, exactly %d\n", depth.name, i / view.height, i % view.height,
+                    counts[i], exact[i]);
+    }
+    std::size_t distinct = 0;
+    std::map<std::int32_t, int> seen;
+    for (const std::int32_t count : exact)
+        distinct += seen[count]++ == 0;
+    std::printf("%-28s %zu of %zu equal, %zu distinct counts\n", depth.name, equal, exact.size(), distinct);
+    return static_cast<double>(equal) / static_cast<double>(exact.size());
+}
+
+class DeepAgainstBruteForce : public testing::TestWithParam<Depth> {};
+
+TEST_P(DeepAgainstBruteForce, AtLeast999PerThousandOfThePixelsAreExact)
+{
+    EXPECT_GE(EqualShare(GetParam()), 0.999);
+}
+
+const Depth kDepths[] = {
+    {"misiurewicz_i_1e15", "0", "1", "1e15", 3000, 32, 18},
+    {"misiurewicz_i_1e1000", "0", "1", "1e1000", 3000, 16, 9},
+    // The nucleus of a period-998 minibrot: its orbit comes back to 0, every pixel restarts from the reference's start.
+    {"minibrot_nucleus_1e14",
+     "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+     "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469", "1e14",
+     6000, 32, 18},
+    {"spiral_i_1e30", "0.00007429826141817681419926237",
+     "1.000029355068241471193182044914375", "1e30", 543, 32, 18},
+    {"spiral_i_1e60", "0.000074298261418176814199262370329068241426311869425085451074375",
+     "1.00002935506824147119318204491414607335737527896057215363294875", "1e60", 1080, 32, 18},
+    {"spiral_i_1e300", "0.000074298261418176814199262370329068241426311869425085451074260789489874774943293721978432673227331801582460162062267113120522564124325085224369377835336409424420390988637499831255059147614716699988803403915965793699209551430067443233020313014698930619484153292573869239318671138568638646995375340931875",
+     "1.0000293550682414711931820449141460733573752789605721536329486965853903920960793187104573805681590937383005967533921636472165338028577312498925228999661374723238584068351653748874554539093209948817955664602847382352895454600562671596415949256294664800854539823926078352898255511937218221023830164840625", "1e300", 5067, 32, 18},
+    {"spiral_i_1e320", "0.0000742982614181768141992623703290682414263118694250854510742607894898747749432937219784326732273318015824601620622671131205225641243250852243693778353364094244203909886374998312550591476147166999888034039159657936992095514300674432330203130146989306194841532925738692393186711385686386469953753409320999603380461982892625",
+     "1.00002935506824147119318204491414607335737527896057215363294869658539039209607931871045738056815909373830059675339216364721653380285773124989252289996613747232385840683516537488745545390932099488179556646028473823528954546005626715964159492562946648008545398239260783528982555119372182210238301648406300453966251687103488125", "1e320", 5481, 32, 18},
+    {"minibrot_1e30", "-0.7436438870371617729360698276017675750476099623212550602",
+     "0.1318259042053173219693421224828922652629885996790429749", "1e30", 43849, 24, 14},
+    {"minibrot_1e60", "-0.7436438870371617729360698276016471612436035351342045761825980724033224404448494804307",
+     "0.1318259042053173219693421224828911463374487082420464573249932262390703143169717866172", "1e60", 94747, 24, 14},
+};
+
+INSTANTIATE_TEST_SUITE_P(Depths, DeepAgainstBruteForce, testing::ValuesIn(kDepths),
+                         [](const testing::TestParamInfo<Depth>& info) { return info.param.name; });
+} // namespace
