@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <map>
 #include <mpfr.h>
 
 #include "fractal/EscapeKernel.h"
 #include "fractal/deep/DeepCalculator.h"
+#include "fractal/deep/FloatExp.h"
 #include "fractal/deep/Mpfr.h"
 
 namespace {
@@ -110,6 +113,138 @@ TEST_P(DeepAgainstBruteForce, AtLeast999PerThousandOfThePixelsAreExact)
     EXPECT_GE(EqualShare(GetParam()), 0.999);
 }
 
+DeepView ViewOf(const char* x, const char* y, const char* zoom, std::int32_t limit, std::int32_t width, std::int32_t height)
+{
+    DeepView view;
+    view.centreX = x;
+    view.centreY = y;
+    view.zoom = zoom;
+    view.limit = limit;
+    view.width = width;
+    view.height = height;
+    return view;
+}
+
+TEST(DeepCalculator, AgreesWithTheWindowsKernelWhereDoublesSuffice)
+{
+    // Sample points formed in doubles from the column and row, not accumulated.
+    const DeepView view = ViewOf("-0.743643887037151", "0.13182590420533", "1000", 2000, 64, 36);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(view, counts));
+    const double s = 3.6 / (1000.0 * 64);
+    std::size_t equal = 0;
+    for (std::int32_t c = 0; c < 64; ++c)
+        for (std::int32_t r = 0; r < 36; ++r)
+            equal += counts[c * 36 + r] ==
+                     EscapeKernel::Count(-0.743643887037151 + (c - 32) * s, -0.13182590420533 + (r - 18) * s, 2000);
+    EXPECT_GE(equal, counts.size() * 999 / 1000);
+}
+
+TEST(DeepCalculator, ALimitOfOneCountsOneEverywhere)
+{
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(ViewOf("-0.5", "0", "1e40", 1, 7, 5), counts));
+    EXPECT_EQ(counts, std::vector<std::int32_t>(35, 1));
+}
+
+TEST(DeepCalculator, ThePlaneEdgesAndTheRealAxisKeepTheWindowsCounts)
+{
+    // Columns of a 4x3 view at zoom 1 sample x = -2.3, -1.4, -0.5, 0.4.
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(ViewOf("-0.5", "0", "1", 50, 4, 3), counts));
+    EXPECT_EQ(counts, (std::vector<std::int32_t> {1, 1, 1, 2, 4, 4, 2, 50, 50, 2, 7, 7}));
+}
+
+TEST(DeepCalculator, ReportsColumnsInOrderOnTheCallingThreadUpToTheWidth)
+{
+    std::vector<std::int32_t> reported;
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    const auto caller = std::this_thread::get_id();
+    bool elsewhere = false;
+    ASSERT_TRUE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 40, 10), counts, [&](std::int32_t done) {
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        reported.push_back(done);
+    }));
+    EXPECT_FALSE(elsewhere);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.back(), 40);
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+}
+
+TEST(DeepCalculator, ARaisedCancelFlagStopsTheCompute)
+{
+    std::atomic<bool> cancel {true};
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    EXPECT_FALSE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 40, 10), counts, {}, &cancel));
+    cancel = false;
+    int calls = 0;
+    // The calling thread takes some of the 400 columns and reports after each.
+    EXPECT_FALSE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 400, 10), counts, [&](std::int32_t) {
+        if (++calls == 1)
+            cancel = true;
+    }, &cancel));
+}
+
+struct CheckCase {
+    const char* x;
+    const char* y;
+    const char* zoom;
+    std::int32_t limit;
+    DeepView::Problem problem;
+};
+
+TEST(DeepView, RefusesWhatCannotBeComputed)
+{
+    using P = DeepView::Problem;
+    const CheckCase cases[] = {
+        {"-0.5", "0", "1", 50, P::None},
+        {"+.5", "-7.", "2.5E+3", 10'000'000, P::None},
+        {"-1.2345678901234567890123456789012345678901234567890123456789", "0.1", "1e1000", 1, P::None},
+        {"0x1p3", "0", "1", 50, P::CentreNotDecimal},
+        {"1,5", "0", "1", 50, P::CentreNotDecimal},
+        {"", "0", "1", 50, P::CentreNotDecimal},
+        {"0", "nan", "1", 50, P::CentreNotDecimal},
+        {"0", "1e", "1", 50, P::CentreNotDecimal},
+        {"0", ".", "1", 50, P::CentreNotDecimal},
+        {"1e200000", "0", "1", 50, P::CentreOutOfRange},
+        {"0", "0", "inf", 50, P::ZoomNotDecimal},
+        {"0", "0", "0.000e5", 50, P::ZoomZero},
+        {"0", "0", "-0", 50, P::ZoomZero},
+        {"0", "0", "-3", 50, P::ZoomNegative},
+        {"0", "0", "1e100001", 50, P::ZoomOutOfRange},
+        {"0", "0", "1e-100001", 50, P::ZoomOutOfRange},
+        {"0", "0", "1e100000", 50, P::None},
+        {"0", "0", "1", 0, P::BadLimit},
+        {"0", "0", "1", 10'000'001, P::BadLimit},
+    };
+    for (const CheckCase& c : cases)
+        EXPECT_EQ(ViewOf(c.x, c.y, c.zoom, c.limit, 4, 3).Check(), c.problem) << c.x << " " << c.y << " " << c.zoom;
+    EXPECT_EQ(ViewOf("0", "0", "1", 50, 0, 3).Check(), DeepView::Problem::BadSize);
+}
+
+TEST(FloatExp, KeepsNumbersPastTheDoublesRange)
+{
+    const FloatExp tiny(0.75, -5000);
+    const FloatExp square = tiny * tiny;
+    EXPECT_EQ(square.m, 0.5625);
+    EXPECT_EQ(square.e, -10000);
+    EXPECT_EQ((tiny + tiny).m, 0.75);
+    EXPECT_EQ((tiny + tiny).e, -4999);
+    // Far apart, the smaller one is below the larger one's rounding.
+    EXPECT_EQ((FloatExp(1.0) + tiny).ToDouble(), 1.0);
+    EXPECT_EQ((tiny - tiny).m, 0.0);
+    EXPECT_TRUE(square < tiny);
+    EXPECT_FALSE(tiny < square);
+    EXPECT_EQ(FloatExp(3.0, 1030).ToDouble(), HUGE_VAL);
+    EXPECT_EQ(tiny.ToDouble(), 0.0);
+    EXPECT_EQ(FloatExp(-6.0).ToDouble(), -6.0);
+}
+
 const Depth kDepths[] = {
     {"misiurewicz_i_1e15", "0", "1", "1e15", 3000, 32, 18},
     {"misiurewicz_i_1e1000", "0", "1", "1e1000", 3000, 16, 9},
@@ -127,7 +262,7 @@ const Depth kDepths[] = {
     {"spiral_i_1e320", "0.0000742982614181768141992623703290682414263118694250854510742607894898747749432937219784326732273318015824601620622671131205225641243250852243693778353364094244203909886374998312550591476147166999888034039159657936992095514300674432330203130146989306194841532925738692393186711385686386469953753409320999603380461982892625",
      "1.00002935506824147119318204491414607335737527896057215363294869658539039209607931871045738056815909373830059675339216364721653380285773124989252289996613747232385840683516537488745545390932099488179556646028473823528954546005626715964159492562946648008545398239260783528982555119372182210238301648406300453966251687103488125", "1e320", 5481, 32, 18},
     {"minibrot_1e30", "-0.7436438870371617729360698276017675750476099623212550602",
-     "0.1318259042053173219693421224828922652629885996790429749", "1e30", 43849, 24, 14},
+     "0.1318259042053173219693421224828922652629885996790429749", "1e30", 43849, 48, 27},
     {"minibrot_1e60", "-0.7436438870371617729360698276016471612436035351342045761825980724033224404448494804307",
      "0.1318259042053173219693421224828911463374487082420464573249932262390703143169717866172", "1e60", 94747, 24, 14},
 };

@@ -13,9 +13,13 @@
 #include "FloatExp.h"
 #include "ReferenceOrbit.h"
 
+// Coefficients as precise as the deltas they scale: long doubles, or doubles for FloatExp deltas.
+template <class T>
+using Coefficient = std::conditional_t<std::is_same_v<T, FloatExp>, double, T>;
+
 template <class T>
 struct BlaStep {
-    double ar, ai, br, bi;
+    Coefficient<T> ar, ai, br, bi;
     T r2;
 };
 
@@ -46,7 +50,7 @@ public:
 
 private:
     struct Run {
-        double ar, ai, br, bi;
+        long double ar, ai, br, bi;
         FloatExp r;
     };
 
@@ -65,8 +69,8 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
     // x first, then y.
     Run z {y.ar * x.ar - y.ai * x.ai, y.ar * x.ai + y.ai * x.ar, (y.ar * x.br - y.ai * x.bi) + y.br,
            (y.ar * x.bi + y.ai * x.br) + y.bi, FloatExp()};
-    const double aNorm = std::hypot(x.ar, x.ai);
-    const double bNorm = std::hypot(x.br, x.bi);
+    const auto aNorm = static_cast<double>(std::hypot(x.ar, x.ai));
+    const auto bNorm = static_cast<double>(std::hypot(x.br, x.bi));
     if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) || !(std::hypot(z.br, z.bi) < kLargestCoefficient))
         return {0.0, 0.0, 0.0, 0.0, FloatExp()};
     // Valid for x, and x's result A dz + B dc stays within y's radius.
@@ -85,10 +89,13 @@ void BlaTable<T>::Keep(const std::vector<Run>& runs)
     kept.reserve(runs.size());
     for (const Run& run : runs) {
         const FloatExp r2 = run.r * run.r;
-        if constexpr (std::is_same_v<T, double>)
-            kept.push_back({run.ar, run.ai, run.br, run.bi, r2.ToDouble()});
+        using C = Coefficient<T>;
+        const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
+        const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
+        if constexpr (!std::is_same_v<T, FloatExp>)
+            kept.push_back({ar, ai, br, bi, static_cast<T>(r2.ToDouble())});
         else
-            kept.push_back({run.ar, run.ai, run.br, run.bi, r2});
+            kept.push_back({ar, ai, br, bi, r2});
     }
 }
 
@@ -100,8 +107,9 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
     const std::int32_t last = orbit.Last();
     std::vector<Run> runs;
     for (std::int32_t m = 1; m < last; ++m) {
-        const double a = std::hypot(orbit.re[m], orbit.im[m]);
-        runs.push_back({2 * orbit.re[m], 2 * orbit.im[m], 1.0, 0.0, FloatExp(epsilon * a)});
+        const long double re = orbit.re[m];
+        const long double im = orbit.im[m];
+        runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im)))});
     }
     while (runs.size() >= 2) {
         std::vector<Run> longer;

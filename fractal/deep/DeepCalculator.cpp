@@ -15,7 +15,7 @@ namespace {
 // Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
 constexpr mpfr_prec_t kGuardBits = 80;
 // A run of steps is used while the dropped squares stay this far under the kept terms.
-constexpr double kBlaEpsilon = 0x1p-45;
+constexpr double kBlaEpsilon = 0x1p-56;
 // Pixel steps whose binary exponent lies within this leave the deltas room in doubles.
 constexpr std::int64_t kDoubleExponentRange = 900;
 // How far from the centre a nucleus may serve as the reference, in view half-diagonals.
@@ -65,8 +65,8 @@ template <class T>
 T Offset(std::int32_t i, std::int32_t size, FloatExp step, FloatExp shift)
 {
     const FloatExp offset = FloatExp(step.m * ((2.0 * i - size) * 0.5), step.e) + shift;
-    if constexpr (std::is_same_v<T, double>)
-        return offset.ToDouble();
+    if constexpr (!std::is_same_v<T, FloatExp>)
+        return static_cast<T>(offset.ToDouble());
     else
         return offset;
 }
@@ -194,6 +194,6 @@ bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& co
     if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
         return false;
     if (step.e > -kDoubleExponentRange && step.e < kDoubleExponentRange)
-        return Fill<double>(m_pool, reference, step, view, counts.data(), progress, cancel);
+        return Fill<long double>(m_pool, reference, step, view, counts.data(), progress, cancel);
     return Fill<FloatExp>(m_pool, reference, step, view, counts.data(), progress, cancel);
 }

@@ -4,9 +4,6 @@
 #include "Mpfr.h"
 
 namespace {
-// log10(2), low enough that a zoom just inside the range is never refused.
-constexpr double kDigitsPerBit = 0.30102;
-
 // Zero is in range: a centre may be 0.
 bool InRange(const std::string& text)
 {
@@ -15,8 +12,9 @@ bool InRange(const std::string& text)
         return false;
     if (mpfr_zero_p(value))
         return true;
-    const double decimalExponent = static_cast<double>(mpfr_get_exp(value)) * kDigitsPerBit;
-    return decimalExponent <= DeepView::kZoomExponentRange + 1 && decimalExponent >= -DeepView::kZoomExponentRange - 1;
+    mpfr_abs(value, value, MPFR_RNDN);
+    mpfr_log10(value, value, MPFR_RNDN);
+    return mpfr_cmp_si(value, DeepView::kZoomExponentRange) <= 0 && mpfr_cmp_si(value, -DeepView::kZoomExponentRange) >= 0;
 }
 } // namespace
 

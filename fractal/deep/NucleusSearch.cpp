@@ -20,7 +20,7 @@ std::int32_t BallPeriod(const ReferenceOrbit& orbit, FloatExp radius)
 {
     FloatExp r = radius;
     for (std::int32_t n = 1; n <= orbit.Last(); ++n) {
-        const double z = std::hypot(orbit.re[n], orbit.im[n]);
+        const double z = std::hypot(static_cast<double>(orbit.re[n]), static_cast<double>(orbit.im[n]));
         if (FloatExp(z) < r)
             return n;
         r = r * (2 * z) + r * r + radius;

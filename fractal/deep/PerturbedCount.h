@@ -5,31 +5,45 @@
 // reference has escaped, the delta restarts from the start of the reference
 // (dz <- Z(m) + dz, m <- 0), which keeps it small next to the orbit it follows.
 #include <cstdint>
+#include <type_traits>
 
 #include "BlaTable.h"
 #include "FloatExp.h"
 #include "ReferenceOrbit.h"
 
 namespace Perturbation {
-inline double ToDouble(double value) { return value; }
-inline double ToDouble(const FloatExp& value) { return value.ToDouble(); }
+inline long double ToLong(long double value) { return value; }
+inline long double ToLong(const FloatExp& value) { return value.ToDouble(); }
 
 // Whether Z + dz is nearer to 0 than dz is.
-// In doubles `zNorm` is already |Z + dz|^2.
-inline bool NearerToZero(double zNorm, double, double, double dzr, double dzi) { return zNorm < dzr * dzr + dzi * dzi; }
-
-inline bool NearerToZero(double, double Zr, double Zi, const FloatExp& dzr, const FloatExp& dzi)
+// In hardware floats `zNorm` is already |Z + dz|^2.
+template <class T>
+bool NearerToZero(long double zNorm, long double, long double, T dzr, T dzi)
 {
-    const FloatExp zr = FloatExp(Zr) + dzr;
-    const FloatExp zi = FloatExp(Zi) + dzi;
+    return zNorm < dzr * dzr + dzi * dzi;
+}
+
+inline bool NearerToZero(long double, long double Zr, long double Zi, const FloatExp& dzr, const FloatExp& dzi)
+{
+    const FloatExp zr = FloatExp(static_cast<double>(Zr)) + dzr;
+    const FloatExp zi = FloatExp(static_cast<double>(Zi)) + dzi;
     return zr * zr + zi * zi < dzr * dzr + dzi * dzi;
+}
+
+template <class T>
+T Wide(long double value)
+{
+    if constexpr (std::is_same_v<T, FloatExp>)
+        return FloatExp(static_cast<double>(value));
+    else
+        return static_cast<T>(value);
 }
 
 template <class T>
 std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
-    const double* Zr = orbit.re.data();
-    const double* Zi = orbit.im.data();
+    const long double* Zr = orbit.re.data();
+    const long double* Zi = orbit.im.data();
     const std::int32_t last = orbit.Last();
     T dzr = 0.0;
     T dzi = 0.0;
@@ -45,8 +59,8 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
             dzi = i;
         } else {
             // (2Z + dz) dz + dc
-            const T tr = T(2 * Zr[m]) + dzr;
-            const T ti = T(2 * Zi[m]) + dzi;
+            const T tr = Wide<T>(2 * Zr[m]) + dzr;
+            const T ti = Wide<T>(2 * Zi[m]) + dzi;
             const T r = (tr * dzr - ti * dzi) + dcr;
             const T i = (tr * dzi + ti * dzr) + dci;
             dzr = r;
@@ -54,14 +68,14 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
         }
         m += length;
         n += length;
-        const double zr = Zr[m] + ToDouble(dzr);
-        const double zi = Zi[m] + ToDouble(dzi);
-        const double zNorm = zr * zr + zi * zi;
+        const long double zr = Zr[m] + ToLong(dzr);
+        const long double zi = Zi[m] + ToLong(dzi);
+        const long double zNorm = zr * zr + zi * zi;
         if (zNorm > 4.0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
-            dzr = T(Zr[m]) + dzr;
-            dzi = T(Zi[m]) + dzi;
+            dzr = Wide<T>(Zr[m]) + dzr;
+            dzi = Wide<T>(Zi[m]) + dzi;
             m = 0;
         }
     }

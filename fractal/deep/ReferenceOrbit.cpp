@@ -21,8 +21,8 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
         mpfr_add(y, t, cy, MPFR_RNDN);
         mpfr_sub(t, xx, yy, MPFR_RNDN);
         mpfr_add(x, t, cx, MPFR_RNDN);
-        re.push_back(mpfr_get_d(x, MPFR_RNDN));
-        im.push_back(mpfr_get_d(y, MPFR_RNDN));
+        re.push_back(mpfr_get_ld(x, MPFR_RNDN));
+        im.push_back(mpfr_get_ld(y, MPFR_RNDN));
         mpfr_sqr(xx, x, MPFR_RNDN);
         mpfr_sqr(yy, y, MPFR_RNDN);
         mpfr_add(t, xx, yy, MPFR_RNDN);
