@@ -141,6 +141,19 @@ TEST(DeepCalculator, AgreesWithTheWindowsKernelWhereDoublesSuffice)
     EXPECT_GE(equal, counts.size() * 999 / 1000);
 }
 
+TEST(DeepCalculator, InsideAMinibrotEveryPixelReachesTheLimit)
+{
+    // Around the nucleus of a period-998 minibrot of about 1e-15, a hundredth of its size.
+    const DeepView view = ViewOf(
+        "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+        "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469",
+        "1e17", 1'000'000, 16, 9);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(view, counts));
+    EXPECT_EQ(counts, std::vector<std::int32_t>(16 * 9, 1'000'000));
+}
+
 TEST(DeepCalculator, ALimitOfOneCountsOneEverywhere)
 {
     std::vector<std::int32_t> counts;

@@ -52,6 +52,8 @@ inline FloatExp operator+(FloatExp a, FloatExp b)
 inline FloatExp operator-(FloatExp a) { return FloatExp(-a.m, a.e); }
 inline FloatExp operator-(FloatExp a, FloatExp b) { return a + -b; }
 
+inline bool operator==(FloatExp a, FloatExp b) { return a.m == b.m && a.e == b.e; }
+
 inline bool operator<(FloatExp a, FloatExp b)
 {
     // Only compared for magnitudes: both are zero or positive.

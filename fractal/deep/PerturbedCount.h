@@ -4,7 +4,11 @@
 // When the pixel's orbit comes nearer to 0 than to the reference's, or the
 // reference has escaped, the delta restarts from the start of the reference
 // (dz <- Z(m) + dz, m <- 0), which keeps it small next to the orbit it follows.
+// A delta that restarts from a value it restarted from before repeats its
+// steps for ever and never escapes (Brent: compared with the value saved at
+// the restarts numbered by powers of two).
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 
 #include "BlaTable.h"
@@ -49,6 +53,10 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
     T dzi = 0.0;
     std::int32_t m = 0;
     std::int32_t n = 0;
+    T savedR = std::numeric_limits<double>::quiet_NaN();
+    T savedI = savedR;
+    std::int64_t restarts = 0;
+    std::int64_t saveAt = 1;
     while (n < limit) {
         std::int32_t length = 1;
         const BlaStep<T>* run = m > 0 ? bla.Find(m, dzr * dzr + dzi * dzi, limit - n, length) : nullptr;
@@ -77,6 +85,13 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
             dzr = Wide<T>(Zr[m]) + dzr;
             dzi = Wide<T>(Zi[m]) + dzi;
             m = 0;
+            if (dzr == savedR && dzi == savedI)
+                return limit;
+            if (++restarts == saveAt) {
+                savedR = dzr;
+                savedI = dzi;
+                saveAt *= 2;
+            }
         }
     }
     return limit;
