@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "CommandLine.h"
-#include "NumberText.h"
+#include "dialogs/NumberText.h"
 #include "fractal/deep/DeepView.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <map>
 #include <mpfr.h>
 
-#include "fractal/EscapeKernel.h"
+#include "fractal/kernels/ScalarKernel.h"
 #include "fractal/deep/DeepCalculator.h"
 #include "fractal/deep/FloatExp.h"
 #include "fractal/deep/Mpfr.h"
@@ -137,7 +137,7 @@ TEST(DeepCalculator, AgreesWithTheWindowsKernelWhereDoublesSuffice)
     for (std::int32_t c = 0; c < 64; ++c)
         for (std::int32_t r = 0; r < 36; ++r)
             equal += counts[c * 36 + r] ==
-                     EscapeKernel::Count(-0.743643887037151 + (c - 32) * s, -0.13182590420533 + (r - 18) * s, 2000);
+                     ScalarKernel::Count(-0.743643887037151 + (c - 32) * s, -0.13182590420533 + (r - 18) * s, 2000);
     EXPECT_GE(equal, counts.size() * 999 / 1000);
 }
 
