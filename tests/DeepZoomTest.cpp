@@ -249,18 +249,21 @@ TEST(FloatExp, KeepsNumbersPastTheDoublesRange)
     EXPECT_EQ((tiny + tiny).m, 0.75);
     EXPECT_EQ((tiny + tiny).e, -4999);
     // Far apart, the smaller one is below the larger one's rounding.
-    EXPECT_EQ((FloatExp(1.0) + tiny).ToDouble(), 1.0);
+    EXPECT_EQ((FloatExp(1.0) + tiny).ToLongDouble(), 1.0L);
     EXPECT_EQ((tiny - tiny).m, 0.0);
     EXPECT_TRUE(square < tiny);
     EXPECT_FALSE(tiny < square);
-    EXPECT_EQ(FloatExp(3.0, 1030).ToDouble(), HUGE_VAL);
-    EXPECT_EQ(tiny.ToDouble(), 0.0);
-    EXPECT_EQ(FloatExp(-6.0).ToDouble(), -6.0);
+    EXPECT_EQ(FloatExp(3.0, 20000).ToLongDouble(), HUGE_VALL);
+    EXPECT_EQ(FloatExp(0.75, -20000).ToLongDouble(), 0.0L);
+    EXPECT_EQ(tiny.ToLongDouble(), std::ldexp(0.75L, -5000));
+    EXPECT_EQ(FloatExp(-6.0).ToLongDouble(), -6.0L);
 }
 
 const Depth kDepths[] = {
     {"misiurewicz_i_1e15", "0", "1", "1e15", 3000, 32, 18},
     {"misiurewicz_i_1e1000", "0", "1", "1e1000", 3000, 16, 9},
+    // Past the long doubles' exponents: the deltas carry an exponent of their own.
+    {"misiurewicz_i_1e3000", "0", "1", "1e3000", 8000, 8, 6},
     // The nucleus of a period-998 minibrot: its orbit comes back to 0, every pixel restarts from the reference's start.
     {"minibrot_nucleus_1e14",
      "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",

@@ -93,7 +93,7 @@ void BlaTable<T>::Keep(const std::vector<Run>& runs)
         const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
         const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
         if constexpr (!std::is_same_v<T, FloatExp>)
-            kept.push_back({ar, ai, br, bi, static_cast<T>(r2.ToDouble())});
+            kept.push_back({ar, ai, br, bi, r2.ToLongDouble()});
         else
             kept.push_back({ar, ai, br, bi, r2});
     }

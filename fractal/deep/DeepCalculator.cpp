@@ -16,8 +16,9 @@ namespace {
 constexpr mpfr_prec_t kGuardBits = 80;
 // A run of steps is used while the dropped squares stay this far under the kept terms.
 constexpr double kBlaEpsilon = 0x1p-56;
-// Pixel steps whose binary exponent lies within this leave the deltas room in doubles.
-constexpr std::int64_t kDoubleExponentRange = 900;
+// Pixel steps whose binary exponent lies within this leave the deltas and
+// their squares room in long doubles (about 1e-2400 to 1e2400).
+constexpr std::int64_t kLongDoubleExponentRange = 8000;
 // How far from the centre a nucleus may serve as the reference, in view half-diagonals.
 constexpr double kFarthestNucleus = 64.0;
 
@@ -66,7 +67,7 @@ T Offset(std::int32_t i, std::int32_t size, FloatExp step, FloatExp shift)
 {
     const FloatExp offset = FloatExp(step.m * ((2.0 * i - size) * 0.5), step.e) + shift;
     if constexpr (!std::is_same_v<T, FloatExp>)
-        return static_cast<T>(offset.ToDouble());
+        return offset.ToLongDouble();
     else
         return offset;
 }
@@ -193,7 +194,7 @@ bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& co
     Reference reference;
     if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
         return false;
-    if (step.e > -kDoubleExponentRange && step.e < kDoubleExponentRange)
+    if (step.e > -kLongDoubleExponentRange && step.e < kLongDoubleExponentRange)
         return Fill<long double>(m_pool, reference, step, view, counts.data(), progress, cancel);
     return Fill<FloatExp>(m_pool, reference, step, view, counts.data(), progress, cancel);
 }

@@ -13,13 +13,14 @@ struct FloatExp {
     FloatExp(double value) : m(value) { Normalise(); }
     FloatExp(double mantissa, std::int64_t exponent) : m(mantissa), e(exponent) { Normalise(); }
 
-    double ToDouble() const
+    // Long doubles reach about 1e-4950; below that, 0.
+    long double ToLongDouble() const
     {
-        if (m == 0.0 || e < -1100)
-            return 0.0;
-        if (e > 1100)
-            return m * HUGE_VAL;
-        return std::ldexp(m, static_cast<int>(e));
+        if (m == 0.0 || e < -17000)
+            return 0.0L;
+        if (e > 17000)
+            return m * HUGE_VALL;
+        return std::ldexp(static_cast<long double>(m), static_cast<int>(e));
     }
 
     void Normalise()

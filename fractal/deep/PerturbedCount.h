@@ -17,7 +17,7 @@
 
 namespace Perturbation {
 inline long double ToLong(long double value) { return value; }
-inline long double ToLong(const FloatExp& value) { return value.ToDouble(); }
+inline long double ToLong(const FloatExp& value) { return value.ToLongDouble(); }
 
 // Whether Z + dz is nearer to 0 than dz is.
 // In hardware floats `zNorm` is already |Z + dz|^2.
