@@ -35,6 +35,10 @@ public:
     {
         const auto from = static_cast<std::uint32_t>(m - 1);
         int level = from == 0 ? static_cast<int>(m_levels.size()) : std::min<int>(std::countr_zero(from), m_levels.size());
+        // A longer run from m starts with the shorter ones, so its radius is no larger:
+        // where the shortest fails, all do.
+        if (level < 1 || (from >> 1) >= m_levels[0].size() || !(dzNorm < m_levels[0][from >> 1].r2))
+            return nullptr;
         for (; level >= 1; --level) {
             const std::vector<BlaStep<T>>& runs = m_levels[level - 1];
             const std::uint32_t index = from >> level;
