@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 #include <map>
@@ -194,13 +195,18 @@ TEST(DeepCalculator, ARaisedCancelFlagStopsTheCompute)
     std::vector<std::int32_t> counts;
     DeepCalculator calculator;
     EXPECT_FALSE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 40, 10), counts, {}, &cancel));
+    // Raised from another thread while a long compute runs: inside a minibrot every pixel runs to the limit.
     cancel = false;
-    int calls = 0;
-    // The calling thread takes some of the 400 columns and reports after each.
-    EXPECT_FALSE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 400, 10), counts, [&](std::int32_t) {
-        if (++calls == 1)
-            cancel = true;
-    }, &cancel));
+    const DeepView inside = ViewOf(
+        "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+        "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469",
+        "1e17", 10'000'000, 64, 36);
+    std::thread raiser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel = true;
+    });
+    EXPECT_FALSE(calculator.Compute(inside, counts, {}, &cancel));
+    raiser.join();
 }
 
 struct CheckCase {
