@@ -75,7 +75,8 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
            (y.ar * x.bi + y.ai * x.br) + y.bi, FloatExp()};
     const auto aNorm = static_cast<double>(std::hypot(x.ar, x.ai));
     const auto bNorm = static_cast<double>(std::hypot(x.br, x.bi));
-    if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) || !(std::hypot(z.br, z.bi) < kLargestCoefficient))
+    if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) ||
+        !(std::hypot(z.br, z.bi) < kLargestCoefficient))
         return {0.0, 0.0, 0.0, 0.0, FloatExp()};
     // Valid for x, and x's result A dz + B dc stays within y's radius.
     const FloatExp left = y.r - reach * bNorm;

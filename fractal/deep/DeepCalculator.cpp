@@ -37,9 +37,11 @@ mpfr_exp_t ExponentOf(const std::string& text)
 // magnitude (up to where every pixel escapes at once) down below the pixel step.
 mpfr_prec_t PrecisionFor(const DeepView& view, mpfr_srcptr zoom)
 {
-    const mpfr_exp_t centre = std::clamp<mpfr_exp_t>(std::max(ExponentOf(view.centreX), ExponentOf(view.centreY)), 0, 64);
+    const mpfr_exp_t centre =
+        std::clamp<mpfr_exp_t>(std::max(ExponentOf(view.centreX), ExponentOf(view.centreY)), 0, 64);
     const mpfr_exp_t magnification = std::max<mpfr_exp_t>(mpfr_get_exp(zoom), 0);
-    const auto side = static_cast<mpfr_exp_t>(std::bit_width(static_cast<std::uint32_t>(std::max(view.width, view.height))));
+    const auto longest = static_cast<std::uint32_t>(std::max(view.width, view.height));
+    const auto side = static_cast<mpfr_exp_t>(std::bit_width(longest));
     return static_cast<mpfr_prec_t>(centre + magnification + side) + kGuardBits;
 }
 
@@ -175,7 +177,8 @@ bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const Dee
     const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
                            FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
     bla.Build(reference.orbit, ReachOf(view, step) + shift, kBlaEpsilon);
-    const Job<T> job {&reference.orbit, &bla, step, reference.shiftX, reference.shiftY, view.width, view.height, view.limit, out};
+    const Job<T> job {&reference.orbit, &bla,        step,        reference.shiftX, reference.shiftY,
+                      view.width,       view.height, view.limit, out};
     return FillColumns(pool, job, progress, cancel);
 }
 } // namespace

@@ -17,6 +17,16 @@ struct DeepView {
     std::int32_t width = 0;
     std::int32_t height = 0;
 
-    enum class Problem { None, CentreNotDecimal, CentreOutOfRange, ZoomNotDecimal, ZoomZero, ZoomNegative, ZoomOutOfRange, BadLimit, BadSize };
+    enum class Problem {
+        None,
+        CentreNotDecimal,
+        CentreOutOfRange,
+        ZoomNotDecimal,
+        ZoomZero,
+        ZoomNegative,
+        ZoomOutOfRange,
+        BadLimit,
+        BadSize
+    };
     Problem Check() const;
 };
