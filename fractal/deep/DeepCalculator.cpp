@@ -132,8 +132,9 @@ struct Reference {
 };
 
 // The reference orbit: the centre's, or when the centre escapes before the
-// limit, that of a minibrot's nucleus within the view, whose orbit never
-// escapes. False when cancelled.
+// limit, that of a minibrot's nucleus in or near the view, whose orbit never
+// escapes: pixels that outlive the reference would go on as plain long
+// double iterations, step by step. False when cancelled.
 bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const DeepView& view, FloatExp step,
                      Reference& reference, const std::atomic<bool>* cancel)
 {
