@@ -1,8 +1,8 @@
 #pragma once
 // Escape counts of a view at any magnification, exact where the window's
-// doubles are not: one reference orbit in MPFR (the centre's, or a nearby minibrot's), every pixel a
-// delta from it (perturbation), runs of steps skipped by bilinear
-// approximation, the columns shared among all cores.
+// doubles are not: one reference orbit in MPFR (the centre's, or a nearby
+// minibrot's), every pixel a delta from it (perturbation), runs of steps
+// skipped by bilinear approximation, the columns shared among all cores.
 #include <atomic>
 #include <cstdint>
 #include <functional>
