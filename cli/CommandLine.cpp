@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "DeepOptions.h"
 #include "dialogs/NumberText.h"
 
 namespace {
@@ -75,12 +76,25 @@ CommandLine Refuse(const QString& why)
     return line;
 }
 
+// Whether --deep stands where an option does; it takes no value.
+bool AsksDeep(const QStringList& args)
+{
+    for (int i = 0; i < args.size(); i += 2) {
+        if (args[i] == "--deep")
+            return true;
+    }
+    return false;
+}
+
 CommandLine ParseRender(const QStringList& args)
 {
     CommandLine line;
     line.mode = CommandLine::Mode::Render;
+    line.deep = AsksDeep(args);
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
+        if (option == "--deep")
+            continue;
         if (StandsAlone(option))
             return Refuse(QString::fromUtf8("« %1 » ne va pas avec --render : cette option s'emploie seule, en premier")
                               .arg(option));
@@ -101,6 +115,11 @@ CommandLine ParseRender(const QStringList& args)
                                   .arg(value)
                                   .arg(kMostPixels)
                                   .arg(kLongestSide));
+        } else if (line.deep && (option == "--iterations" || option == "--center" || option == "--centre" ||
+                                 option == "--zoom")) {
+            const QString why = ReadDeepOption(option, value, line);
+            if (!why.isEmpty())
+                return Refuse(why);
         } else if (option == "--iterations") {
             const auto n = ParseInteger(value.toStdString());
             if (!n || *n < 1 || *n > 1000)
@@ -178,7 +197,7 @@ QString CommandLine::HelpText()
     return QString::fromUtf8(
         "Usage : nivo [FICHIER]\n"
         "        nivo -p FICHIER | -pt FICHIER IMPRIMANTE\n"
-        "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z]\n"
+        "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z] [--deep]\n"
         "\n"
         "Explorateur de l'ensemble de Mandelbrot.\n"
         "\n"
@@ -191,6 +210,9 @@ QString CommandLine::HelpText()
         "  --iterations N         nombre d'itérations, de 1 à 1000 (50 par défaut)\n"
         "  --center X,Y           centre de l'image dans le plan (-0.5,0 par défaut)\n"
         "  --zoom Z               grossissement ; 1 montre 3,6 unités en largeur (1 par défaut)\n"
+        "  --deep                 calcul exact à tout grossissement (jusqu'à 1e100000) : le centre\n"
+        "                         et le zoom sont pris tels qu'écrits, en décimal, et N va de 1\n"
+        "                         à 10000000\n"
         "  -h, --help             affiche cette aide et quitte\n"
         "      --version          affiche la version et quitte\n"
         "\n"
