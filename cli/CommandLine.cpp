@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "DeepOptions.h"
 #include "dialogs/NumberText.h"
 
 namespace {
@@ -124,12 +125,25 @@ bool ReadPictureOption(const QString& option, const QString& value, CommandLine&
 
 QString UnknownOption(const QString& option) { return QString::fromUtf8("option inconnue « %1 »").arg(option); }
 
+// Whether --deep stands where an option does; it takes no value.
+bool AsksDeep(const QStringList& args)
+{
+    for (int i = 0; i < args.size(); i += 2) {
+        if (args[i] == "--deep")
+            return true;
+    }
+    return false;
+}
+
 CommandLine ParseRender(const QStringList& args)
 {
     CommandLine line;
     line.mode = CommandLine::Mode::Render;
+    line.deep = AsksDeep(args);
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
+        if (option == "--deep")
+            continue;
         if (const QString why = MisplacedOption(option, "--render"); !why.isEmpty())
             return Refuse(why);
         if (i + 1 >= args.size())
@@ -139,6 +153,9 @@ CommandLine ParseRender(const QStringList& args)
         if (option == "--render") {
             line.output = value;
             line.outputArgument = i;
+        } else if (line.deep && (option == "--iterations" || option == "--center" || option == "--centre" ||
+                                 option == "--zoom")) {
+            why = ReadDeepOption(option, value, line);
         } else if (option == "--zoom") {
             const auto zoom = ParseDouble(value.toStdString());
             if (IsOutOfRange(value))
@@ -242,6 +259,8 @@ CommandLine ParseMovie(const QStringList& args)
     QString range;
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
+        if (option == "--deep")
+            return Refuse(QString::fromUtf8("--deep ne va pas avec --movie : les images d'un film se calculent en doubles"));
         if (const QString why = MisplacedOption(option, "--movie"); !why.isEmpty())
             return Refuse(why);
         if (i + 1 >= args.size())
@@ -324,7 +343,7 @@ QString CommandLine::HelpText()
     return QString::fromUtf8(
         "Usage : nivo [FICHIER]\n"
         "        nivo -p FICHIER | -pt FICHIER IMPRIMANTE\n"
-        "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z]\n"
+        "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z] [--deep]\n"
         "        nivo --movie FILM --zoom Z0:Z1 --frames K [--size LxH] [--iterations N] [--center X,Y]\n"
         "             [--fps F] [--codec NOM] [--range A-B]\n"
         "\n"
@@ -339,6 +358,9 @@ QString CommandLine::HelpText()
         "  --iterations N         nombre d'itérations, de 1 à 1000 (50 par défaut)\n"
         "  --center X,Y           centre de l'image dans le plan (-0.5,0 par défaut)\n"
         "  --zoom Z               grossissement ; 1 montre 3,6 unités en largeur (1 par défaut)\n"
+        "  --deep                 calcul exact à tout grossissement (jusqu'à 1e100000) : le centre\n"
+        "                         et le zoom sont pris tels qu'écrits, en décimal, et N va de 1\n"
+        "                         à 10000000\n"
         "  --movie FILM           calcule sans fenêtre un film de zoom et l'enregistre dans FILM ;\n"
         "                         le conteneur suit l'extension (.mkv, .mp4, .avi, .webm)\n"
         "  --zoom Z0:Z1           (film) grossissements de la première et de la dernière image ;\n"

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <string>
 
 struct CommandLine {
     enum class Mode { Window, Render, Movie, Print, Help, Version, Error };
@@ -26,6 +27,11 @@ struct CommandLine {
     double centerX = -0.5;
     double centerY = 0.0;
     double zoom = 1.0;
+    // --deep: the centre and the zoom as written, never rounded to a double.
+    bool deep = false;
+    std::string deepCentreX = "-0.5";
+    std::string deepCentreY = "0";
+    std::string deepZoom = "1";
 
     // --movie: frame k of `frames` is the picture at zoom * pow(zoomEnd / zoom, k / (frames - 1.0));
     // frames firstFrame to lastFrame are written.

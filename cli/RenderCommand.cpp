@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include "CommandLine.h"
+#include "DeepOptions.h"
+#include "DeepRenderCommand.h"
 #include "PrintableName.h"
 #include "dialogs/DialogProgress.h"
 #include "platform/Kernel32.h"
@@ -84,6 +86,20 @@ const char* CauseOf(DWORD error)
         return "erreur d'écriture ; rien n'a été enregistré";
     }
 }
+
+int NoRoom(const CommandLine& line)
+{
+    std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
+    return 1;
+}
+
+int Save(CDibImage& image, const char* output)
+{
+    SetLastError(ERROR_SUCCESS);
+    if (image.Save(output) != S_OK)
+        return Refuse(CauseOf(GetLastError()), output);
+    return 0;
+}
 } // namespace
 
 int RunRenderCommand(const CommandLine& line, const char* output)
@@ -97,15 +113,18 @@ int RunRenderCommand(const CommandLine& line, const char* output)
     if (IsBuiltIntoQt(CDibImage::EncoderOf(output)))
         QCoreApplication::setLibraryPaths({});
     DialogProgress progress;
+    if (line.deep) {
+        const std::unique_ptr<CDibImage> image = RenderDeep(line, progress);
+        return image ? Save(*image, output) : NoRoom(line);
+    }
+    if (BeyondTheDoubles(line))
+        std::fputs("nivo: attention : à ce grossissement, les nombres de la fenêtre ne distinguent plus les pixels "
+                   "voisins ; l'image enregistrée est celle que la fenêtre montrerait, --deep donne la vraie image\n",
+                   stderr);
     FrameRenderer renderer;
     const std::unique_ptr<CDibImage> image =
         renderer.Render(line.width, line.height, {line.iterations, line.centerX, line.centerY, line.zoom}, progress);
-    if (!image->m_bitmap) {
-        std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
-        return 1;
-    }
-    SetLastError(ERROR_SUCCESS);
-    if (image->Save(output) != S_OK)
-        return Refuse(CauseOf(GetLastError()), output);
-    return 0;
+    if (!image->m_bitmap)
+        return NoRoom(line);
+    return Save(*image, output);
 }

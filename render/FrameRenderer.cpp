@@ -25,7 +25,16 @@ void FrameRenderer::Colour(CDibImage& image, RenderProgress& progress)
     const std::int32_t W = m_width, H = m_height;
     // Never read past what the buffer holds.
     if (m_calculator.m_buffer && W > 0 && H > 0 && std::int64_t(W) * H <= m_calculator.BufferSize())
-        ColourCounts(image, progress);
+        ColourCounts(image, m_calculator.m_buffer, W, H, m_limit, progress);
+    progress.End();
+}
+
+void FrameRenderer::Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
+                           std::int32_t limit, RenderProgress& progress)
+{
+    progress.Begin(50);
+    if (W > 0 && H > 0)
+        ColourCounts(image, counts, W, H, limit, progress);
     progress.End();
 }
 
@@ -43,12 +52,11 @@ std::unique_ptr<CDibImage> FrameRenderer::Render(std::int32_t W, std::int32_t H,
 // once that pixel is set. The first pixel takes and gives back the image's
 // device context; that leaves the cache and the context as every later
 // take-and-give-back would, so the others go straight into the section.
-void FrameRenderer::ColourCounts(CDibImage& image, RenderProgress& progress)
+void FrameRenderer::ColourCounts(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
+                                 std::int32_t limit, RenderProgress& progress)
 {
-    const std::int32_t W = m_width, H = m_height;
-    const std::int32_t* counts = m_calculator.m_buffer;
     const std::int64_t total = std::int64_t(W) * H;
-    m_colours.Prepare(m_limit);
+    m_colours.Prepare(limit);
     HDC dc = image.GetImageDC();
     SetPixel(dc, 0, 0, m_colours.Colour(counts[0]));
     image.ReleaseImageDC();

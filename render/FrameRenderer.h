@@ -19,6 +19,10 @@ public:
     void Compute(std::int32_t W, std::int32_t H, const ViewRecord& view, RenderProgress& progress);
     // Colours the last counts into `image`, which must be W x H, the bar from 50 on.
     void Colour(CDibImage& image, RenderProgress& progress);
+    // Colours counts made elsewhere (W x H, column c row r at c * H + r, of
+    // iteration limit `limit`) into `image`, which must be W x H, the bar from 50 on.
+    void Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H, std::int32_t limit,
+                RenderProgress& progress);
     // Both, into a new image; its bitmap is null when no section could be made.
     std::unique_ptr<CDibImage> Render(std::int32_t W, std::int32_t H, const ViewRecord& view,
                                       RenderProgress& progress);
@@ -26,7 +30,8 @@ public:
     const CNivoDoc& Calculator() const { return m_calculator; }
 
 private:
-    void ColourCounts(CDibImage& image, RenderProgress& progress);
+    void ColourCounts(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
+                      std::int32_t limit, RenderProgress& progress);
 
     CNivoDoc m_calculator;
     ColourTable m_colours;

@@ -27,14 +27,18 @@
 #include <vector>
 #include <dirent.h>
 #include <pty.h>
+#include <csignal>
+#include <thread>
 
 #include "dialogs/CProgressDlg.h"
 #include "cli/CommandLine.h"
 #include "cli/MovieProgress.h"
 #include "cli/TerminalProgress.h"
 #include "app/SettingsText.h"
+#include "fractal/deep/DeepCalculator.h"
 #include "platform/User32.h"
 #include "view/CNivoView.h"
+#include "render/PixelColour.h"
 
 namespace {
 using Mode = CommandLine::Mode;
@@ -123,6 +127,58 @@ TEST(CommandLine, RenderOptionsWithTheStartViewAsDefaults)
     EXPECT_EQ(full.zoom, 200.0);
 }
 
+TEST(CommandLine, DeepKeepsTheCentreAndTheZoomAsWritten)
+{
+    const char* const sixty = "-0.743643887037158704752191506114774140235981836209412718978";
+    const CommandLine line = Parse({"--render", "d.png", "--iterations", "10000000", "--deep", "--center",
+                                    QString(sixty) + ",0.131825904205311970493132056385139", "--zoom", "1e1000"});
+    ASSERT_EQ(line.mode, Mode::Render) << line.error.toStdString();
+    EXPECT_TRUE(line.deep);
+    EXPECT_EQ(line.iterations, 10'000'000);
+    EXPECT_EQ(line.deepCentreX, sixty);
+    EXPECT_EQ(line.deepCentreY, "0.131825904205311970493132056385139");
+    EXPECT_EQ(line.deepZoom, "1e1000");
+    const CommandLine defaults = Parse({"--deep", "--render", "d.png"});
+    ASSERT_EQ(defaults.mode, Mode::Render);
+    EXPECT_TRUE(defaults.deep);
+    EXPECT_EQ(defaults.deepCentreX, "-0.5");
+    EXPECT_EQ(defaults.deepZoom, "1");
+    // A value that reads "--deep" is a file name, not the flag.
+    const CommandLine named = Parse({"--render", "--deep"});
+    ASSERT_EQ(named.mode, Mode::Render);
+    EXPECT_FALSE(named.deep);
+    EXPECT_EQ(named.output, "--deep");
+}
+
+TEST(CommandLine, DeepRefusalsNameTheirCause)
+{
+    struct Case {
+        QStringList args;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {{"--center", "abc,0"}, "deux nombres décimaux"},
+        {{"--center", "0.5"}, "deux nombres décimaux"},
+        {{"--center", "0x1p2,0"}, "deux nombres décimaux"},
+        {{"--center", "1e999999,0"}, "hors de portée"},
+        {{"--zoom", "0"}, "ne peut pas être nul"},
+        {{"--zoom", "0.000"}, "ne peut pas être nul"},
+        {{"--zoom", "-1e50"}, "ne peut pas être négatif"},
+        {{"--zoom", "1e100001"}, "le zoom va de 1e-100000 à 1e100000"},
+        {{"--zoom", "inf"}, "nombre décimal positif"},
+        {{"--iterations", "0"}, "de 1 à 10000000"},
+        {{"--iterations", "10000001"}, "de 1 à 10000000"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = Parse(QStringList {"--render", "d.png", "--deep"} + c.args);
+        EXPECT_EQ(line.mode, Mode::Error) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(line.error.contains(QString::fromUtf8(c.cause))) << line.error.toStdString();
+    }
+    // Without --deep the window's limits stay.
+    EXPECT_EQ(Parse({"--render", "d.png", "--iterations", "5000"}).mode, Mode::Error);
+    EXPECT_EQ(Parse({"--render", "d.png", "--zoom", "1e400"}).mode, Mode::Error);
+}
+
 QImage ViewPicture(int width, int height, int iterations, double cx, double cy, double zoom)
 {
     CNivoView view;
@@ -163,6 +219,72 @@ TEST(RenderCommand, WritesWhatAViewOfThatSizeShowsWithoutADisplay)
     const QImage written = QImage(file).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(written.size(), QSize(321, 123));
     EXPECT_EQ(written, ViewPicture(321, 123, 200, -0.745, 0.113, 40));
+}
+
+TEST(RenderCommand, ADeepRenderColoursTheDeepCountsWithTheWindowsRule)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("profond.png");
+    const char* const x = "-0.74364388703715887077806454349364257504760996232125506021388744740332244";
+    const char* const y = "0.13182590420531229282109735487476726526298859967904297493747635123907031";
+    ASSERT_EQ(RunNivo({"--render", file, "--deep", "--size", "96x54", "--iterations", "6000", "--center",
+                       QString(x) + "," + y, "--zoom", "2e14"}),
+              0);
+    const QImage written = QImage(file).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(written.size(), QSize(96, 54));
+    DeepView view;
+    view.centreX = x;
+    view.centreY = y;
+    view.zoom = "2e14";
+    view.limit = 6000;
+    view.width = 96;
+    view.height = 54;
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(view, counts));
+    int differing = 0;
+    for (int c = 0; c < 96; ++c) {
+        for (int r = 0; r < 54; ++r) {
+            const COLORREF colour = PixelColour(counts[c * 54 + r], 6000);
+            differing += written.pixel(c, r) != qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(RenderCommand, DeepAndTheWindowAgreeWhereTheDoublesSuffice)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("peu.png");
+    ASSERT_EQ(RunNivo({"--render", file, "--deep", "--size", "160x90", "--iterations", "300", "--center",
+                       "-0.745,0.113", "--zoom", "40"}),
+              0);
+    const QImage deep = QImage(file).convertToFormat(QImage::Format_RGB32);
+    const QImage window = ViewPicture(160, 90, 300, -0.745, 0.113, 40);
+    ASSERT_EQ(deep.size(), window.size());
+    int equal = 0;
+    for (int c = 0; c < 160; ++c)
+        for (int r = 0; r < 90; ++r)
+            equal += deep.pixel(c, r) == window.pixel(c, r);
+    // The window accumulates its steps by addition; a few boundary pixels move.
+    EXPECT_GE(equal, 160 * 90 * 99 / 100);
+}
+
+TEST(RenderCommand, SaysWhenOnlyDeepShowsTheRealPicture)
+{
+    QTemporaryDir dir;
+    QString errors;
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("a.png"), "--size", "64x36", "--center", "-0.743643887037151,0.13182590420533",
+                       "--zoom", "1e14"},
+                      &errors),
+              0);
+    EXPECT_TRUE(errors.contains("--deep donne la vraie image")) << errors.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("a.png")));
+    EXPECT_EQ(RunNivo({"--render", dir.filePath("b.png"), "--size", "64x36", "--center", "-0.743643887037151,0.13182590420533",
+                       "--zoom", "1e9"},
+                      &errors),
+              0);
+    EXPECT_FALSE(errors.contains("--deep")) << errors.toStdString();
 }
 
 // Qt writes BMP and PNG itself: their renders load no image plugin, while a
@@ -819,6 +941,7 @@ TEST(CommandLine, MovieValuesAreRefusedNamingWhatIsWrong)
         {base + QStringList {"--zoom", "1e-400:1"}, "« 1e-400 » est trop proche de zéro"},
         {base + QStringList {"--zoom", "1:9", "stray"}, "argument en trop « stray »"},
         {base + QStringList {"--zoom", "1:9", "--version"}, "« --version » ne va pas avec --movie"},
+        {base + QStringList {"--zoom", "1:9", "--deep"}, "--deep ne va pas avec --movie"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "1"}, "--frames « 1 » refusé : nombre entier d'images de 2 à"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "0"}, "--frames « 0 » refusé"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "-4"}, "--frames « -4 » refusé"},
@@ -1026,5 +1149,29 @@ TEST(MovieProgress, RewritesOneLineOnATerminalAndClearsIt)
                   progress.Report(1);
               }),
               "");
+}
+
+TEST(RenderCommand, AnInterruptedDeepRenderLeavesTheOldFileAlone)
+{
+    QTemporaryDir dir;
+    const QByteArray old(1000, 'o');
+    WriteFile(dir.filePath("old.png"), old);
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    nivo.setProcessEnvironment(env);
+    // Inside a minibrot: every pixel runs to the limit.
+    nivo.start(NIVO_BINARY, {"--render", dir.filePath("old.png"), "--deep", "--size", "1000x1000", "--iterations",
+                             "1000000", "--center",
+                             "-0.74364388703715887077806454349364257504760996232125506021388744740332244,"
+                             "0.13182590420531229282109735487476726526298859967904297493747635123907031",
+                             "--zoom", "1e20"});
+    ASSERT_TRUE(nivo.waitForStarted());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(static_cast<pid_t>(nivo.processId()), SIGINT);
+    ASSERT_TRUE(nivo.waitForFinished(20000));
+    EXPECT_EQ(nivo.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(Contents(dir.filePath("old.png")), old);
+    EXPECT_EQ(Entries(dir.path()), QStringList {"old.png"});
 }
 } // namespace

@@ -1,0 +1,127 @@
+#pragma once
+// Bilinear approximations of runs of iterations along a reference orbit:
+// while |dz|^2 < r2, 2^k perturbed steps from reference index m are
+// dz -> A dz + B dc to the rounding of the numbers. Runs start at
+// m = 1 + i * 2^k and stay within the orbit; the lookup takes the longest one.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+#include <vector>
+
+#include "FloatExp.h"
+#include "ReferenceOrbit.h"
+
+// Coefficients as precise as the deltas they scale: long doubles, or doubles for FloatExp deltas.
+template <class T>
+using Coefficient = std::conditional_t<std::is_same_v<T, FloatExp>, double, T>;
+
+template <class T>
+struct BlaStep {
+    Coefficient<T> ar, ai, br, bi;
+    T r2;
+};
+
+template <class T>
+class BlaTable {
+public:
+    // `reach`: the largest |dc| of the picture. A run is kept only while the
+    // squares it drops stay under `epsilon` of the terms it keeps.
+    void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon);
+
+    // The longest run from `m` (m >= 1) valid for `dzNorm` and at most `most` steps long; null if none.
+    const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
+    {
+        const auto from = static_cast<std::uint32_t>(m - 1);
+        int level = from == 0 ? static_cast<int>(m_levels.size()) : std::min<int>(std::countr_zero(from), m_levels.size());
+        // A longer run from m starts with the shorter ones, so its radius is no larger:
+        // where the shortest fails, all do.
+        if (level < 1 || (from >> 1) >= m_levels[0].size() || !(dzNorm < m_levels[0][from >> 1].r2))
+            return nullptr;
+        for (; level >= 1; --level) {
+            const std::vector<BlaStep<T>>& runs = m_levels[level - 1];
+            const std::uint32_t index = from >> level;
+            if (index >= runs.size() || (std::int32_t(1) << level) > most)
+                continue;
+            if (dzNorm < runs[index].r2) {
+                length = std::int32_t(1) << level;
+                return &runs[index];
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    struct Run {
+        long double ar, ai, br, bi;
+        FloatExp r;
+    };
+
+    static Run Merge(const Run& x, const Run& y, FloatExp reach);
+    void Keep(const std::vector<Run>& runs);
+
+    std::vector<std::vector<BlaStep<T>>> m_levels;
+};
+
+// Coefficients past this are left unused: products of them would leave the doubles.
+constexpr double kLargestCoefficient = 1e150;
+
+template <class T>
+typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatExp reach)
+{
+    // x first, then y.
+    Run z {y.ar * x.ar - y.ai * x.ai, y.ar * x.ai + y.ai * x.ar, (y.ar * x.br - y.ai * x.bi) + y.br,
+           (y.ar * x.bi + y.ai * x.br) + y.bi, FloatExp()};
+    const auto aNorm = static_cast<double>(std::hypot(x.ar, x.ai));
+    const auto bNorm = static_cast<double>(std::hypot(x.br, x.bi));
+    if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) ||
+        !(std::hypot(z.br, z.bi) < kLargestCoefficient))
+        return {0.0, 0.0, 0.0, 0.0, FloatExp()};
+    // Valid for x, and x's result A dz + B dc stays within y's radius.
+    const FloatExp left = y.r - reach * bNorm;
+    if (left.m <= 0.0)
+        return z;
+    const FloatExp through = left * (1.0 / aNorm);
+    z.r = through < x.r ? through : x.r;
+    return z;
+}
+
+template <class T>
+void BlaTable<T>::Keep(const std::vector<Run>& runs)
+{
+    std::vector<BlaStep<T>>& kept = m_levels.emplace_back();
+    kept.reserve(runs.size());
+    for (const Run& run : runs) {
+        const FloatExp r2 = run.r * run.r;
+        using C = Coefficient<T>;
+        const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
+        const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
+        if constexpr (!std::is_same_v<T, FloatExp>)
+            kept.push_back({ar, ai, br, bi, r2.ToLongDouble()});
+        else
+            kept.push_back({ar, ai, br, bi, r2});
+    }
+}
+
+template <class T>
+void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
+{
+    m_levels.clear();
+    // Single steps 1 .. Last() - 1: dz -> 2 Z dz + dc, dropping dz^2.
+    const std::int32_t last = orbit.Last();
+    std::vector<Run> runs;
+    for (std::int32_t m = 1; m < last; ++m) {
+        const long double re = orbit.re[m];
+        const long double im = orbit.im[m];
+        runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im)))});
+    }
+    while (runs.size() >= 2) {
+        std::vector<Run> longer;
+        longer.reserve(runs.size() / 2);
+        for (std::size_t i = 0; i + 1 < runs.size(); i += 2)
+            longer.push_back(Merge(runs[i], runs[i + 1], reach));
+        runs.swap(longer);
+        Keep(runs);
+    }
+}

@@ -1,0 +1,206 @@
+#include "DeepCalculator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "BlaTable.h"
+#include "FloatExp.h"
+#include "Mpfr.h"
+#include "NucleusSearch.h"
+#include "PerturbedCount.h"
+#include "ReferenceOrbit.h"
+
+namespace {
+// Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
+constexpr mpfr_prec_t kGuardBits = 80;
+// A run of steps is used while the dropped squares stay this far under the
+// kept terms: over the longest runs their sum stays near the long doubles'
+// own rounding (2^-45 moved a few pixels of 1000 near minibrots).
+constexpr double kBlaEpsilon = 0x1p-56;
+// Pixel steps whose binary exponent lies within this leave the deltas and
+// their squares room in long doubles (about 1e-2400 to 1e2400).
+constexpr std::int64_t kLongDoubleExponentRange = 8000;
+// How far from the centre a nucleus may serve as the reference, in view half-diagonals.
+constexpr double kFarthestNucleus = 64.0;
+
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
+
+mpfr_exp_t ExponentOf(const std::string& text)
+{
+    Mpfr value(64);
+    mpfr_set_str(value, text.c_str(), 10, MPFR_RNDN);
+    return mpfr_regular_p(value) ? mpfr_get_exp(value) : 0;
+}
+
+// Enough bits for the centre to place every pixel exactly: from the centre's
+// magnitude (up to where every pixel escapes at once) down below the pixel step.
+mpfr_prec_t PrecisionFor(const DeepView& view, mpfr_srcptr zoom)
+{
+    const mpfr_exp_t centre =
+        std::clamp<mpfr_exp_t>(std::max(ExponentOf(view.centreX), ExponentOf(view.centreY)), 0, 64);
+    const mpfr_exp_t magnification = std::max<mpfr_exp_t>(mpfr_get_exp(zoom), 0);
+    const auto longest = static_cast<std::uint32_t>(std::max(view.width, view.height));
+    const auto side = static_cast<mpfr_exp_t>(std::bit_width(longest));
+    return static_cast<mpfr_prec_t>(centre + magnification + side) + kGuardBits;
+}
+
+// s = 3.6 / (zoom * W).
+FloatExp PixelStep(mpfr_srcptr zoom, std::int32_t width)
+{
+    Mpfr step(128);
+    mpfr_set_str(step, "3.6", 10, MPFR_RNDN);
+    mpfr_div(step, step, zoom, MPFR_RNDN);
+    mpfr_div_si(step, step, width, MPFR_RNDN);
+    long exponent = 0;
+    const double mantissa = mpfr_get_d_2exp(&exponent, step, MPFR_RNDN);
+    return FloatExp(mantissa, exponent);
+}
+
+FloatExp ToFloatExp(mpfr_srcptr value)
+{
+    long exponent = 0;
+    const double mantissa = mpfr_get_d_2exp(&exponent, value, MPFR_RNDN);
+    return FloatExp(mantissa, exponent);
+}
+
+// Offset of column (or row) i from the reference: (i - size / 2) * s plus
+// the centre's offset from the reference.
+template <class T>
+T Offset(std::int32_t i, std::int32_t size, FloatExp step, FloatExp shift)
+{
+    const FloatExp offset = FloatExp(step.m * ((2.0 * i - size) * 0.5), step.e) + shift;
+    if constexpr (!std::is_same_v<T, FloatExp>)
+        return offset.ToLongDouble();
+    else
+        return offset;
+}
+
+template <class T>
+struct Job {
+    const ReferenceOrbit* orbit;
+    const BlaTable<T>* bla;
+    FloatExp step;
+    FloatExp shiftX;
+    FloatExp shiftY;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t limit;
+    std::int32_t* out;
+};
+
+template <class T>
+void FillColumn(const Job<T>& job, std::int32_t column)
+{
+    const T dcr = Offset<T>(column, job.width, job.step, job.shiftX);
+    std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
+    for (std::int32_t row = 0; row < job.height; ++row)
+        out[row] = Perturbation::Count(*job.orbit, *job.bla, dcr, Offset<T>(row, job.height, job.step, job.shiftY),
+                                            job.limit);
+}
+
+template <class T>
+bool FillColumns(WorkerPool& pool, const Job<T>& job, const DeepCalculator::Progress& progress,
+                 const std::atomic<bool>* cancel)
+{
+    std::atomic<std::int32_t> next {0};
+    std::atomic<std::int32_t> done {0};
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    pool.Run(threads, [&](int index) {
+        for (std::int32_t column = next++; column < job.width && !Cancelled(cancel); column = next++) {
+            FillColumn(job, column);
+            const std::int32_t finished = ++done;
+            if (index == 0 && progress)
+                progress(finished);
+        }
+    });
+    if (Cancelled(cancel))
+        return false;
+    if (progress)
+        progress(job.width);
+    return true;
+}
+
+// The farthest pixel from the centre, rounded up.
+FloatExp ReachOf(const DeepView& view, FloatExp step) { return step * (0.5 * (view.width + view.height) + 1.0); }
+
+struct Reference {
+    ReferenceOrbit orbit;
+    // The centre less the reference point.
+    FloatExp shiftX;
+    FloatExp shiftY;
+};
+
+// The reference orbit: the centre's, or when the centre escapes before the
+// limit, that of a minibrot's nucleus in or near the view, whose orbit never
+// escapes: pixels that outlive the reference would go on as plain long
+// double iterations, step by step. False when cancelled.
+bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const DeepView& view, FloatExp step,
+                     Reference& reference, const std::atomic<bool>* cancel)
+{
+    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel))
+        return false;
+    if (reference.orbit.Last() >= view.limit)
+        return true;
+    const FloatExp reach = ReachOf(view, step);
+    const std::int32_t period = NucleusSearch::BallPeriod(reference.orbit, reach);
+    if (period <= 0)
+        return true;
+    Mpfr nx(precision), ny(precision);
+    mpfr_set(nx, cx, MPFR_RNDN);
+    mpfr_set(ny, cy, MPFR_RNDN);
+    if (!NucleusSearch::Newton(nx, ny, period, step * 0x1p-20, cancel))
+        return !Cancelled(cancel);
+    mpfr_sub(nx, cx, nx, MPFR_RNDN);
+    mpfr_sub(ny, cy, ny, MPFR_RNDN);
+    const FloatExp shiftX = ToFloatExp(nx);
+    const FloatExp shiftY = ToFloatExp(ny);
+    // A nucleus a little outside the view still outlasts the centre; far
+    // outside, the deltas would lose the pixels' last digits.
+    const FloatExp farthest = reach * kFarthestNucleus;
+    if (farthest * farthest < shiftX * shiftX + shiftY * shiftY)
+        return true;
+    mpfr_sub(nx, cx, nx, MPFR_RNDN);
+    mpfr_sub(ny, cy, ny, MPFR_RNDN);
+    ReferenceOrbit nucleus;
+    if (!nucleus.Compute(nx, ny, precision, period, cancel))
+        return false;
+    reference = {std::move(nucleus), shiftX, shiftY};
+    return true;
+}
+
+template <class T>
+bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
+          const DeepCalculator::Progress& progress, const std::atomic<bool>* cancel)
+{
+    BlaTable<T> bla;
+    // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
+    const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
+                           FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
+    bla.Build(reference.orbit, ReachOf(view, step) + shift, kBlaEpsilon);
+    const Job<T> job {&reference.orbit, &bla,        step,        reference.shiftX, reference.shiftY,
+                      view.width,       view.height, view.limit, out};
+    return FillColumns(pool, job, progress, cancel);
+}
+} // namespace
+
+bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& counts, const Progress& progress,
+                             const std::atomic<bool>* cancel)
+{
+    counts.assign(static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height), 0);
+    Mpfr zoom(128);
+    mpfr_set_str(zoom, view.zoom.c_str(), 10, MPFR_RNDN);
+    const mpfr_prec_t precision = PrecisionFor(view, zoom);
+    // The calculator's rows run over the conjugate plane: the reference sits at (cx, -cy).
+    Mpfr cx(precision), cy(precision);
+    mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
+    mpfr_neg(cy, cy, MPFR_RNDN);
+    const FloatExp step = PixelStep(zoom, view.width);
+    Reference reference;
+    if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
+        return false;
+    if (step.e > -kLongDoubleExponentRange && step.e < kLongDoubleExponentRange)
+        return Fill<long double>(m_pool, reference, step, view, counts.data(), progress, cancel);
+    return Fill<FloatExp>(m_pool, reference, step, view, counts.data(), progress, cancel);
+}

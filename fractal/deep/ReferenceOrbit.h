@@ -1,0 +1,21 @@
+#pragma once
+// The orbit of one point iterated in MPFR at a given precision, kept as
+// doubles: Z(0) = 0, Z(n+1) = Z(n)^2 + C, up to the first Z whose modulus
+// squared exceeds 4 or up to Z(limit). Long doubles: their 64-bit mantissa
+// keeps the pixels' orbits exact for longer where they wander away from it.
+#include <atomic>
+#include <cstdint>
+#include <mpfr.h>
+#include <vector>
+
+struct ReferenceOrbit {
+    std::vector<long double> re;
+    std::vector<long double> im;
+
+    // The last index: Z(Last()) escaped, or Last() is the limit.
+    std::int32_t Last() const { return static_cast<std::int32_t>(re.size()) - 1; }
+
+    // False when `cancel` was raised before the orbit was done.
+    bool Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
+                 const std::atomic<bool>* cancel);
+};

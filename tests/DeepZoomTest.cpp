@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <map>
+#include <mpfr.h>
+
+#include "fractal/kernels/ScalarKernel.h"
+#include "fractal/deep/DeepCalculator.h"
+#include "fractal/deep/FloatExp.h"
+#include "fractal/deep/Mpfr.h"
+
+namespace {
+// Every pixel iterated in MPFR from its exact sample point
+// x = cx + (c - W/2) s, y' = -cy + (r - H/2) s, s = 3.6 / (zoom W).
+std::vector<std::int32_t> BruteForce(const DeepView& view, mpfr_prec_t precision)
+{
+    Mpfr s(precision), cx(precision), cy(precision), x(precision), y(precision);
+    Mpfr re(precision), im(precision), rr(precision), ii(precision), t(precision);
+    mpfr_set_str(t, view.zoom.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(s, "3.6", 10, MPFR_RNDN);
+    mpfr_div(s, s, t, MPFR_RNDN);
+    mpfr_div_si(s, s, view.width, MPFR_RNDN);
+    mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
+    mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
+    std::vector<std::int32_t> counts;
+    for (std::int32_t c = 0; c < view.width; ++c) {
+        mpfr_mul_si(x, s, 2 * c - view.width, MPFR_RNDN);
+        mpfr_div_2ui(x, x, 1, MPFR_RNDN);
+        mpfr_add(x, x, cx, MPFR_RNDN);
+        for (std::int32_t r = 0; r < view.height; ++r) {
+            mpfr_mul_si(y, s, 2 * r - view.height, MPFR_RNDN);
+            mpfr_div_2ui(y, y, 1, MPFR_RNDN);
+            mpfr_sub(y, y, cy, MPFR_RNDN);
+            mpfr_set_zero(re, 1);
+            mpfr_set_zero(im, 1);
+            mpfr_set_zero(rr, 1);
+            mpfr_set_zero(ii, 1);
+            std::int32_t n = 0;
+            while (n < view.limit) {
+                ++n;
+                mpfr_mul(t, re, im, MPFR_RNDN);
+                mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
+                mpfr_add(im, t, y, MPFR_RNDN);
+                mpfr_sub(t, rr, ii, MPFR_RNDN);
+                mpfr_add(re, t, x, MPFR_RNDN);
+                mpfr_sqr(rr, re, MPFR_RNDN);
+                mpfr_sqr(ii, im, MPFR_RNDN);
+                mpfr_add(t, rr, ii, MPFR_RNDN);
+                if (mpfr_cmp_ui(t, 4) > 0)
+                    break;
+            }
+            counts.push_back(n);
+        }
+    }
+    return counts;
+}
+
+mpfr_prec_t BruteForcePrecision(const DeepView& view)
+{
+    Mpfr zoom(64);
+    mpfr_set_str(zoom, view.zoom.c_str(), 10, MPFR_RNDN);
+    return std::max<mpfr_prec_t>(mpfr_get_exp(zoom), 0) + 400;
+}
+
+struct Depth {
+    const char* name;
+    const char* centreX;
+    const char* centreY;
+    const char* zoom;
+    std::int32_t limit;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// The share of pixels equal to the brute force, with what the others differ by on standard output.
+double EqualShare(const Depth& depth)
+{
+    DeepView view;
+    view.centreX = depth.centreX;
+    view.centreY = depth.centreY;
+    view.zoom = depth.zoom;
+    view.limit = depth.limit;
+    view.width = depth.width;
+    view.height = depth.height;
+    EXPECT_EQ(view.Check(), DeepView::Problem::None);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    EXPECT_TRUE(calculator.Compute(view, counts));
+    const std::vector<std::int32_t> exact = BruteForce(view, BruteForcePrecision(view));
+    std::size_t equal = 0;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        if (counts[i] == exact[i]) {
+            ++equal;
+            continue;
+        }
+        std::printf("  %s: pixel (%zu, %zu) counts %d, exactly %d\n", depth.name, i / view.height, i % view.height,
+                    counts[i], exact[i]);
+    }
+    std::size_t distinct = 0;
+    std::map<std::int32_t, int> seen;
+    for (const std::int32_t count : exact)
+        distinct += seen[count]++ == 0;
+    std::printf("%-28s %zu of %zu equal, %zu distinct counts\n", depth.name, equal, exact.size(), distinct);
+    return static_cast<double>(equal) / static_cast<double>(exact.size());
+}
+
+class DeepAgainstBruteForce : public testing::TestWithParam<Depth> {};
+
+TEST_P(DeepAgainstBruteForce, AtLeast999PerThousandOfThePixelsAreExact)
+{
+    EXPECT_GE(EqualShare(GetParam()), 0.999);
+}
+
+DeepView ViewOf(const char* x, const char* y, const char* zoom, std::int32_t limit, std::int32_t width, std::int32_t height)
+{
+    DeepView view;
+    view.centreX = x;
+    view.centreY = y;
+    view.zoom = zoom;
+    view.limit = limit;
+    view.width = width;
+    view.height = height;
+    return view;
+}
+
+TEST(DeepCalculator, AgreesWithTheWindowsKernelWhereDoublesSuffice)
+{
+    // Sample points formed in doubles from the column and row, not accumulated.
+    const DeepView view = ViewOf("-0.743643887037151", "0.13182590420533", "1000", 2000, 64, 36);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(view, counts));
+    const double s = 3.6 / (1000.0 * 64);
+    std::size_t equal = 0;
+    for (std::int32_t c = 0; c < 64; ++c)
+        for (std::int32_t r = 0; r < 36; ++r)
+            equal += counts[c * 36 + r] ==
+                     ScalarKernel::Count(-0.743643887037151 + (c - 32) * s, -0.13182590420533 + (r - 18) * s, 2000);
+    EXPECT_GE(equal, counts.size() * 999 / 1000);
+}
+
+TEST(DeepCalculator, InsideAMinibrotEveryPixelReachesTheLimit)
+{
+    // Around the nucleus of a period-998 minibrot of about 1e-15, a hundredth of its size.
+    const DeepView view = ViewOf(
+        "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+        "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469",
+        "1e17", 1'000'000, 16, 9);
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(view, counts));
+    EXPECT_EQ(counts, std::vector<std::int32_t>(16 * 9, 1'000'000));
+}
+
+TEST(DeepCalculator, ALimitOfOneCountsOneEverywhere)
+{
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(ViewOf("-0.5", "0", "1e40", 1, 7, 5), counts));
+    EXPECT_EQ(counts, std::vector<std::int32_t>(35, 1));
+}
+
+TEST(DeepCalculator, ThePlaneEdgesAndTheRealAxisKeepTheWindowsCounts)
+{
+    // Columns of a 4x3 view at zoom 1 sample x = -2.3, -1.4, -0.5, 0.4.
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    ASSERT_TRUE(calculator.Compute(ViewOf("-0.5", "0", "1", 50, 4, 3), counts));
+    EXPECT_EQ(counts, (std::vector<std::int32_t> {1, 1, 1, 2, 4, 4, 2, 50, 50, 2, 7, 7}));
+}
+
+TEST(DeepCalculator, ReportsColumnsInOrderOnTheCallingThreadUpToTheWidth)
+{
+    std::vector<std::int32_t> reported;
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    const auto caller = std::this_thread::get_id();
+    bool elsewhere = false;
+    ASSERT_TRUE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 40, 10), counts, [&](std::int32_t done) {
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        reported.push_back(done);
+    }));
+    EXPECT_FALSE(elsewhere);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.back(), 40);
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+}
+
+TEST(DeepCalculator, ARaisedCancelFlagStopsTheCompute)
+{
+    std::atomic<bool> cancel {true};
+    std::vector<std::int32_t> counts;
+    DeepCalculator calculator;
+    EXPECT_FALSE(calculator.Compute(ViewOf("0", "1", "1e20", 500, 40, 10), counts, {}, &cancel));
+    // Raised from another thread while a long compute runs: inside a minibrot every pixel runs to the limit.
+    cancel = false;
+    const DeepView inside = ViewOf(
+        "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+        "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469",
+        "1e17", 10'000'000, 64, 36);
+    std::thread raiser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel = true;
+    });
+    EXPECT_FALSE(calculator.Compute(inside, counts, {}, &cancel));
+    raiser.join();
+}
+
+struct CheckCase {
+    const char* x;
+    const char* y;
+    const char* zoom;
+    std::int32_t limit;
+    DeepView::Problem problem;
+};
+
+TEST(DeepView, RefusesWhatCannotBeComputed)
+{
+    using P = DeepView::Problem;
+    const CheckCase cases[] = {
+        {"-0.5", "0", "1", 50, P::None},
+        {"+.5", "-7.", "2.5E+3", 10'000'000, P::None},
+        {"-1.2345678901234567890123456789012345678901234567890123456789", "0.1", "1e1000", 1, P::None},
+        {"0x1p3", "0", "1", 50, P::CentreNotDecimal},
+        {"1,5", "0", "1", 50, P::CentreNotDecimal},
+        {"", "0", "1", 50, P::CentreNotDecimal},
+        {"0", "nan", "1", 50, P::CentreNotDecimal},
+        {"0", "1e", "1", 50, P::CentreNotDecimal},
+        {"0", ".", "1", 50, P::CentreNotDecimal},
+        {"1e200000", "0", "1", 50, P::CentreOutOfRange},
+        {"0", "0", "inf", 50, P::ZoomNotDecimal},
+        {"0", "0", "0.000e5", 50, P::ZoomZero},
+        {"0", "0", "-0", 50, P::ZoomZero},
+        {"0", "0", "-3", 50, P::ZoomNegative},
+        {"0", "0", "1e100001", 50, P::ZoomOutOfRange},
+        {"0", "0", "1e-100001", 50, P::ZoomOutOfRange},
+        {"0", "0", "1e100000", 50, P::None},
+        {"0", "0", "1", 0, P::BadLimit},
+        {"0", "0", "1", 10'000'001, P::BadLimit},
+    };
+    for (const CheckCase& c : cases)
+        EXPECT_EQ(ViewOf(c.x, c.y, c.zoom, c.limit, 4, 3).Check(), c.problem) << c.x << " " << c.y << " " << c.zoom;
+    EXPECT_EQ(ViewOf("0", "0", "1", 50, 0, 3).Check(), DeepView::Problem::BadSize);
+}
+
+TEST(FloatExp, KeepsNumbersPastTheDoublesRange)
+{
+    const FloatExp tiny(0.75, -5000);
+    const FloatExp square = tiny * tiny;
+    EXPECT_EQ(square.m, 0.5625);
+    EXPECT_EQ(square.e, -10000);
+    EXPECT_EQ((tiny + tiny).m, 0.75);
+    EXPECT_EQ((tiny + tiny).e, -4999);
+    // Far apart, the smaller one is below the larger one's rounding.
+    EXPECT_EQ((FloatExp(1.0) + tiny).ToLongDouble(), 1.0L);
+    EXPECT_EQ((tiny - tiny).m, 0.0);
+    EXPECT_TRUE(square < tiny);
+    EXPECT_FALSE(tiny < square);
+    EXPECT_EQ(FloatExp(3.0, 20000).ToLongDouble(), HUGE_VALL);
+    EXPECT_EQ(FloatExp(0.75, -20000).ToLongDouble(), 0.0L);
+    EXPECT_EQ(tiny.ToLongDouble(), std::ldexp(0.75L, -5000));
+    EXPECT_EQ(FloatExp(-6.0).ToLongDouble(), -6.0L);
+}
+
+const Depth kDepths[] = {
+    {"misiurewicz_i_1e15", "0", "1", "1e15", 3000, 32, 18},
+    {"misiurewicz_i_1e1000", "0", "1", "1e1000", 3000, 16, 9},
+    // Past the long doubles' exponents: the deltas carry an exponent of their own.
+    {"misiurewicz_i_1e3000", "0", "1", "1e3000", 8000, 8, 6},
+    // The nucleus of a period-998 minibrot: its orbit comes back to 0, every pixel restarts from the reference's start.
+    {"minibrot_nucleus_1e14",
+     "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+     "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469", "1e14",
+     6000, 32, 18},
+    {"spiral_i_1e30", "0.00007429826141817681419926237",
+     "1.000029355068241471193182044914375", "1e30", 543, 32, 18},
+    {"spiral_i_1e60", "0.000074298261418176814199262370329068241426311869425085451074375",
+     "1.00002935506824147119318204491414607335737527896057215363294875", "1e60", 1080, 32, 18},
+    {"spiral_i_1e300", "0.000074298261418176814199262370329068241426311869425085451074260789489874774943293721978432673227331801582460162062267113120522564124325085224369377835336409424420390988637499831255059147614716699988803403915965793699209551430067443233020313014698930619484153292573869239318671138568638646995375340931875",
+     "1.0000293550682414711931820449141460733573752789605721536329486965853903920960793187104573805681590937383005967533921636472165338028577312498925228999661374723238584068351653748874554539093209948817955664602847382352895454600562671596415949256294664800854539823926078352898255511937218221023830164840625", "1e300", 5067, 32, 18},
+    {"spiral_i_1e320", "0.0000742982614181768141992623703290682414263118694250854510742607894898747749432937219784326732273318015824601620622671131205225641243250852243693778353364094244203909886374998312550591476147166999888034039159657936992095514300674432330203130146989306194841532925738692393186711385686386469953753409320999603380461982892625",
+     "1.00002935506824147119318204491414607335737527896057215363294869658539039209607931871045738056815909373830059675339216364721653380285773124989252289996613747232385840683516537488745545390932099488179556646028473823528954546005626715964159492562946648008545398239260783528982555119372182210238301648406300453966251687103488125", "1e320", 5481, 32, 18},
+    {"minibrot_1e30", "-0.7436438870371617729360698276017675750476099623212550602",
+     "0.1318259042053173219693421224828922652629885996790429749", "1e30", 43849, 48, 27},
+    {"minibrot_1e60", "-0.7436438870371617729360698276016471612436035351342045761825980724033224404448494804307",
+     "0.1318259042053173219693421224828911463374487082420464573249932262390703143169717866172", "1e60", 94747, 24, 14},
+};
+
+INSTANTIATE_TEST_SUITE_P(Depths, DeepAgainstBruteForce, testing::ValuesIn(kDepths),
+                         [](const testing::TestParamInfo<Depth>& info) { return info.param.name; });
+} // namespace
