@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     const AviServices* services = AviModule::Services();
     if (!services || count < 2)
         return 1;
-    const MovieShot shot {width, height, 1000, -0.743643887037151, 0.131825904205330, 1, 1e6, count, 0, count - 1};
+    const MovieShot shot {width, height, 1000, -0.743643887037151, 0.131825904205330, 1, 1e6, count, 0, count - 1,
+                          false, {}, {}, {}, {}};
     const MovieSettings settings {path, codec, width, height, 30};
 
     Frames frames;

@@ -203,6 +203,20 @@ QString ReadZoomRange(const QString& text, CommandLine& line)
     return {};
 }
 
+// With --deep, Z0:Z1 as two decimal texts, each a zoom --deep takes. The refusal, or empty.
+QString ReadDeepZoomRange(const QString& text, CommandLine& line)
+{
+    const QStringList parts = text.split(':');
+    if (parts.size() != 2)
+        return QString::fromUtf8("--zoom « %1 » refusé : Z0:Z1 attendu, deux grossissements positifs, "
+                                 "par exemple 1:1e600")
+            .arg(text);
+    if (const QString why = ReadDeepOption("--zoom", parts[1], line); !why.isEmpty())
+        return why;
+    line.deepZoomEnd = line.deepZoom;
+    return ReadDeepOption("--zoom", parts[0], line);
+}
+
 // A-B, frame numbers within the movie. The refusal, or empty.
 QString ReadRange(const QString& text, CommandLine& line)
 {
@@ -254,13 +268,14 @@ CommandLine ParseMovie(const QStringList& args)
 {
     CommandLine line;
     line.mode = CommandLine::Mode::Movie;
+    line.deep = AsksDeep(args);
     bool zoomGiven = false;
     // Read once the number of frames is known, wherever it comes.
     QString range;
     for (int i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
         if (option == "--deep")
-            return Refuse(QString::fromUtf8("--deep ne va pas avec --movie : les images d'un film se calculent en doubles"));
+            continue;
         if (const QString why = MisplacedOption(option, "--movie"); !why.isEmpty())
             return Refuse(why);
         if (i + 1 >= args.size())
@@ -272,6 +287,10 @@ CommandLine ParseMovie(const QStringList& args)
             line.outputArgument = i;
         } else if (option == "--range") {
             range = value;
+        } else if (line.deep && option == "--zoom") {
+            why = ReadDeepZoomRange(value, line);
+        } else if (line.deep && (option == "--iterations" || option == "--center" || option == "--centre")) {
+            why = ReadDeepOption(option, value, line);
         } else if (!ReadMovieOption(option, value, line, why) && !ReadPictureOption(option, value, line, why)) {
             return Refuse(UnknownOption(option));
         }
@@ -345,7 +364,7 @@ QString CommandLine::HelpText()
         "        nivo -p FICHIER | -pt FICHIER IMPRIMANTE\n"
         "        nivo --render IMAGE [--size LxH] [--iterations N] [--center X,Y] [--zoom Z] [--deep]\n"
         "        nivo --movie FILM --zoom Z0:Z1 --frames K [--size LxH] [--iterations N] [--center X,Y]\n"
-        "             [--fps F] [--codec NOM] [--range A-B]\n"
+        "             [--fps F] [--codec NOM] [--range A-B] [--deep]\n"
         "\n"
         "Explorateur de l'ensemble de Mandelbrot.\n"
         "\n"

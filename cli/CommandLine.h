@@ -32,6 +32,8 @@ struct CommandLine {
     std::string deepCentreX = "-0.5";
     std::string deepCentreY = "0";
     std::string deepZoom = "1";
+    // --movie --deep: the last frame's zoom, as written.
+    std::string deepZoomEnd = "1";
 
     // --movie: frame k of `frames` is the picture at zoom * pow(zoomEnd / zoom, k / (frames - 1.0));
     // frames firstFrame to lastFrame are written.

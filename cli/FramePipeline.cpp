@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <new>
 #include <system_error>
 #include <thread>
 
 #include "fractal/RenderProgress.h"
+#include "fractal/deep/DeepZoomCurve.h"
 
 namespace {
 // Frames in flight: one computed, one encoded, the others waiting.
@@ -56,6 +58,8 @@ bool FramePipeline::MakeImages()
 
 void FramePipeline::Render(std::int32_t k, CDibImage& image)
 {
+    if (m_shot.deep)
+        return RenderDeep(k, image);
     SilentProgress silent;
     const Clock::time_point start = Clock::now();
     m_renderer.Compute(m_shot.width, m_shot.height,
@@ -66,13 +70,37 @@ void FramePipeline::Render(std::int32_t k, CDibImage& image)
     m_computeSeconds += SecondsSince(start);
 }
 
+// Throws std::bad_alloc when the counts or the reference orbit find no memory.
+void FramePipeline::RenderDeep(std::int32_t k, CDibImage& image)
+{
+    SilentProgress silent;
+    const Clock::time_point start = Clock::now();
+    DeepView view;
+    view.centreX = m_shot.deepCentreX;
+    view.centreY = m_shot.deepCentreY;
+    view.zoom = DeepFrameZoom(m_shot.deepZoomStart, m_shot.deepZoomEnd, k, m_shot.frames);
+    view.limit = m_shot.iterations;
+    view.width = m_shot.width;
+    view.height = m_shot.height;
+    m_deep.Compute(view, m_deepCounts);
+    m_renderer.Colour(image, m_deepCounts.data(), view.width, view.height, view.limit, silent);
+    m_computeSeconds += SecondsSince(start);
+}
+
 void FramePipeline::Produce()
 {
     for (std::int32_t k = m_shot.first; k <= m_shot.last; ++k) {
         CDibImage* image = TakeFree();
         if (!image)
             return;
-        Render(k, *image);
+        try {
+            Render(k, *image);
+        } catch (const std::bad_alloc&) {
+            const std::lock_guard guard(m_lock);
+            m_outOfMemory = true;
+            m_changed.notify_all();
+            return;
+        }
         const std::lock_guard guard(m_lock);
         m_ready.push_back(image);
         m_changed.notify_all();
@@ -84,7 +112,7 @@ FramePipeline::End FramePipeline::Consume(const Encode& encode, const std::atomi
     for (std::int32_t k = m_shot.first; k <= m_shot.last; ++k) {
         CDibImage* image = TakeReady(stop);
         if (!image)
-            return End::Stopped;
+            return m_outOfMemory ? End::NoMemory : End::Stopped;
         const Clock::time_point start = Clock::now();
         const bool encoded = encode(*image);
         m_encodeSeconds += SecondsSince(start);
@@ -102,7 +130,11 @@ FramePipeline::End FramePipeline::RunInOrder(const Encode& encode, const std::at
     for (std::int32_t k = m_shot.first; k <= m_shot.last; ++k) {
         if (stop)
             return End::Stopped;
-        Render(k, *m_images.front());
+        try {
+            Render(k, *m_images.front());
+        } catch (const std::bad_alloc&) {
+            return End::NoMemory;
+        }
         const Clock::time_point start = Clock::now();
         const bool encoded = encode(*m_images.front());
         m_encodeSeconds += SecondsSince(start);
@@ -123,13 +155,13 @@ CDibImage* FramePipeline::TakeFree()
     return image;
 }
 
-// Null once `stop` is set.
+// Null once `stop` is set, or the producer found no memory.
 CDibImage* FramePipeline::TakeReady(const std::atomic<bool>& stop)
 {
     std::unique_lock guard(m_lock);
-    while (m_ready.empty() && !stop)
+    while (m_ready.empty() && !stop && !m_outOfMemory)
         m_changed.wait_for(guard, kStopPoll);
-    if (stop)
+    if (stop || m_outOfMemory)
         return nullptr;
     CDibImage* image = m_ready.front();
     m_ready.pop_front();

@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "render/CDibImage.h"
+#include "fractal/deep/DeepCalculator.h"
 #include "render/FrameRenderer.h"
 
 struct MovieShot {
@@ -26,6 +28,12 @@ struct MovieShot {
     // The frames made, first to last.
     std::int32_t first;
     std::int32_t last;
+    // --deep: the centre and the end zooms as written, the curve in MPFR.
+    bool deep = false;
+    std::string deepCentreX;
+    std::string deepCentreY;
+    std::string deepZoomStart;
+    std::string deepZoomEnd;
 };
 
 // The zoom of frame k of `frames`: zoomStart * pow(zoomEnd / zoomStart, k / (frames - 1.0)).
@@ -48,6 +56,7 @@ private:
     bool MakeImages();
     void Produce();
     void Render(std::int32_t k, CDibImage& image);
+    void RenderDeep(std::int32_t k, CDibImage& image);
     End RunInOrder(const Encode& encode, const std::atomic<bool>& stop);
     End Consume(const Encode& encode, const std::atomic<bool>& stop);
     CDibImage* TakeFree();
@@ -57,12 +66,16 @@ private:
     MovieShot m_shot;
     // Used by one thread at a time; one frame is computed at a time, on every core.
     FrameRenderer m_renderer;
+    DeepCalculator m_deep;
+    std::vector<std::int32_t> m_deepCounts;
     std::vector<std::unique_ptr<CDibImage>> m_images;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<CDibImage*> m_free;
     std::deque<CDibImage*> m_ready;
     bool m_quit = false;
+    // A deep frame found no memory for its counts or its reference orbit.
+    bool m_outOfMemory = false;
     double m_computeSeconds = 0;
     double m_encodeSeconds = 0;
 };

@@ -121,8 +121,9 @@ int EndInterrupted(const char* output)
 
 MovieShot ShotOf(const CommandLine& line)
 {
-    return {line.width,   line.height,  line.iterations, line.centerX,   line.centerY,
-            line.zoom,    line.zoomEnd, line.frames,     line.firstFrame, line.lastFrame};
+    return {line.width,     line.height,   line.iterations, line.centerX,     line.centerY,
+            line.zoom,      line.zoomEnd,  line.frames,     line.firstFrame,  line.lastFrame,
+            line.deep,      line.deepCentreX, line.deepCentreY, line.deepZoom, line.deepZoomEnd};
 }
 } // namespace
 

@@ -33,6 +33,7 @@
 #include "dialogs/CProgressDlg.h"
 #include "cli/CommandLine.h"
 #include "cli/MovieProgress.h"
+#include "fractal/deep/DeepZoomCurve.h"
 #include "cli/TerminalProgress.h"
 #include "app/SettingsText.h"
 #include "fractal/deep/DeepCalculator.h"
@@ -941,7 +942,10 @@ TEST(CommandLine, MovieValuesAreRefusedNamingWhatIsWrong)
         {base + QStringList {"--zoom", "1e-400:1"}, "« 1e-400 » est trop proche de zéro"},
         {base + QStringList {"--zoom", "1:9", "stray"}, "argument en trop « stray »"},
         {base + QStringList {"--zoom", "1:9", "--version"}, "« --version » ne va pas avec --movie"},
-        {base + QStringList {"--zoom", "1:9", "--deep"}, "--deep ne va pas avec --movie"},
+        {base + QStringList {"--deep", "--zoom", "0:1e600"}, "--zoom « 0 » refusé : le zoom ne peut pas être nul"},
+        {base + QStringList {"--deep", "--zoom", "1e20:-1"}, "--zoom « -1 » refusé : le zoom ne peut pas être négatif"},
+        {base + QStringList {"--deep", "--zoom", "1e600"}, "--zoom « 1e600 » refusé : Z0:Z1 attendu"},
+        {base + QStringList {"--deep", "--zoom", "1:1e200000"}, "le zoom va de 1e-100000 à 1e100000"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "1"}, "--frames « 1 » refusé : nombre entier d'images de 2 à"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "0"}, "--frames « 0 » refusé"},
         {{"--movie", "z.mkv", "--zoom", "1:9", "--frames", "-4"}, "--frames « -4 » refusé"},
@@ -999,6 +1003,34 @@ TEST(CommandLine, MovieOptionsWithTheirDefaults)
     EXPECT_EQ(full.codec, "ffv1");
     EXPECT_EQ(full.width, 64);
     EXPECT_EQ(full.centerY, 0.113);
+}
+
+// With --deep, the zooms and the centre stay the texts written, beyond any double.
+TEST(CommandLine, ADeepMovieKeepsItsZoomsAndCentreAsWritten)
+{
+    const CommandLine line = Parse({"--movie", "d.mkv", "--deep", "--zoom", "2e592:1e1000", "--frames", "5",
+                                    "--center", "-0.74364388703715870475219150611477,0.1318259042053119704931320563",
+                                    "--iterations", "100000"});
+    ASSERT_EQ(line.mode, Mode::Movie) << line.error.toStdString();
+    EXPECT_TRUE(line.deep);
+    EXPECT_EQ(line.deepZoom, "2e592");
+    EXPECT_EQ(line.deepZoomEnd, "1e1000");
+    EXPECT_EQ(line.deepCentreX, "-0.74364388703715870475219150611477");
+    EXPECT_EQ(line.iterations, 100000);
+}
+
+// The curve in MPFR: its ends as written, its middle the geometric mean to
+// some seventy digits, far past the doubles.
+TEST(DeepFrameZoom, EndsAsWrittenAndTheMiddleInArbitraryPrecision)
+{
+    EXPECT_EQ(DeepFrameZoom("2e592", "1e1000", 0, 5), "2e592");
+    EXPECT_EQ(DeepFrameZoom("2e592", "1e1000", 4, 5), "1e1000");
+    const std::string middle = DeepFrameZoom("1", "1e90000", 1, 3);
+    const bool above = middle.rfind("1." + std::string(65, '0'), 0) == 0 && middle.ends_with("e45000");
+    const bool below = middle.rfind("9." + std::string(65, '9'), 0) == 0 && middle.ends_with("e44999");
+    EXPECT_TRUE(above || below) << middle;
+    // A zoom out is the same curve backwards.
+    EXPECT_EQ(DeepFrameZoom("1e30", "1e10", 1, 3).substr(0, 20), DeepFrameZoom("1e10", "1e30", 1, 3).substr(0, 20));
 }
 
 // The values a frame's zoom is computed from, and the frame's render.
@@ -1066,6 +1098,30 @@ TEST(MovieCommand, ASegmentHoldsTheFramesOfItsRange)
     EXPECT_EQ(DecodedFrame(part, 0), DecodedFrame(whole, 9));
     EXPECT_EQ(DecodedFrame(part, 1), DecodedFrame(whole, 10));
     EXPECT_TRUE(DecodedFrame(part, 2).isEmpty());
+}
+
+// With --deep, each frame is the deep render of its zoom on the MPFR curve.
+TEST(MovieCommand, EachDeepFrameIsTheDeepRenderOfItsZoom)
+{
+    if (!HasFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    QTemporaryDir dir;
+    const QString movie = dir.filePath("deep.mkv");
+    const QStringList view = {"--deep", "--size", "64x48", "--iterations", "20000", "--center",
+                              "-0.743643887037158704752191506114774,0.131825904205311970493132056385139"};
+    QString errors;
+    ASSERT_EQ(RunNivo(QStringList {"--movie", movie, "--codec", "ffv1", "--zoom", "1e15:1e25", "--frames", "3"} + view,
+                      &errors),
+              0)
+        << errors.toStdString();
+    for (int k = 0; k < 3; ++k) {
+        const QString picture = dir.filePath(QString("deep%1.bmp").arg(k));
+        const QString zoom = QString::fromStdString(DeepFrameZoom("1e15", "1e25", k, 3));
+        ASSERT_EQ(RunNivo(QStringList {"--render", picture, "--zoom", zoom} + view, &errors), 0) << errors.toStdString();
+        EXPECT_TRUE(DecodedFrame(movie, k) == RgbRows(QImage(picture))) << "frame " << k << " at " << zoom.toStdString();
+    }
+    EXPECT_FALSE(DecodedFrame(movie, 0) == DecodedFrame(movie, 1)) << "two frames alike";
+    EXPECT_FALSE(DecodedFrame(movie, 1) == DecodedFrame(movie, 2)) << "two frames alike";
 }
 
 TEST(MovieCommand, ACodecOrContainerItCannotUseIsRefusedBeforeAnyFrame)
