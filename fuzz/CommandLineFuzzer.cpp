@@ -15,7 +15,7 @@ namespace {
 const char* const kWords[] = {"--render", "--size", "--iterations", "--center", "--centre", "--zoom",
                               "-p", "/p", "-pt", "/pt", "--help", "-h", "--version", "a.png", "1920x1080",
                               "-0.745,0.113", "1000", "1e308", "0", "--movie", "--frames", "--fps", "--codec",
-                              "--range", "a.mkv", "1:1e6", "1e-300:1e300", "0-3", "12", "ffv1"};
+                              "--range", "a.mkv", "1:1e6", "1e-300:1e300", "0-3", "12", "ffv1", "--deep", "1e20:1e600"};
 
 QStringList ArgumentsFrom(FuzzedDataProvider& input)
 {
@@ -49,6 +49,7 @@ void CheckMovie(const CommandLine& line)
     Require(0 <= line.firstFrame && line.firstFrame <= line.lastFrame && line.lastFrame < line.frames,
             "a movie writes frames it has");
     Require(line.framesPerSecond >= 0.01 && line.framesPerSecond <= 1000, "a movie has a rate players take");
+    Require(!line.deep || (!line.deepZoom.empty() && !line.deepZoomEnd.empty()), "a deep movie has its two zooms");
 }
 } // namespace
 
