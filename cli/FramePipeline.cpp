@@ -89,6 +89,13 @@ void FramePipeline::RenderDeep(std::int32_t k, CDibImage& image)
 
 void FramePipeline::Produce()
 {
+    ProduceFrames();
+    if (m_shot.deep)
+        FreeDeepThreadCaches();
+}
+
+void FramePipeline::ProduceFrames()
+{
     for (std::int32_t k = m_shot.first; k <= m_shot.last; ++k) {
         CDibImage* image = TakeFree();
         if (!image)

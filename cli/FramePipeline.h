@@ -55,6 +55,7 @@ public:
 private:
     bool MakeImages();
     void Produce();
+    void ProduceFrames();
     void Render(std::int32_t k, CDibImage& image);
     void RenderDeep(std::int32_t k, CDibImage& image);
     End RunInOrder(const Encode& encode, const std::atomic<bool>& stop);

@@ -36,3 +36,5 @@ std::string DeepFrameZoom(const std::string& zoomStart, const std::string& zoomE
     mpfr_mul(start, start, ratio, MPFR_RNDN);
     return DecimalOf(start);
 }
+
+void FreeDeepThreadCaches() { mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE); }

@@ -7,3 +7,7 @@
 
 std::string DeepFrameZoom(const std::string& zoomStart, const std::string& zoomEnd, std::int32_t k,
                           std::int32_t frames);
+
+// Frees what MPFR keeps for the calling thread (its constants); a thread that
+// made deep frames calls it before it ends, or that memory is lost with it.
+void FreeDeepThreadCaches();
