@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QImage>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QStatusBar>
+#include <QWindow>
+#include <qpa/qplatformbackingstore.h>
+#include <qpa/qplatformwindow.h>
 #include <utility>
 
 #include <cstring>
@@ -526,3 +530,69 @@ TEST_F(ViewOnAScaledScreen, ThePointerReadsAndClicksTheScreenPixelUnderIt)
     ASSERT_NE(scaled->m_image, nullptr);
     EXPECT_EQ(scaled->m_image->m_width, W);
 }
+
+// Run by CTest at scales 1.25, 1.5, 1.75, 2 and 3. The platform gives the
+// window a number of screen pixels that need not be a whole number of logical
+// ones; what the window shows of the view, as Qt paints it, is the picture.
+struct ViewInAWindowOfScreenPixels : View, testing::WithParamInterface<QSize> {
+    void SetUp() override
+    {
+        if (view.devicePixelRatioF() == 1.0)
+            GTEST_SKIP() << "needs a scaled screen (QT_SCALE_FACTOR)";
+    }
+};
+
+TEST_P(ViewInAWindowOfScreenPixels, ThePictureIsWhatTheWindowShowsOfTheView)
+{
+    QMainWindow frame;
+    frame.setStatusBar(new QStatusBar(&frame));
+    frame.statusBar()->addPermanentWidget(new QLabel("0.0"));
+    auto* view = new CNivoView(&frame);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frame.setCentralWidget(view);
+    frame.show();
+    QApplication::processEvents();
+    ASSERT_NE(frame.windowHandle()->handle(), nullptr);
+    frame.windowHandle()->handle()->setGeometry(QRect(frame.windowHandle()->handle()->geometry().topLeft(), GetParam()));
+    QApplication::processEvents();
+    ASSERT_EQ(frame.windowHandle()->handle()->geometry().size(), GetParam());
+    // Where Qt paints the view: a colour no picture has, filled by the canvas.
+    QWidget* canvas = view->widget();
+    QPalette marked = canvas->palette();
+    marked.setColor(canvas->backgroundRole(), QColor(255, 0, 255));
+    canvas->setPalette(marked);
+    frame.repaint();
+    const auto shownOfView = [&] {
+        const QImage window = frame.backingStore()->handle()->toImage().copy(QRect(QPoint(0, 0), GetParam()));
+        QRect shown;
+        for (int r = 0; r < window.height(); ++r)
+            for (int c = 0; c < window.width(); ++c)
+                if (window.pixel(c, r) == qRgb(255, 0, 255))
+                    shown |= QRect(c, r, 1, 1);
+        return std::pair(shown, window);
+    };
+    const QRect shown = shownOfView().first;
+    ASSERT_FALSE(shown.isEmpty());
+    RECT client;
+    GetClientRect(view->WindowHandle(), &client);
+    EXPECT_EQ(QSize(client.right, client.bottom), shown.size());
+    view->Render();
+    ASSERT_EQ(QSize(view->m_image->m_width, view->m_image->m_height), shown.size());
+    const QImage window = shownOfView().second;
+    int mismatches = 0;
+    for (int r = 0; r < shown.height(); ++r)
+        for (int c = 0; c < shown.width(); ++c) {
+            const QRgb got = window.pixel(shown.left() + c, shown.top() + r);
+            const BYTE* p = view->m_image->m_topRow + r * view->m_image->m_pitch + c * 3;
+            mismatches += RGB(qRed(got), qGreen(got), qBlue(got)) != RGB(p[2], p[1], p[0]);
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(OddAndEvenSizes, ViewInAWindowOfScreenPixels,
+                         testing::Values(QSize(1000, 700), QSize(1001, 701), QSize(998, 652), QSize(999, 653),
+                                         QSize(641, 481)),
+                         [](const testing::TestParamInfo<QSize>& size) {
+                             return std::to_string(size.param.width()) + "x" + std::to_string(size.param.height());
+                         });

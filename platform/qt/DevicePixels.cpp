@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <qguiapplication_platform.h>
 #include <QWidget>
+#include <QWindow>
+#include <qpa/qplatformwindow.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -28,12 +31,38 @@ std::optional<QPoint> PointerInWindow(const QWidget& top)
     std::free(reply);
     return at;
 }
+
+// The screen pixels of a top-level window as the platform has it.
+QSize WindowPixels(const QWidget& top)
+{
+    const QWindow* window = top.windowHandle();
+    if (window && window->handle())
+        return window->handle()->geometry().size();
+    return top.size() * top.devicePixelRatioF();
+}
+
+// How many screen pixels of a widget spanning `length` logical pixels from
+// `start` its window shows along one axis. Qt paints it from its rounded start
+// over its rounded length, and the next widget from the rounded end: the
+// widget shows only up to whichever comes first, and only inside the window.
+int ShownPixels(int start, int length, double scale, int windowPixels)
+{
+    const int first = qRound(start * scale);
+    const int end = std::min({first + qRound(length * scale), qRound((start + length) * scale), windowPixels});
+    return std::max(0, end - first);
+}
 } // namespace
 
 QSize DevicePixels(const QWidget& widget)
 {
     const double scale = widget.devicePixelRatioF();
-    return {static_cast<int>(std::ceil(widget.width() * scale)), static_cast<int>(std::ceil(widget.height() * scale))};
+    if (scale == 1.0)
+        return widget.size();
+    const QWidget& top = *widget.window();
+    const QRect logical(widget.mapTo(&top, QPoint(0, 0)), widget.size());
+    const QSize window = WindowPixels(top);
+    return {ShownPixels(logical.x(), logical.width(), scale, window.width()),
+            ShownPixels(logical.y(), logical.height(), scale, window.height())};
 }
 
 QPoint DevicePixelAt(const QWidget& widget, const QPointF& logical)

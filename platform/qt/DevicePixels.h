@@ -9,8 +9,8 @@
 
 class QWidget;
 
-// The screen pixels a widget covers: its size times the scale, rounded up
-// so that a picture of that size leaves no edge uncovered.
+// The screen pixels of a widget that its window shows: a picture of that
+// size covers them all and nothing it draws falls outside.
 QSize DevicePixels(const QWidget& widget);
 // The screen pixel under the pointer, in the widget's screen pixels, for a
 // pointer event at `logical` in the widget's logical coordinates.

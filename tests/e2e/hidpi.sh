@@ -32,10 +32,31 @@ run_at_scale() { # scale screen
   xdotool mousemove "$px" "$py"
   step "at scale $scale the panes read the plane point of the screen pixel under the pointer" \
     wait_for 5 panes_show "$px" "$py" 4
+  [ $# -lt 3 ] || restored_at_scale "$scale" "$3"
   kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
   stop_desktop
 }
 
+# A restored window whose size is no whole number of logical pixels: the
+# picture is what the window shows, to its last screen pixel, and the pointer
+# at its first pixel reads the left edge of the plane.
+restored_at_scale() { # scale WIDTHxHEIGHT
+  local scale=$1 w=${2%x*} h=${2#*x}
+  wmctrl -i -r "$window" -b remove,maximized_vert,maximized_horz
+  wmctrl -i -r "$window" -e "0,40,40,$w,$h"
+  resized() { window_geometry && [ $((win_w - w)) -ge -3 ] && [ $((win_w - w)) -le 0 ] && [ $((win_h - h)) -ge -3 ] &&
+    [ $((win_h - h)) -le 0 ]; }
+  step "at scale $scale the window is restored to about $2" wait_for 10 resized
+  echo "# restored window: ${win_w}x$win_h"
+  step "at scale $scale the restored window's picture is the render of the client area it shows" \
+    wait_for 20 eval 'measure_view && view_is_render_of_size'
+  shot "$artifacts/scale-$scale-restored.png"
+  local px=$vx py=$((vy + vh / 3))
+  xdotool mousemove "$px" "$py"
+  step "at scale $scale the pointer on the restored picture's first pixel reads its plane point" \
+    wait_for 5 panes_show "$px" "$py" 8
+}
+
 run_at_scale 2 2560x1600
-run_at_scale 1.5 1920x1200
+run_at_scale 1.5 1920x1200 1001x701
 finish
