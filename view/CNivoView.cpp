@@ -14,6 +14,7 @@
 #include "export/VideoExport.h"
 #include "fractal/PlaneGeometry.h"
 #include "platform/User32.h"
+#include "platform/qt/InputFence.h"
 #include "platform/qt/QtWindow.h"
 #include "render/CDibImage.h"
 
@@ -30,6 +31,39 @@ void SetPane(QLabel* pane, const std::string& text)
     pane->setFixedWidth(std::max(100, typical));
     pane->setText(QString::fromStdString(text));
 }
+
+// Each new position of a render's bar also shows the window again where a
+// dialog or a menu closed: the window manager may take its frame away only
+// once the render has begun.
+class RestoringProgress : public RenderProgress {
+public:
+    RestoringProgress(const VacatedAreas& vacated, QWidget& window) : m_vacated(vacated), m_window(window) {}
+    void Begin(int position) override
+    {
+        m_bar.Begin(position);
+        Restore(position);
+    }
+    void Move(int position) override
+    {
+        m_bar.Move(position);
+        Restore(position);
+    }
+    void End() override { m_bar.End(); }
+
+private:
+    void Restore(int position)
+    {
+        if (position == m_shown)
+            return;
+        m_shown = position;
+        m_vacated.Restore(m_window);
+    }
+
+    DialogProgress m_bar;
+    const VacatedAreas& m_vacated;
+    QWidget& m_window;
+    int m_shown = -1;
+};
 
 } // namespace
 
@@ -86,7 +120,7 @@ void CNivoView::Render()
     const RECT client = ClientArea();
     const std::int32_t W = client.right - client.left;
     const std::int32_t H = client.bottom - client.top;
-    DialogProgress progress;
+    RestoringProgress progress(m_vacated, *this);
     m_renderer.Compute(W, H, {m_iterations, m_centerX, m_centerY, m_zoom}, progress);
 
     delete m_image;
@@ -97,6 +131,8 @@ void CNivoView::Render()
     HDC dc = GetDC(WindowHandle());
     OnDraw(dc);
     ReleaseDC(WindowHandle(), dc);
+    m_vacated.Forget();
+    InputFence::Instance().Raise(*this);
     m_rendering = false;
     // A size change that arrived while the picture was made is honoured now.
     if (m_renderAgain) {

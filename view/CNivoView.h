@@ -11,6 +11,7 @@
 #include "CommandTarget.h"
 #include "ViewHistory.h"
 #include "platform/WinTypes.h"
+#include "platform/qt/VacatedAreas.h"
 #include "render/FrameRenderer.h"
 
 class CDibImage;
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<QtWindow> m_window;
     HWND m_measuredWindow = nullptr;
     PrinterSource m_printer;
+    VacatedAreas m_vacated;
     bool m_rendering = false;
     bool m_renderAgain = false;
     bool m_exportingVideo = false;

@@ -6,6 +6,7 @@
 
 #include "CNivoView.h"
 #include "platform/qt/DevicePixels.h"
+#include "platform/qt/InputFence.h"
 #include "platform/qt/PainterDC.h"
 #include "platform/qt/QtWindow.h"
 
@@ -51,6 +52,9 @@ void ViewCanvas::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
+    // Made while a picture was computed: aimed at what the screen showed then.
+    if (InputFence::Instance().IsStale(*event))
+        return;
     const QPoint p = ClientPoint(event->position());
     m_view.ZoomAtPoint(0, p.x(), p.y());
 }
