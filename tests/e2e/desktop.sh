@@ -64,10 +64,13 @@ start_desktop() { # WIDTHxHEIGHT
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    # Without -noreset the server starts afresh whenever its last client leaves, and
+    # refuses the next one meanwhile.
+    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb=$!
+    # Ours once it answers and its lock file names it.
     if wait_for 10 eval "kill -0 $xvfb 2>/dev/null && xdpyinfo -display :$n >/dev/null 2>&1" &&
-      sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+      [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb" ]; then
       display=":$n"
       break
     fi
@@ -117,7 +120,11 @@ window_geometry() {
 }
 is_maximised() { xprop -id "$window" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_MAXIMIZED_VERT; }
 focus_window() { xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"; }
-keys() { focus_window; xdotool key --delay 60 "$@"; sleep 0.3; }
+keys() { focus_window; xdotool key --delay 60 "$@"; }
+# Maximised and laid out: the window's inside as wide as the screen.
+maximised_across() { # screen-width
+  is_maximised && window_geometry && [ "$win_w" -eq "$1" ]
+}
 
 # Where the client area is on screen, from a drawn start view: its outside is dark blue
 # to the edges, so the dark blue run of a column near its left gives its rows and the
@@ -195,3 +202,29 @@ dialog_shown() { dialog=$(xdotool search --onlyvisible --name "$1" 2>/dev/null |
 dialog_focused() { [ -n "$dialog" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$dialog" ]; }
 dialog_ready() { wait_for 10 dialog_shown "$1" && wait_for 5 dialog_focused; }
 dialog_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# A window of the program the window manager does not manage (the list of a
+# text field's completions, a menu) is on the screen.
+popup_shown() {
+  local id mask=$((~0x1fffff))
+  for id in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ { print $1 }'); do
+    [ $((id & mask)) -eq $((window & mask)) ] || continue
+    xwininfo -id "$id" 2>/dev/null | grep -q 'Override Redirect State: yes' &&
+      xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+  done
+  return 1
+}
+# Return accepts a dialog whose text field was typed in, once no list of
+# completions is shown (a busy one may put its own entry in the field), or at
+# once when the text names an existing file, which stays listed; again should
+# the key have been lost while the dialog was busy.
+dialog_closed() { ! xwininfo -id "$dialog" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+focused_dialog() { wait_for 10 other_window_focused && dialog=$(xdotool getwindowfocus); }
+accept_typed() { # [existing]: of $dialog
+  local try
+  for try in 1 2 3; do
+    [ "${1:-}" = existing ] || wait_for 10 eval '! popup_shown' || break
+    xdotool key Return
+    wait_for 10 dialog_closed && return 0
+  done
+  note "the dialog stayed open"; return 1
+}

@@ -16,10 +16,10 @@ app=$!
 step "the window opens" wait_for 20 find_window '^Nivo - Lumivex$'
 wait_for 10 is_maximised
 wmctrl -i -r "$window" -b remove,maximized_vert,maximized_horz
-sleep 0.5
+wait_for 10 eval '! is_maximised'
 wmctrl -i -r "$window" -e 0,40,40,900,600
-sleep 0.5
-window_geometry
+step "the window is restored to about 900x600" \
+  wait_for 10 eval 'window_geometry && [ $((win_w - 900)) -ge -3 ] && [ "$win_w" -le 900 ] && [ $((win_h - 600)) -ge -3 ] && [ "$win_h" -le 600 ]'
 keys ctrl+n
 step "a picture is drawn" wait_for 20 is_white $((win_x + win_w / 2)) $((win_y + win_h / 2))
 
@@ -45,9 +45,7 @@ for i in $(seq 1 "$drags"); do
 done
 echo "# survived $survived of $drags drag-resizes"
 step "the program survives $drags drag-resizes" eval "[ $survived = $drags ] && kill -0 $app"
-sleep 1
-window_geometry
-step "the window took the size of the drags" eval '[ "$win_w" -lt 1150 ] && [ "$win_h" -lt 760 ]'
+step "the window took the size of the drags" wait_for 10 eval 'window_geometry && [ "$win_w" -lt 1150 ] && [ "$win_h" -lt 760 ]'
 step "the client area is found on the screen" wait_for 20 measure_view
 step "the picture is exactly the render of the final client size" wait_for 10 view_is_render_of_size
 shot "$artifacts/after-drags.png"

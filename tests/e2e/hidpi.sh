@@ -16,9 +16,8 @@ run_at_scale() { # scale screen
   cd "$work" || exit 1
   QT_SCALE_FACTOR=$scale "$nivo" >"$artifacts/nivo-$scale.log" 2>&1 &
   app=$!
-  step "at scale $scale the window opens maximised" wait_for 20 eval 'find_window "^Nivo - Lumivex\$" && is_maximised'
-  sleep 0.5
-  window_geometry
+  local width=${2%x*}
+  step "at scale $scale the window opens maximised" wait_for 20 eval 'find_window "^Nivo - Lumivex\$" && maximised_across $width'
   keys ctrl+n
   step "at scale $scale Dessiner draws" wait_for 20 is_white $((win_x + win_w / 2)) $((win_y + win_h / 2))
   step "at scale $scale the client area is found" measure_view

@@ -8,7 +8,7 @@ nivo=$(readlink -f "$1")
 artifacts=$2
 source "$(dirname "$0")/desktop.sh"
 
-click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+click() { xdotool mousemove "$1" "$2" click 1; }
 exists() { [ -s "$1" ]; }
 frames_of() { ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of default=nw=1:nk=1 "$1" 2>/dev/null; }
 # The old title property and the one desktops show (EWMH) both read exactly $1.
@@ -88,7 +88,7 @@ preview_shown() {
 # The bar is reached through its window interface, whose entry has its own copy of the
 # function: both entries are watched, the message and the position read from the
 # registers that carry the second and third arguments.
-held_render_bar() { # position
+hold_render() { # position command...: the command starts a render, held at that position
   rm -f "$work/held.png" "$work/gdb.log"
   cat >"$work/gdb.cmd" <<END
 set pagination off
@@ -96,17 +96,22 @@ break *'non-virtual thunk to ProgressWindow::Bar::OnMessage(unsigned int, unsign
 break *'ProgressWindow::Bar::OnMessage(unsigned int, unsigned long, long)' if \$esi == 0x402 && \$rdx >= $1
 continue
 shell import -display $display -window root $work/held.png
+shell $while_held
 delete
 detach
 END
+  shift
   # The debugger waits on a continued process only with a terminal of its own.
   timeout 60 script -qec "gdb -q -batch -nx -p $app -x $work/gdb.cmd" /dev/null >"$work/gdb.log" 2>&1 &
   local debugger=$!
-  wait_for 30 grep -q '^Breakpoint 1 at' "$work/gdb.log" || { note "the debugger did not attach"; return 1; }
-  sleep 0.5
-  keys ctrl+n
+  wait_for 30 grep -qs '^Breakpoint 2 at' "$work/gdb.log" || { note "the debugger did not attach"; return 1; }
+  "$@"
   wait "$debugger"
-  [ -s "$work/held.png" ] || { note "the render never reached position $1: $(tail -3 "$work/gdb.log")"; return 1; }
+  [ -s "$work/held.png" ] || { note "the render was not held: $(tail -3 "$work/gdb.log")"; return 1; }
+}
+while_held=true   # a shell command run while the render is held
+held_render_bar() { # position
+  hold_render "$1" keys ctrl+n || return 1
   cp "$work/held.png" "$artifacts/progress-$1.png"
   # The filled part of the bar: the longest run of the selection colour across the
   # window's middle rows.
@@ -129,6 +134,29 @@ no_box_after_render() {
   [ "$filled" -lt 10 ] || { note "$filled pixels of a bar still on screen"; return 1; }
 }
 
+# Where the dialog is on the screen, its window manager's frame included.
+dx=0 dy=0 dw=0 dh=0
+dialog_area() {
+  local left right top bottom
+  [ -n "$dialog" ] || return 1
+  read -r dx dy dw dh < <(xwininfo -id "$dialog" 2>/dev/null |
+    awk -F: '/Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
+      /^ +Width/ { w = $2 } /^ +Height/ { h = $2 } END { print x + 0, y + 0, w + 0, h + 0 }')
+  IFS=', ' read -r left right top bottom < <(xprop -id "$dialog" -notype _NET_FRAME_EXTENTS 2>/dev/null | sed 's/.*= //')
+  fx=$((dx - ${left:-0})) fy=$((dy - ${top:-0})) fw=$((dw + ${left:-0} + ${right:-0})) fh=$((dh + ${top:-0} + ${bottom:-0}))
+}
+# The held screen and the one before the dialog differ there only by the progress box.
+dialog_area_shows_window() {
+  local box w h
+  "$magick_convert" "$work/held.png" -crop "${fw}x$fh+$fx+$fy" +repage "$work/held-area.png" &&
+    "$magick_convert" "$work/before-dialog.png" -crop "${fw}x$fh+$fx+$fy" +repage "$work/before-area.png" || return 1
+  compare -metric AE -compose src -highlight-color black -lowlight-color white \
+    "$work/held-area.png" "$work/before-area.png" "$work/area-diff.png" 2>/dev/null
+  box=$("$magick_convert" "$work/area-diff.png" -trim -format '%w %h' info: 2>/dev/null)
+  read -r w h <<<"$box"
+  [ "${h:-$fh}" -le 60 ] || { note "$box of the dialog's ${fw}x$fh differ from the window before it"; return 1; }
+}
+
 settings_file="$HOME/.config/Local AppWizard-Generated Applications/nivo.ini"
 recent_lists() { grep -q "$1" "$settings_file" 2>/dev/null; }
 
@@ -140,9 +168,7 @@ printf '' > "$work/autre.nivo"
 app=$!
 
 step "the window opens titled Nivo - Lumivex" wait_for 20 eval 'find_window "^Nivo - Lumivex\$" && title_is "Nivo - Lumivex"'
-step "it opens maximised by the window manager" wait_for 10 is_maximised
-sleep 0.5
-window_geometry
+step "it opens maximised by the window manager" wait_for 10 maximised_across 1280
 step "no picture before the first draw" is_background $((win_x + win_w / 2)) $((win_y + win_h / 2))
 step "the status bar reads Prêt at start" wait_for 10 prompt_reads "$ready"
 click $((win_x + 25)) $((win_y + 34))   # toolbar button 1: Dessiner
@@ -174,8 +200,8 @@ keys ctrl+p
 step "Imprimer opens the print dialog" dialog_ready '^Imprimer'
 shot "$artifacts/print-dialog.png"
 xdotool key alt+f ctrl+a   # Qt's French "&Fichier de sortie": the output file of the PDF entry
-xdotool type "$work/vue.pdf"; xdotool key Return
-step "the dialog closes once accepted" wait_for 10 dialog_gone '^Imprimer'
+xdotool type "$work/vue.pdf"
+step "the dialog closes once accepted" accept_typed
 step "printing to a file writes a one-page PDF" wait_for 20 has_pages "$work/vue.pdf" 1
 cp "$work/vue.pdf" "$artifacts/" 2>/dev/null
 step "the page shows the picture from its top-left corner, one dot per pixel" \
@@ -189,34 +215,40 @@ view_back() { centre_white && is_dark_blue $((vx + 20)) $((vy + 20)); }
 close_preview() { local at; at=$(preview_bar_word Fermer) || return 1; click $at; wait_for 10 view_back; }
 step "Fermer l'aperçu gives the view back" close_preview
 
+shot "$work/before-dialog.png"
 keys alt+e p   # Edition > &Paramètrage
 step "the parameters dialog opens with the focus" dialog_ready '^Param'
+dialog_area
 # The focus starts on OK; Cancel, then the iteration limit and the centre's x follow.
 xdotool key Tab Tab ctrl+a; xdotool type "1000"; xdotool key Tab ctrl+a; xdotool type -- "-0.2"
-xdotool key Return
+# Held while it computes, a click where the dialog's OK button was.
+while_held="xdotool mousemove $((dx + dw * 35 / 100)) $((dy + dh * 92 / 100)) click 1"
+step "accepting the parameters starts a render" hold_render 20 xdotool key Return
+while_held=true
+cp "$work/held.png" "$artifacts/render-after-dialog.png" 2>/dev/null
+step "during that render the screen shows the window where the dialog was" dialog_area_shows_window
 step "the parameters dialog re-centres on -0.2 with 1000 iterations" wait_for 30 centre_white
 step "that picture too is exactly the render of its view" \
   view_is_render_of_size --iterations 1000 --center -0.2,0 --zoom 1
 
 keys alt+f x   # Fichier > E&xporter image...
-step "the save dialog opens with the focus" wait_for 10 other_window_focused
-sleep 0.5
-xdotool type "$work/vue.png"; xdotool key Return
+step "the save dialog opens with the focus" focused_dialog
+xdotool type "$work/vue.png"
+step "the save dialog closes once accepted" accept_typed
 step "the picture is exported as PNG through the save dialog" wait_for 20 exists "$work/vue.png"
 step "the PNG is the size of the client area" bash -c "identify -format '%m %wx%h' '$work/vue.png' | grep -qx 'PNG ${vw}x$vh'"
 
 keys alt+f p   # Fichier > Ex&porter vidéo...
 step "the compression dialog opens with the focus" wait_for 10 other_window_focused
-sleep 0.5
 xdotool key Up Up Up Up Up; xdotool key Return   # first entry: uncompressed frames
 step "the video export writes test.avi with 50 frames" wait_for 60 eval '[ "$(frames_of "$work/test.avi")" = 50 ]'
 step "the picture is drawn again after the video" wait_for 20 centre_white
 
 open_document() { # path
   keys ctrl+o
-  wait_for 10 other_window_focused || return 1
-  sleep 0.5
-  xdotool type "$1"; xdotool key Return
+  focused_dialog || return 1
+  xdotool type "$1"
+  accept_typed existing
 }
 open_document "$work/document.nivo"
 step "opening a file retitles the window" wait_for 10 title_is "document.nivo - nivo"
