@@ -21,6 +21,7 @@
 #include "dialogs/PrintSetupDialog.h"
 #include "cli/CommandLine.h"
 #include "dialogs/ProgressWindow.h"
+#include "platform/qt/WindowManager.h"
 #include "ToolbarImages.h"
 #include "ToolbarStyle.h"
 #include "fractal/CNivoDoc.h"
@@ -118,6 +119,9 @@ bool CNivoApp::InitInstance(const CommandLine& line)
     m_frame->setWindowIcon(ApplicationIcon());
     PlaceRestoredWindow();
     m_frame->showMaximized();
+    // Nobody else acts on the request: the window takes the free part of the screen itself.
+    if (!WindowManagerRuns())
+        m_frame->setGeometry(m_frame->screen()->availableGeometry());
     m_frame->repaint();
     return true;
 }

@@ -58,8 +58,9 @@ finish() {
   [ "$failed" -eq 0 ]
 }
 
-# An X server of WIDTHxHEIGHT on a free display, with openbox managing its windows.
-start_desktop() { # WIDTHxHEIGHT
+# An X server of WIDTHxHEIGHT on a free display, with openbox managing its windows
+# unless it is to be bare.
+start_desktop() { # WIDTHxHEIGHT [bare]
   # The first free display that our own server really takes (another may be starting there).
   local n
   for n in $(seq 90 140); do
@@ -78,6 +79,7 @@ start_desktop() { # WIDTHxHEIGHT
   done
   [ -n "$xvfb" ] || { echo "Xvfb did not start"; exit 1; }
   export DISPLAY=$display
+  [ "${2:-}" = bare ] && return
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   # The window manager has taken the screen once it announces itself.

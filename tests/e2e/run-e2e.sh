@@ -275,5 +275,17 @@ step "the picture is drawn again at the new size" wait_for 20 eval 'measure_view
 step "the program is still running before Quitter" kill -0 "$app"
 keys alt+f q   # Fichier > &Quitter
 step "Quitter ends the program" wait_for 10 eval '! kill -0 $app 2>/dev/null'
+app=""
+
+# With no window manager at all, the program maximises its window itself.
+stop_desktop
+start_desktop 1280x800 bare
+"$nivo" >"$artifacts/nivo-bare.log" 2>&1 &
+app=$!
+fills_screen() { find_window "^Nivo - Lumivex\$" && window_geometry && [ "$win_w" = 1280 ] && [ "$win_h" = 800 ] ||
+  { note "window at ${win_w}x$win_h+$win_x+$win_y"; return 1; }; }
+step "without a window manager the window fills the screen" wait_for 20 fills_screen
+shot "$artifacts/bare.png"
+step "and draws the set there" eval 'keys ctrl+n && wait_for 20 is_white 640 400'
 
 finish
