@@ -11,6 +11,7 @@
 #include "cli/MovieCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/TerminalProgress.h"
+#include "cli/ToolkitMessages.h"
 
 namespace {
 // Descriptors Qt needs to load its platform plugin and a writer, the file
@@ -26,14 +27,6 @@ bool HasFreeDescriptors(int wanted)
     for (int i = 0; i < count; ++i)
         ::close(opened[i]);
     return count == wanted;
-}
-
-// A render says only what concerns its picture: Qt's notes (a runtime folder
-// unset, say) are not for its user; its failures are.
-void KeepQtNotesQuiet(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
 QStringList Arguments(int argc, char** argv)
@@ -71,7 +64,7 @@ int main(int argc, char** argv)
         return 2;
     case CommandLine::Mode::Render: {
         // No window, no display, no fonts: Qt's core is all a picture and its file need.
-        qInstallMessageHandler(KeepQtNotesQuiet);
+        SilenceToolkitMessages();
         QCoreApplication app(argc, argv);
         std::setlocale(LC_NUMERIC, "C");
         int status;
@@ -91,6 +84,7 @@ int main(int argc, char** argv)
         // Prints and ends without showing a window, so no display is needed.
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        SilenceToolkitMessages();
         break;
     case CommandLine::Mode::Window:
         break;

@@ -1231,3 +1231,34 @@ TEST(RenderCommand, AnInterruptedDeepRenderLeavesTheOldFileAlone)
     EXPECT_EQ(Entries(dir.path()), QStringList {"old.png"});
 }
 } // namespace
+
+// Every line the command line writes is the program's own, in French: none of
+// Qt's English warnings, whatever the printer and the session.
+TEST(CommandLine, WritesNoToolkitMessage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
+    QFile document(dir.filePath("doc.nivo"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    document.close();
+    QProcessEnvironment noRuntimeDir = WithoutPrinters(dir);
+    noRuntimeDir.insert("XDG_RUNTIME_DIR", "");
+    const struct {
+        QStringList args;
+        QProcessEnvironment env;
+        int status;
+    } cases[] = {
+        {{"-p", document.fileName()}, WithoutPrinters(dir), 1},
+        {{"-p", document.fileName()}, noRuntimeDir, 1},
+        {{"-pt", document.fileName(), "NivoPDF"}, noRuntimeDir, 1},
+        {{"-p", dir.filePath("absent.nivo")}, noRuntimeDir, 1},
+        {{"--render", dir.filePath("vue.png"), "--size", "16x9"}, noRuntimeDir, 0},
+        {{"--render", dir.filePath("absent/vue.png")}, noRuntimeDir, 1},
+    };
+    for (const auto& c : cases) {
+        QString errors;
+        EXPECT_EQ(RunNivo(c.args, &errors, c.env, dir.path()), c.status) << c.args.join(' ').toStdString();
+        for (const QString& line : errors.split('\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(line.startsWith("nivo: ")) << c.args.join(' ').toStdString() << ": " << line.toStdString();
+    }
+}
