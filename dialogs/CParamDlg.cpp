@@ -56,10 +56,11 @@ void CParamDlg::BuildControls()
     du.Place(m_iterationsEdit, 86, 23, 117, 12);
     du.Place(new QLabel("X :", this), 65, 101, 15, 8);
     du.Place(new QLabel("Y :", this), 65, 126, 15, 8);
+    // As wide as the other fields: room for the longest number shown, -1.23456789012345e-308.
     m_centerXEdit = NewEdit(this, "IDC_CENTER_X");
-    du.Place(m_centerXEdit, 82, 99, 68, 12);
+    du.Place(m_centerXEdit, 82, 99, 117, 12);
     m_centerYEdit = NewEdit(this, "IDC_CENTER_Y");
-    du.Place(m_centerYEdit, 82, 125, 68, 12);
+    du.Place(m_centerYEdit, 82, 125, 117, 12);
     du.Place(new QLabel("Zoom :", this), 17, 46, 23, 11);
     m_zoomEdit = NewEdit(this, "IDC_ZOOM");
     du.Place(m_zoomEdit, 86, 47, 117, 12);

@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <qpa/qplatformbackingstore.h>
 #include <qpa/qplatformwindow.h>
+#include <ostream>
 #include <utility>
 
 #include <cstring>
@@ -530,6 +531,8 @@ TEST_F(ViewOnAScaledScreen, ThePointerReadsAndClicksTheScreenPixelUnderIt)
     ASSERT_NE(scaled->m_image, nullptr);
     EXPECT_EQ(scaled->m_image->m_width, W);
 }
+
+void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << "x" << size.height(); }
 
 // Run by CTest at scales 1.25, 1.5, 1.75, 2 and 3. The platform gives the
 // window a number of screen pixels that need not be a whole number of logical

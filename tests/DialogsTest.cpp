@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include <limits>
+
 TEST_F(MainWindow, ParametersDialogShowsTheViewAndAppliesClamps)
 {
     SetClient(200, 150);
@@ -324,4 +326,31 @@ TEST_F(MainWindow, ParametersAreClampedAtTheEdgesOfTheirRanges)
         EXPECT_EQ(view->m_iterations, c.keptIterations) << c.iterations;
         EXPECT_EQ(view->m_clickZoom, c.keptClickZoom) << c.clickZoom;
     }
+}
+
+// Every field of the parameters dialog shows the longest numbers it can hold
+// whole, without scrolling.
+TEST_F(MainWindow, ParameterFieldsShowTheLongestNumbersWhole)
+{
+    view->m_iterations = 1000;
+    view->m_centerX = -0.743643887037151;
+    view->m_centerY = -1.23456789012345e-308;
+    view->m_zoom = -std::numeric_limits<double>::max();   // shown as -1.79769313486232e+308
+    view->m_clickZoom = -0.000123456789012345;
+    bool seen = false;
+    OnNextModal([&seen](QWidget* modal) {
+        for (const char* name : {"IDC_ITERATIONS", "IDC_CENTER_X", "IDC_CENTER_Y", "IDC_ZOOM", "IDC_CLICK_ZOOM"}) {
+            auto* field = modal->findChild<QLineEdit*>(name);
+            // The text area: inside the frame, less the two-pixel margins a line edit keeps.
+            const int frameWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+            const int room = field->width() - 2 * frameWidth - 4;
+            EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), room)
+                << name << ": " << field->text().toStdString();
+        }
+        EXPECT_EQ(modal->findChild<QLineEdit*>("IDC_CENTER_X")->text(), "-0.743643887037151");
+        seen = true;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    view->EditParameters();
+    EXPECT_TRUE(seen);
 }

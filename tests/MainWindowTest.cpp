@@ -291,3 +291,35 @@ TEST_F(MainWindow, PrintsGoToTheApplicationsPrinterWhichEachNewWindowMakesAfresh
     EXPECT_TRUE(App().Printer()->outputFileName().isEmpty());
     EXPECT_EQ(App().Printer()->resolution(), QPrinter(QPrinter::HighResolution).resolution());
 }
+
+// Whatever the coordinate, its pane shows it whole: a long one in fixed or
+// scientific form widens the pane, an ordinary one brings it back.
+TEST_F(MainWindow, CoordinatePanesShowEveryTextWhole)
+{
+    SetClient(400, 300);
+    const struct {
+        double zoom;
+        const char* x;
+    } cases[] = {
+        {1.0, "x: -2.3000000000"},
+        {1e-7, "x: -18000000.5000000000"},
+        {1e-15, "x: -1.800000000e+15"},
+        {1e-300, "x: -1.800000000e+300"},
+        {1.0, "x: -2.3000000000"},
+    };
+    QLabel* pane = frame->Pane(1);
+    int ordinary = 0;
+    for (const auto& c : cases) {
+        view->m_zoom = c.zoom;
+        view->ShowPlaneCoordinates(0, 0, 0);
+        QApplication::processEvents();
+        EXPECT_EQ(Pane(1).toStdString(), c.x);
+        EXPECT_LE(pane->fontMetrics().horizontalAdvance(pane->text()), pane->contentsRect().width()) << c.x;
+        if (c.zoom != 1.0)
+            continue;
+        if (ordinary) {
+            EXPECT_EQ(pane->width(), ordinary);
+        }
+        ordinary = pane->width();
+    }
+}

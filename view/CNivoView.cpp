@@ -1,6 +1,7 @@
 #include "CNivoView.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QLabel>
 #include <QResizeEvent>
 #include <QStatusBar>
@@ -22,14 +23,17 @@ namespace {
 constexpr int kScrollSize = 100;
 
 // Panes are 100 pixels wide, or as wide as a typical coordinate when the
-// desktop font needs more, so that the text is never cut.
+// desktop font needs more, or as the text itself when it is longer (a huge
+// coordinate, or one in scientific form), so that the text is never cut.
 void SetPane(QLabel* pane, const std::string& text)
 {
     if (!pane)
         return;
-    const int typical = pane->fontMetrics().horizontalAdvance(QStringLiteral("y: -0.0000000000")) + 8;
-    pane->setFixedWidth(std::max(100, typical));
-    pane->setText(QString::fromStdString(text));
+    const QString shown = QString::fromStdString(text);
+    const QFontMetrics metrics = pane->fontMetrics();
+    const int typical = metrics.horizontalAdvance(QStringLiteral("y: -0.0000000000")) + 8;
+    pane->setFixedWidth(std::max({100, typical, metrics.horizontalAdvance(shown) + 8}));
+    pane->setText(shown);
 }
 
 // Each new position of a render's bar also shows the window again where a
