@@ -21,6 +21,8 @@ template <class T>
 struct BlaStep {
     Coefficient<T> ar, ai, br, bi;
     T r2;
+    // |A|: how much the run magnifies an error of dz.
+    long double aNorm;
 };
 
 template <class T>
@@ -29,6 +31,8 @@ public:
     // `reach`: the largest |dc| of the picture. A run is kept only while the
     // squares it drops stay under `epsilon` of the terms it keeps.
     void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon);
+
+    double Epsilon() const { return m_epsilon; }
 
     // The longest run from `m` (m >= 1) valid for `dzNorm` and at most `most` steps long; null if none.
     const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
@@ -62,6 +66,7 @@ private:
     void Keep(const std::vector<Run>& runs);
 
     std::vector<std::vector<BlaStep<T>>> m_levels;
+    double m_epsilon = 0.0;
 };
 
 // Coefficients past this are left unused: products of them would leave the doubles.
@@ -98,9 +103,9 @@ void BlaTable<T>::Keep(const std::vector<Run>& runs)
         const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
         const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
         if constexpr (!std::is_same_v<T, FloatExp>)
-            kept.push_back({ar, ai, br, bi, r2.ToLongDouble()});
+            kept.push_back({ar, ai, br, bi, r2.ToLongDouble(), std::hypot(run.ar, run.ai)});
         else
-            kept.push_back({ar, ai, br, bi, r2});
+            kept.push_back({ar, ai, br, bi, r2, std::hypot(run.ar, run.ai)});
     }
 }
 
@@ -108,6 +113,7 @@ template <class T>
 void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
 {
     m_levels.clear();
+    m_epsilon = epsilon;
     // Single steps 1 .. Last() - 1: dz -> 2 Z dz + dc, dropping dz^2.
     const std::int32_t last = orbit.Last();
     std::vector<Run> runs;
