@@ -21,6 +21,8 @@ constexpr double kBlaEpsilon = 0x1p-56;
 // First try: longer runs, their error bounded along the way; a pixel whose
 // bound reaches an escape test is computed again with kBlaEpsilon.
 constexpr double kFastBlaEpsilon = 0x1p-24;
+// Rows skipped by the first pass after it fails.
+constexpr std::int32_t kRetryRows = 16;
 // Pixel steps whose binary exponent lies within this leave the deltas and
 // their squares room in long doubles (about 1e-2400 to 1e2400).
 constexpr std::int64_t kLongDoubleExponentRange = 8000;
@@ -98,11 +100,21 @@ void FillColumn(const Job<T>& job, std::int32_t column)
 {
     const T dcr = Offset<T>(column, job.width, job.step, job.shiftX);
     std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
+    // Where the first pass fails (near minibrots, where the pixels' orbits
+    // pass near 0 and magnify their errors) its neighbours are likely to
+    // fail too: it is tried again only every few rows. Per column, so that the
+    // picture does not depend on the threads.
+    std::int32_t failedAt = -kRetryRows;
     for (std::int32_t row = 0; row < job.height; ++row) {
         const T dci = Offset<T>(row, job.height, job.step, job.shiftY);
         std::int32_t count = Perturbation::kUnsure;
-        if constexpr (std::is_same_v<T, long double>)
-            count = Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
+        if constexpr (std::is_same_v<T, long double>) {
+            if (row - failedAt >= kRetryRows) {
+                count = Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
+                if (count == Perturbation::kUnsure)
+                    failedAt = row;
+            }
+        }
         if (count == Perturbation::kUnsure)
             count = Perturbation::Count(*job.orbit, *job.bla, dcr, dci, job.limit);
         out[row] = count;

@@ -47,16 +47,16 @@ T Wide(long double value)
 // What CountIfSure returns when rounding or dropped terms may have moved the count.
 constexpr std::int32_t kUnsure = -1;
 
-// Bounds on what one step adds to the error of dz: long double rounding,
-// and for a run of bilinear steps its dropped squares (a few times epsilon
-// per step, relative to dz). Generous: they decide only what is recomputed.
+// What one step's rounding adds to the error of dz, relative to dz: long
+// doubles round to 2^-64, a step has a few roundings. Generous: it decides
+// only what is computed again.
 constexpr long double kRoundingShare = 0x1p-58L;
-constexpr long double kDroppedShare = 4.0L;
 // The error of |z|^2 near 4 is about 4 times the error of z: this margin
 // keeps a pixel sure only well clear of the escape test.
 constexpr long double kEscapeMargin = 64.0L;
-// Past this, the error is no longer small enough to grow as dz does.
-constexpr long double kLargestError = 0x1p-30L;
+// Past this share of |z|^2, the error's square no longer stays small next
+// to what it grows by each step, 2 |z| error.
+constexpr long double kLargestErrorShare = 0x1p-16L;
 
 // Everything Count does, and with `kTracked` a bound on the error of dz
 // carried along (e <- |2z| e + what the step adds): the count is kUnsure
@@ -67,7 +67,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     const long double* Zr = orbit.re.data();
     const long double* Zi = orbit.im.data();
     const std::int32_t last = orbit.Last();
-    const long double dropped = kDroppedShare * bla.Epsilon();
+    const long double dcNorm = kTracked ? std::sqrt(ToLong(dcr) * ToLong(dcr) + ToLong(dci) * ToLong(dci)) : 0.0L;
     T dzr = 0.0;
     T dzi = 0.0;
     long double error = 0.0L;
@@ -79,17 +79,19 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     std::int64_t saveAt = 1;
     while (n < limit) {
         std::int32_t length = 1;
-        const BlaStep<T>* run = m > 0 ? bla.Find(m, dzr * dzr + dzi * dzi, limit - n, length) : nullptr;
+        const T dzNorm = dzr * dzr + dzi * dzi;
+        const BlaStep<T>* run = m > 0 ? bla.Find(m, dzNorm, limit - n, length) : nullptr;
         long double growth = 0.0L;
-        long double added = kRoundingShare;
+        long double dropped = 0.0L;
         if (run) {
             const T r = (dzr * run->ar - dzi * run->ai) + (dcr * run->br - dci * run->bi);
             const T i = (dzr * run->ai + dzi * run->ar) + (dcr * run->bi + dci * run->br);
             dzr = r;
             dzi = i;
             if constexpr (kTracked) {
+                const long double dz = std::sqrt(ToLong(dzNorm));
                 growth = run->aNorm;
-                added += dropped * length;
+                dropped = (run->dzz * dz + 2 * run->dzc * dcNorm) * dz + run->dcc * dcNorm * dcNorm;
             }
         } else {
             // (2Z + dz) dz + dc
@@ -108,8 +110,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         const long double zi = Zi[m] + ToLong(dzi);
         const long double zNorm = zr * zr + zi * zi;
         if constexpr (kTracked) {
-            error = growth * error + added * (std::fabs(dzr) + std::fabs(dzi));
-            if (!(error < kLargestError) || std::fabs(zNorm - 4.0L) <= kEscapeMargin * error)
+            error = growth * error + dropped + kRoundingShare * (std::fabs(dzr) + std::fabs(dzi));
+            if (!(error * error < kLargestErrorShare * zNorm) || std::fabs(zNorm - 4.0L) <= kEscapeMargin * error)
                 return kUnsure;
         }
         if (zNorm > 4.0)
