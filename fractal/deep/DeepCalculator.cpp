@@ -14,13 +14,6 @@
 namespace {
 // Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
 constexpr mpfr_prec_t kGuardBits = 80;
-// A run of steps is used while the dropped squares stay this far under the
-// kept terms: over the longest runs their sum stays near the long doubles'
-// own rounding (2^-45 moved a few pixels of 1000 near minibrots).
-constexpr double kBlaEpsilon = 0x1p-56;
-// First try: longer runs, their error bounded along the way; a pixel whose
-// bound reaches an escape test is computed again with kBlaEpsilon.
-constexpr double kFastBlaEpsilon = 0x1p-24;
 // Rows skipped by the first pass after it fails.
 constexpr std::int32_t kRetryRows = 16;
 // Pixel steps whose binary exponent lies within this leave the deltas and
@@ -199,9 +192,9 @@ bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const Dee
     // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
     const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
                            FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
-    bla.Build(reference.orbit, ReachOf(view, step) + shift, kBlaEpsilon);
+    bla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kCarefulEpsilon);
     if constexpr (std::is_same_v<T, long double>)
-        fastBla.Build(reference.orbit, ReachOf(view, step) + shift, kFastBlaEpsilon);
+        fastBla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kFirstPassEpsilon);
     const Job<T> job {&reference.orbit, &bla, &fastBla, step, reference.shiftX, reference.shiftY,
                       view.width,       view.height, view.limit, out};
     return FillColumns(pool, job, progress, cancel);

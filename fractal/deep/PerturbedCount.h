@@ -44,6 +44,14 @@ T Wide(long double value)
         return static_cast<T>(value);
 }
 
+// A run of steps is used while the dropped squares stay this far under the
+// kept terms. Careful: over the longest runs their sum stays near the long
+// doubles' own rounding (2^-45 moved a few pixels of 1000 near minibrots).
+// First pass: runs far longer, their error bounded along the way; a pixel
+// whose bound reaches an escape test is computed again with the careful one.
+constexpr double kCarefulEpsilon = 0x1p-56;
+constexpr double kFirstPassEpsilon = 0x1p-16;
+
 // What CountIfSure returns when rounding or dropped terms may have moved the count.
 constexpr std::int32_t kUnsure = -1;
 
