@@ -14,8 +14,8 @@
 namespace {
 // Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
 constexpr mpfr_prec_t kGuardBits = 80;
-// Rows skipped by the first pass after it fails.
-constexpr std::int32_t kRetryRows = 16;
+// Rows skipped by the first pass after it fails, doubled at each failure in a row.
+constexpr std::int32_t kRetryRows = 8;
 // Pixel steps whose binary exponent lies within this leave the deltas and
 // their squares room in long doubles (about 1e-2400 to 1e2400).
 constexpr std::int64_t kLongDoubleExponentRange = 8000;
@@ -95,17 +95,19 @@ void FillColumn(const Job<T>& job, std::int32_t column)
     std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
     // Where the first pass fails (near minibrots, where the pixels' orbits
     // pass near 0 and magnify their errors) its neighbours are likely to
-    // fail too: it is tried again only every few rows. Per column, so that the
-    // picture does not depend on the threads.
-    std::int32_t failedAt = -kRetryRows;
+    // fail too: it is tried again a few rows on, further each time it fails
+    // again. Per column, so that the picture does not depend on the threads.
+    std::int32_t nextTry = 0;
+    std::int32_t skip = kRetryRows;
     for (std::int32_t row = 0; row < job.height; ++row) {
         const T dci = Offset<T>(row, job.height, job.step, job.shiftY);
         std::int32_t count = Perturbation::kUnsure;
         if constexpr (std::is_same_v<T, long double>) {
-            if (row - failedAt >= kRetryRows) {
+            if (row >= nextTry) {
                 count = Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
-                if (count == Perturbation::kUnsure)
-                    failedAt = row;
+                const bool failed = count == Perturbation::kUnsure;
+                nextTry = failed ? row + skip : row + 1;
+                skip = failed ? std::min(2 * skip, job.height) : kRetryRows;
             }
         }
         if (count == Perturbation::kUnsure)
