@@ -11,6 +11,7 @@
 #include "fractal/deep/DeepCalculator.h"
 #include "fractal/deep/FloatExp.h"
 #include "fractal/deep/Mpfr.h"
+#include "fractal/deep/PerturbedCount.h"
 
 namespace {
 // Every pixel iterated in MPFR from its exact sample point
@@ -207,6 +208,60 @@ TEST(DeepCalculator, ARaisedCancelFlagStopsTheCompute)
     });
     EXPECT_FALSE(calculator.Compute(inside, counts, {}, &cancel));
     raiser.join();
+}
+
+struct FirstPassCase {
+    const char* name;
+    const char* centreX;
+    const char* centreY;
+    long double zoom;
+    std::int32_t limit;
+    // The share of pixels the first pass must answer for.
+    double leastAnswered;
+};
+
+// The first pass takes far longer runs and bounds its error; where it
+// answers, it must count as the careful pass does.
+TEST(PerturbedCount, TheFirstPassAnswersOnlyWhatTheCarefulPassCounts)
+{
+    const FirstPassCase cases[] = {
+        // Every pixel at the limit, on runs of thousands of steps.
+        {"minibrot_1e30", "-0.7436438870371617729360698276017675750476099623212550602",
+         "0.1318259042053173219693421224828922652629885996790429749", 1e30L, 20000, 1.0},
+        {"spiral_i_1e30", "0.00007429826141817681419926237", "1.000029355068241471193182044914375", 1e30L, 543, 0.9},
+        // Orbits that pass near 0 and restart: errors magnified, few answers.
+        {"minibrot_nucleus_1e14",
+         "-0.74364388703715887077806454349364257504760996232125506021388744740332244044484948043069279957377852556654876",
+         "0.13182590420531229282109735487476726526298859967904297493747635123907031431697178661719906314284106914519469",
+         1e14L, 6000, 0.0},
+    };
+    constexpr std::int32_t kWidth = 24, kHeight = 14;
+    for (const FirstPassCase& c : cases) {
+        Mpfr cx(400), cy(400);
+        mpfr_set_str(cx, c.centreX, 10, MPFR_RNDN);
+        mpfr_set_str(cy, c.centreY, 10, MPFR_RNDN);
+        mpfr_neg(cy, cy, MPFR_RNDN);
+        ReferenceOrbit orbit;
+        ASSERT_TRUE(orbit.Compute(cx, cy, 400, c.limit, nullptr));
+        const long double step = 3.6L / (c.zoom * kWidth);
+        const FloatExp reach(static_cast<double>(step * kWidth));
+        BlaTable<long double> careful, fast;
+        careful.Build(orbit, reach, Perturbation::kCarefulEpsilon);
+        fast.Build(orbit, reach, Perturbation::kFirstPassEpsilon);
+        int answered = 0;
+        for (std::int32_t col = 0; col < kWidth; ++col)
+            for (std::int32_t row = 0; row < kHeight; ++row) {
+                const long double dcr = (col - kWidth / 2) * step, dci = (row - kHeight / 2) * step;
+                const std::int32_t first = Perturbation::CountIfSure(orbit, fast, dcr, dci, c.limit);
+                if (first == Perturbation::kUnsure)
+                    continue;
+                ++answered;
+                EXPECT_EQ(first, Perturbation::Count(orbit, careful, dcr, dci, c.limit))
+                    << c.name << " " << col << " " << row;
+            }
+        std::printf("%-24s first pass answered %d of %d\n", c.name, answered, kWidth * kHeight);
+        EXPECT_GE(answered, c.leastAnswered * kWidth * kHeight) << c.name;
+    }
 }
 
 struct CheckCase {

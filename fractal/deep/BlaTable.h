@@ -21,6 +21,11 @@ template <class T>
 struct BlaStep {
     Coefficient<T> ar, ai, br, bi;
     T r2;
+    // |A|: how much the run magnifies an error of dz.
+    long double aNorm;
+    // The squares the run drops, carried to its end, are at most
+    // dzz |dz|^2 + 2 dzc |dz| |dc| + dcc |dc|^2.
+    long double dzz, dzc, dcc;
 };
 
 template <class T>
@@ -29,6 +34,8 @@ public:
     // `reach`: the largest |dc| of the picture. A run is kept only while the
     // squares it drops stay under `epsilon` of the terms it keeps.
     void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon);
+
+    double Epsilon() const { return m_epsilon; }
 
     // The longest run from `m` (m >= 1) valid for `dzNorm` and at most `most` steps long; null if none.
     const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
@@ -56,12 +63,15 @@ private:
     struct Run {
         long double ar, ai, br, bi;
         FloatExp r;
+        long double dzz = 0.0L, dzc = 0.0L, dcc = 0.0L;
     };
 
     static Run Merge(const Run& x, const Run& y, FloatExp reach);
+    static void AddDropped(const Run& x, const Run& y, Run& z);
     void Keep(const std::vector<Run>& runs);
 
     std::vector<std::vector<BlaStep<T>>> m_levels;
+    double m_epsilon = 0.0;
 };
 
 // Coefficients past this are left unused: products of them would leave the doubles.
@@ -75,6 +85,7 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
            (y.ar * x.bi + y.ai * x.br) + y.bi, FloatExp()};
     const auto aNorm = static_cast<double>(std::hypot(x.ar, x.ai));
     const auto bNorm = static_cast<double>(std::hypot(x.br, x.bi));
+    AddDropped(x, y, z);
     if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) ||
         !(std::hypot(z.br, z.bi) < kLargestCoefficient))
         return {0.0, 0.0, 0.0, 0.0, FloatExp()};
@@ -85,6 +96,16 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
     const FloatExp through = left * (1.0 / aNorm);
     z.r = through < x.r ? through : x.r;
     return z;
+}
+
+// x's dropped squares grow by |A_y|; y's start from dz A_x + dc B_x.
+template <class T>
+void BlaTable<T>::AddDropped(const Run& x, const Run& y, Run& z)
+{
+    const long double ax = std::hypot(x.ar, x.ai), bx = std::hypot(x.br, x.bi), ay = std::hypot(y.ar, y.ai);
+    z.dzz = ay * x.dzz + y.dzz * ax * ax;
+    z.dzc = ay * x.dzc + y.dzz * ax * bx + y.dzc * ax;
+    z.dcc = ay * x.dcc + y.dzz * bx * bx + 2 * y.dzc * bx + y.dcc;
 }
 
 template <class T>
@@ -98,9 +119,9 @@ void BlaTable<T>::Keep(const std::vector<Run>& runs)
         const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
         const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
         if constexpr (!std::is_same_v<T, FloatExp>)
-            kept.push_back({ar, ai, br, bi, r2.ToLongDouble()});
+            kept.push_back({ar, ai, br, bi, r2.ToLongDouble(), std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc});
         else
-            kept.push_back({ar, ai, br, bi, r2});
+            kept.push_back({ar, ai, br, bi, r2, std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc});
     }
 }
 
@@ -108,13 +129,15 @@ template <class T>
 void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
 {
     m_levels.clear();
+    m_epsilon = epsilon;
     // Single steps 1 .. Last() - 1: dz -> 2 Z dz + dc, dropping dz^2.
     const std::int32_t last = orbit.Last();
     std::vector<Run> runs;
     for (std::int32_t m = 1; m < last; ++m) {
         const long double re = orbit.re[m];
         const long double im = orbit.im[m];
-        runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im)))});
+        // It drops dz^2 exactly.
+        runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im))), 1.0L});
     }
     while (runs.size() >= 2) {
         std::vector<Run> longer;

@@ -14,10 +14,8 @@
 namespace {
 // Bits past the pixel step kept by the reference: the orbit loses some to rounding on the way.
 constexpr mpfr_prec_t kGuardBits = 80;
-// A run of steps is used while the dropped squares stay this far under the
-// kept terms: over the longest runs their sum stays near the long doubles'
-// own rounding (2^-45 moved a few pixels of 1000 near minibrots).
-constexpr double kBlaEpsilon = 0x1p-56;
+// Rows skipped by the first pass after it fails, doubled at each failure in a row.
+constexpr std::int32_t kRetryRows = 8;
 // Pixel steps whose binary exponent lies within this leave the deltas and
 // their squares room in long doubles (about 1e-2400 to 1e2400).
 constexpr std::int64_t kLongDoubleExponentRange = 8000;
@@ -80,6 +78,7 @@ template <class T>
 struct Job {
     const ReferenceOrbit* orbit;
     const BlaTable<T>* bla;
+    const BlaTable<T>* fastBla;
     FloatExp step;
     FloatExp shiftX;
     FloatExp shiftY;
@@ -94,9 +93,27 @@ void FillColumn(const Job<T>& job, std::int32_t column)
 {
     const T dcr = Offset<T>(column, job.width, job.step, job.shiftX);
     std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
-    for (std::int32_t row = 0; row < job.height; ++row)
-        out[row] = Perturbation::Count(*job.orbit, *job.bla, dcr, Offset<T>(row, job.height, job.step, job.shiftY),
-                                            job.limit);
+    // Where the first pass fails (near minibrots, where the pixels' orbits
+    // pass near 0 and magnify their errors) its neighbours are likely to
+    // fail too: it is tried again a few rows on, further each time it fails
+    // again. Per column, so that the picture does not depend on the threads.
+    std::int32_t nextTry = 0;
+    std::int32_t skip = kRetryRows;
+    for (std::int32_t row = 0; row < job.height; ++row) {
+        const T dci = Offset<T>(row, job.height, job.step, job.shiftY);
+        std::int32_t count = Perturbation::kUnsure;
+        if constexpr (std::is_same_v<T, long double>) {
+            if (row >= nextTry) {
+                count = Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
+                const bool failed = count == Perturbation::kUnsure;
+                nextTry = failed ? row + skip : row + 1;
+                skip = failed ? std::min(2 * skip, job.height) : kRetryRows;
+            }
+        }
+        if (count == Perturbation::kUnsure)
+            count = Perturbation::Count(*job.orbit, *job.bla, dcr, dci, job.limit);
+        out[row] = count;
+    }
 }
 
 template <class T>
@@ -173,12 +190,14 @@ template <class T>
 bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
           const DeepCalculator::Progress& progress, const std::atomic<bool>* cancel)
 {
-    BlaTable<T> bla;
+    BlaTable<T> bla, fastBla;
     // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
     const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
                            FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
-    bla.Build(reference.orbit, ReachOf(view, step) + shift, kBlaEpsilon);
-    const Job<T> job {&reference.orbit, &bla,        step,        reference.shiftX, reference.shiftY,
+    bla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kCarefulEpsilon);
+    if constexpr (std::is_same_v<T, long double>)
+        fastBla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kFirstPassEpsilon);
+    const Job<T> job {&reference.orbit, &bla, &fastBla, step, reference.shiftX, reference.shiftY,
                       view.width,       view.height, view.limit, out};
     return FillColumns(pool, job, progress, cancel);
 }
