@@ -36,7 +36,7 @@ titled() { grep -q 'xdg_toplevel@[0-9]*\.set_title("Nivo - Lumivex")' "$artifact
 maximised() { grep -q 'xdg_toplevel@[0-9]*\.set_maximized()' "$artifacts/nivo.log"; }
 drawn() { grep -q 'wl_surface@[0-9]*\.attach(wl_buffer' "$artifacts/nivo.log" && grep -q 'wl_surface@[0-9]*\.commit()' "$artifacts/nivo.log"; }
 step "the window is titled Nivo - Lumivex" wait_for 30 titled
-step "it asks to be maximised" maximised
+step "it asks to be maximised" wait_for 30 maximised
 step "it hands the compositor drawn buffers" wait_for 30 drawn
 # The compositor ties the window to the launcher of that name.
 launcher=$(basename "$(dirname "$0")/../../packaging/"*.desktop .desktop)
