@@ -105,7 +105,7 @@ void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, 
     const std::int64_t total = EntryCount(W, H);
     if (!FitsAPicture(W, H))
         return;
-    m_buffer = static_cast<std::int32_t*>(LargeBlock::AllocateZeroed(static_cast<std::size_t>(total) * sizeof(std::int32_t)));
+    m_buffer = static_cast<std::int32_t*>(LargeBlock::Allocate(static_cast<std::size_t>(total) * sizeof(std::int32_t)));
     if (!m_buffer)
         return;
     m_bufferSize = total;

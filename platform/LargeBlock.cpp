@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
@@ -11,6 +13,21 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 bool TakesHugePages(std::size_t size) { return size >= kHugePage; }
 
 std::size_t MappedSize(std::size_t size) { return (size + kHugePage - 1) / kHugePage * kHugePage; }
+
+// The one mapped block kept after its release, for Allocate.
+struct Kept {
+    std::mutex mutex;
+    void* block = nullptr;
+    std::size_t size = 0;
+};
+
+Kept& KeptBlock()
+{
+    static auto* kept = new Kept; // never destroyed: blocks may be released from exit handlers
+    return *kept;
+}
+
+void Unmap(void* block, std::size_t size) { ::munmap(block, MappedSize(size)); }
 } // namespace
 
 void* LargeBlock::AllocateZeroed(std::size_t size)
@@ -33,12 +50,29 @@ void* LargeBlock::AllocateZeroed(std::size_t size)
     return reinterpret_cast<void*>(aligned);
 }
 
+void* LargeBlock::Allocate(std::size_t size)
+{
+    if (TakesHugePages(size)) {
+        Kept& kept = KeptBlock();
+        std::lock_guard lock(kept.mutex);
+        if (kept.block && MappedSize(kept.size) == MappedSize(size))
+            return std::exchange(kept.block, nullptr);
+    }
+    return AllocateZeroed(size);
+}
+
 void LargeBlock::Release(void* block, std::size_t size)
 {
     if (!block)
         return;
-    if (TakesHugePages(size))
-        ::munmap(block, MappedSize(size));
-    else
+    if (!TakesHugePages(size)) {
         std::free(block);
+        return;
+    }
+    Kept& kept = KeptBlock();
+    std::lock_guard lock(kept.mutex);
+    if (kept.block)
+        Unmap(kept.block, kept.size);
+    kept.block = block;
+    kept.size = size;
 }

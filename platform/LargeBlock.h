@@ -9,6 +9,10 @@
 namespace LargeBlock {
 // Null when the memory cannot be had.
 void* AllocateZeroed(std::size_t size);
-// `size` as given to AllocateZeroed; null is allowed.
+// For contents that are all written before they are read: the block last
+// released, when it has that size, comes back as it is, so that a picture
+// as large as the one before it neither faults nor zeroes its memory again.
+void* Allocate(std::size_t size);
+// `size` as given when the block was allocated; null is allowed.
 void Release(void* block, std::size_t size);
 } // namespace LargeBlock

@@ -879,7 +879,7 @@ TEST(TerminalProgress, SilentForAQuickRenderOrAnythingButATerminal)
 
 // A render whose computation alone passes half a second, here and on faster machines:
 // 16 million pixels near the boundary, where no point is cut short as inside the set.
-const QStringList kLongRender = {"--size",   "4000x4000", "--iterations", "1000", "--center",
+const QStringList kLongRender = {"--size",   "6000x6000", "--iterations", "1000", "--center",
                                  "-0.743643887037151,0.131825904205330", "--zoom", "100000"};
 
 TEST(RenderCommand, ShowsProgressOnATerminalOnly)
