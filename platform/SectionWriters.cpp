@@ -1,11 +1,14 @@
 #include "SectionWriters.h"
 
-#include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "StagedFile.h"
 
@@ -34,67 +37,194 @@ int Commit(StagedFile& file)
     return error;
 }
 
-// A PNG under way: the staged file libpng writes into, and where its errors go.
-struct PngTarget {
-    StagedFile file;
-    std::jmp_buf failed;
-    int error = 0;
+// Rows deflated apart, on every core: each band's stream ends on a byte
+// boundary (a sync flush), so that the bands join into one zlib stream.
+// Bands of fixed height keep the file the same whatever the core count.
+constexpr std::int32_t kBandRows = 64;
+// A chunk's length must fit 31 bits.
+constexpr std::size_t kLargestChunk = std::size_t(1) << 30;
+
+struct Band {
+    std::vector<Bytef> bytes;
+    uLong adler = 0;
+    std::size_t length = 0; // filtered bytes in
 };
 
-void WritePngBytes(png_structp png, png_bytep data, png_size_t size)
+// Row r as the file stores it: filter type Up, then the differences from
+// the row above in red, green, blue (the row above row 0 is zeros).
+void FilterRow(const SectionRows& rows, std::int32_t r, Bytef* out)
 {
-    auto* target = static_cast<PngTarget*>(png_get_io_ptr(png));
-    if (!target->file.Write(data, size))
-        png_error(png, "write");
+    const BYTE* row = rows.topRow + r * rows.pitch;
+    const BYTE* above = r > 0 ? row - rows.pitch : nullptr;
+    out[0] = 2;
+    for (std::int32_t c = 0; c < rows.width; ++c, row += 3, out += 3) {
+        const BYTE up[3] = {above ? above[3 * c + 2] : BYTE(0), above ? above[3 * c + 1] : BYTE(0),
+                            above ? above[3 * c] : BYTE(0)};
+        out[1] = static_cast<Bytef>(row[2] - up[0]);
+        out[2] = static_cast<Bytef>(row[1] - up[1]);
+        out[3] = static_cast<Bytef>(row[0] - up[2]);
+    }
 }
-
-void FlushNothing(png_structp) {}
-
-[[noreturn]] void FailPng(png_structp png, png_const_charp)
-{
-    auto* target = static_cast<PngTarget*>(png_get_error_ptr(png));
-    if (!target->error)
-        target->error = target->file.Error() ? target->file.Error() : ENOMEM;
-    std::longjmp(target->failed, 1);
-}
-
-void IgnoreWarning(png_structp, png_const_charp) {}
 
 // Up filters and run-length deflate: the pictures are smooth bands of a
 // few colours, and this writes them several times faster than adaptive
 // filters with full deflate, in files no larger.
-void EncodePng(png_structp png, png_infop info, const SectionRows& rows)
+int DeflateBand(z_stream& z, const SectionRows& rows, std::int32_t band, std::vector<Bytef>& row, Band& out)
 {
-    png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width), static_cast<png_uint_32>(rows.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, static_cast<png_uint_32>(rows.dotsPerMeterX), static_cast<png_uint_32>(rows.dotsPerMeterY),
-                 PNG_RESOLUTION_METER);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-    png_set_compression_strategy(png, Z_RLE);
-    png_set_compression_buffer_size(png, 1 << 20);
-    png_write_info(png, info);
-    png_set_bgr(png);
-    for (std::int32_t r = 0; r < rows.height; ++r)
-        png_write_row(png, rows.topRow + r * rows.pitch);
-    png_write_end(png, info);
-}
-
-// Kept apart from WritePng so that no object with a destructor lives
-// between setjmp and longjmp.
-int EncodePngGuarded(PngTarget& target, const SectionRows& rows)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &target, FailPng, IgnoreWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
+    const std::int32_t first = band * kBandRows;
+    const std::int32_t last = std::min(first + kBandRows, rows.height);
+    const bool final = last == rows.height;
+    deflateReset(&z);
+    out.adler = adler32(0, nullptr, 0);
+    std::size_t used = 0;
+    try {
+        for (std::int32_t r = first; r < last; ++r) {
+            FilterRow(rows, r, row.data());
+            out.adler = adler32_z(out.adler, row.data(), row.size());
+            out.length += row.size();
+            z.next_in = row.data();
+            z.avail_in = static_cast<uInt>(row.size());
+            const int flush = r + 1 < last ? Z_NO_FLUSH : final ? Z_FINISH : Z_SYNC_FLUSH;
+            do {
+                if (out.bytes.size() - used < row.size() / 2 + 64)
+                    out.bytes.resize(std::max<std::size_t>(2 * out.bytes.size(), row.size() + 64));
+                z.next_out = out.bytes.data() + used;
+                z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.bytes.size() - used, UINT32_MAX));
+                deflate(&z, flush);
+                used = static_cast<std::size_t>(z.next_out - out.bytes.data());
+            } while (z.avail_out == 0 || z.avail_in > 0);
+        }
+    } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
-    if (setjmp(target.failed) == 0) {
-        png_set_write_fn(png, &target, WritePngBytes, FlushNothing);
-        EncodePng(png, info, rows);
+    out.bytes.resize(used);
+    return 0;
+}
+
+// Threads take the next band until none is left; the first failure stops them all.
+void DeflateBands(const SectionRows& rows, std::vector<Band>& bands, std::atomic<std::int32_t>& next,
+                  std::atomic<int>& error)
+{
+    z_stream z {};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
+        error = ENOMEM;
+        return;
     }
-    png_destroy_write_struct(&png, &info);
-    return target.error;
+    try {
+        std::vector<Bytef> row(1 + std::size_t(rows.width) * 3);
+        for (std::int32_t b = next++; b < std::int32_t(bands.size()) && !error; b = next++)
+            if (const int failed = DeflateBand(z, rows, b, row, bands[std::size_t(b)]))
+                error = failed;
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
+    deflateEnd(&z);
+}
+
+int DeflateAll(const SectionRows& rows, std::vector<Band>& bands)
+{
+    std::atomic<std::int32_t> next {0};
+    std::atomic<int> error {0};
+    std::vector<std::thread> helpers;
+    const auto cores = static_cast<std::size_t>(std::max(1u, std::thread::hardware_concurrency()));
+    try {
+        while (helpers.size() + 1 < std::min(cores, bands.size()))
+            helpers.emplace_back(DeflateBands, std::cref(rows), std::ref(bands), std::ref(next), std::ref(error));
+    } catch (const std::system_error&) {
+        // Fewer threads: the calling one takes what is left.
+    }
+    DeflateBands(rows, bands, next, error);
+    for (std::thread& helper : helpers)
+        helper.join();
+    return error;
+}
+
+void PutBig32(BYTE* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<BYTE>(value >> (24 - 8 * i));
+}
+
+struct Span {
+    const Bytef* data;
+    std::size_t size;
+};
+
+// One chunk: its length, its type, the spans in turn, their checksum.
+void WriteChunk(StagedFile& file, const char* type, const std::vector<Span>& spans)
+{
+    std::size_t length = 0;
+    for (const Span& span : spans)
+        length += span.size;
+    BYTE head[8];
+    PutBig32(head, static_cast<std::uint32_t>(length));
+    std::memcpy(head + 4, type, 4);
+    uLong crc = crc32(0, head + 4, 4);
+    file.Write(head, sizeof head);
+    for (const Span& span : spans) {
+        crc = crc32_z(crc, span.data, span.size);
+        file.Write(span.data, span.size);
+    }
+    BYTE tail[4];
+    PutBig32(tail, static_cast<std::uint32_t>(crc));
+    file.Write(tail, sizeof tail);
+}
+
+// The zlib stream: its header, the bands, the checksum of all they hold,
+// cut into chunks no longer than a chunk may be.
+void WriteImageData(StagedFile& file, const std::vector<Band>& bands)
+{
+    static const Bytef kZlibHeader[2] = {0x78, 0x9c};
+    uLong adler = adler32(0, nullptr, 0);
+    for (const Band& band : bands)
+        adler = adler32_combine(adler, band.adler, static_cast<z_off_t>(band.length));
+    BYTE checksum[4];
+    PutBig32(checksum, static_cast<std::uint32_t>(adler));
+    std::vector<Span> pieces {{kZlibHeader, 2}};
+    for (const Band& band : bands)
+        for (std::size_t at = 0; at < band.bytes.size(); at += kLargestChunk)
+            pieces.push_back({band.bytes.data() + at, std::min(kLargestChunk, band.bytes.size() - at)});
+    pieces.push_back({checksum, 4});
+    std::vector<Span> chunk;
+    std::size_t length = 0;
+    for (const Span& piece : pieces) {
+        if (length + piece.size > kLargestChunk) {
+            WriteChunk(file, "IDAT", chunk);
+            chunk.clear();
+            length = 0;
+        }
+        chunk.push_back(piece);
+        length += piece.size;
+    }
+    WriteChunk(file, "IDAT", chunk);
+}
+
+int WritePngFile(StagedFile& file, const SectionRows& rows)
+{
+    std::vector<Band> bands;
+    try {
+        bands.resize(std::size_t((rows.height + kBandRows - 1) / kBandRows));
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    if (const int error = DeflateAll(rows, bands))
+        return error;
+    static const BYTE kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    file.Write(kSignature, sizeof kSignature);
+    BYTE header[13] {};
+    PutBig32(header, static_cast<std::uint32_t>(rows.width));
+    PutBig32(header + 4, static_cast<std::uint32_t>(rows.height));
+    header[8] = 8; // bits per sample
+    header[9] = 2; // red, green, blue
+    WriteChunk(file, "IHDR", {{header, sizeof header}});
+    BYTE density[9] {};
+    PutBig32(density, static_cast<std::uint32_t>(rows.dotsPerMeterX));
+    PutBig32(density + 4, static_cast<std::uint32_t>(rows.dotsPerMeterY));
+    density[8] = 1; // per metre
+    WriteChunk(file, "pHYs", {{density, sizeof density}});
+    WriteImageData(file, bands);
+    WriteChunk(file, "IEND", {});
+    return 0;
 }
 } // namespace
 
@@ -140,12 +270,14 @@ int SectionWriters::WriteBmp(const std::string& target, const SectionRows& rows)
 
 int SectionWriters::WritePng(const std::string& target, const SectionRows& rows)
 {
-    PngTarget png;
-    if (!png.file.Open(target))
-        return png.file.Error();
-    if (const int error = EncodePngGuarded(png, rows)) {
-        png.file.Discard();
+    if (rows.width <= 0 || rows.height <= 0 || std::int64_t(rows.width) * 3 + 1 > std::int64_t(UINT32_MAX))
+        return EINVAL;
+    StagedFile file;
+    if (!file.Open(target))
+        return file.Error();
+    if (const int error = WritePngFile(file, rows)) {
+        file.Discard();
         return error;
     }
-    return Commit(png.file);
+    return Commit(file);
 }

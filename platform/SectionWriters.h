@@ -1,7 +1,7 @@
 #pragma once
 // Image files written straight from the rows of a 24-bit section, in one
 // pass and through a staged file: a BMP as its header then the rows as they
-// lie in memory, a PNG row by row through libpng. Nothing is copied or
+// lie in memory, a PNG deflated in bands on every core. Nothing is copied or
 // converted first, and a failure leaves the old file as it was.
 #include <cstdint>
 #include <string>

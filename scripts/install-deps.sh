@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config libclang-rt-14-dev libgtest-dev
   qt6-base-dev qt6-base-private-dev libxcb1-dev qt6-base-dev-tools libgl-dev
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libpng-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev
   libmpfr-dev libgmp-dev
   # ...and running: X11 and Wayland platforms, Qt's French texts, a font.
   libqt6printsupport6 qt6-qpa-plugins qt6-wayland qt6-translations-l10n qt6-image-formats-plugins fonts-dejavu-core
