@@ -1,40 +1,25 @@
-#include <QCoreApplication>
-#include <clocale>
+// The program users run. Its command-line modes load Qt's core only, which
+// halves a render's start and its memory; a window, a print, or a picture in
+// a format other than BMP and PNG belong to the window's program, started in
+// its place with the same arguments.
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
-#include "CNivoApp.h"
 #include "cli/CommandLine.h"
-#include "cli/MovieCommand.h"
-#include "cli/RenderCommand.h"
-#include "cli/TerminalProgress.h"
-#include "cli/ToolkitMessages.h"
+#include "cli/CommandModes.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/ImageEncoders.h"
+#include "render/CDibImage.h"
 
 namespace {
-// Descriptors Qt needs to load its platform plugin and a writer, the file
-// written included: with fewer, Qt's plugin loader aborts.
-constexpr int kFewestFreeDescriptors = 5;
-
-bool HasFreeDescriptors(int wanted)
+bool RunsHere(const CommandLine& line, char** argv)
 {
-    int opened[kFewestFreeDescriptors];
-    int count = 0;
-    while (count < wanted && (opened[count] = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) >= 0)
-        ++count;
-    for (int i = 0; i < count; ++i)
-        ::close(opened[i]);
-    return count == wanted;
-}
-
-QStringList Arguments(int argc, char** argv)
-{
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
+    if (!CommandModes::IsWindowless(line.mode))
+        return false;
+    return line.mode != CommandLine::Mode::Render ||
+           IsWrittenFromSections(CDibImage::EncoderOf(argv[1 + line.outputArgument]));
 }
 } // namespace
 
@@ -43,54 +28,12 @@ int main(int argc, char** argv)
     // Past the file size limit (ulimit -f) a write fails with EFBIG, and the
     // save says so, rather than the process being killed.
     std::signal(SIGXFSZ, SIG_IGN);
-    const CommandLine line = CommandLine::Parse(Arguments(argc, argv));
-    const bool startsQt = line.mode == CommandLine::Mode::Render || line.mode == CommandLine::Mode::Print ||
-                          line.mode == CommandLine::Mode::Window;
-    if (startsQt && !HasFreeDescriptors(kFewestFreeDescriptors)) {
-        std::fprintf(stderr, "nivo: trop de fichiers ouverts : la limite (ulimit -n) n'en laisse pas %d de libres\n",
-                     kFewestFreeDescriptors);
-        return 1;
-    }
-    switch (line.mode) {
-    case CommandLine::Mode::Help:
-        std::fputs(CommandLine::HelpText().toUtf8().constData(), stdout);
-        return 0;
-    case CommandLine::Mode::Version:
-        std::printf("nivo %s\n", NIVO_VERSION);
-        return 0;
-    case CommandLine::Mode::Error:
-        std::fprintf(stderr, "nivo: %s\nEssayez « nivo --help » pour plus d'informations.\n",
-                     line.error.toUtf8().constData());
-        return 2;
-    case CommandLine::Mode::Render: {
-        // No window, no display, no fonts: Qt's core is all a picture and its file need.
-        SilenceToolkitMessages();
-        QCoreApplication app(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");
-        int status;
-        {
-            const TerminalProgress progress(stderr);
-            status = RunRenderCommand(line, argv[1 + line.outputArgument]);
-        }
-        // The file is in place or was refused; what the process holds, the
-        // system takes back faster than the destructors would.
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    case CommandLine::Mode::Movie:
-        // Frames are made without Qt, and FFmpeg comes with the video module.
-        return RunMovieCommand(line, argv[1 + line.outputArgument]);
-    case CommandLine::Mode::Print:
-        // Prints and ends without showing a window, so no display is needed.
-        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        SilenceToolkitMessages();
-        break;
-    case CommandLine::Mode::Window:
-        break;
-    }
-    CNivoApp app(argc, argv);
-    if (!app.InitInstance(line))
-        return app.ExitStatus();
-    return app.exec();
+    const CommandLine line = CommandModes::Read(argc, argv);
+    if (RunsHere(line, argv))
+        return CommandModes::RunWindowless(line, argc, argv);
+    const std::string window = ProgramFolder() + "/../lib/nivo/nivo-window";
+    ::execv(window.c_str(), argv);
+    std::fprintf(stderr, "nivo: le programme de la fenêtre (%s) est introuvable ou ne peut pas démarrer\n",
+                 window.c_str());
+    return 1;
 }

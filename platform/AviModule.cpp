@@ -3,11 +3,11 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <mutex>
 
 #include "AviServices.h"
+#include "ProgramFolder.h"
 
 namespace {
 struct LoaderState {
@@ -21,17 +21,6 @@ LoaderState& State()
 {
     static LoaderState state;
     return state;
-}
-
-std::string ExecutableFolder()
-{
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return ".";
-    const std::string exe(buffer, std::size_t(length));
-    const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 
 void Tell(const AviModule::Notice& notice, const std::string& message)
@@ -77,7 +66,12 @@ const AviServices* AviModule::Services()
     return nullptr;
 }
 
-std::string AviModule::DefaultPath() { return ExecutableFolder() + "/../lib/nivo/libnivo_avifile.so"; }
+std::string AviModule::DefaultPath()
+{
+    // Beside the window's program in lib/nivo, or there from bin/.
+    const std::string beside = ProgramFolder() + "/libnivo_avifile.so";
+    return ::access(beside.c_str(), F_OK) == 0 ? beside : ProgramFolder() + "/../lib/nivo/libnivo_avifile.so";
+}
 
 void AviModule::SetPath(const std::string& path)
 {

@@ -290,7 +290,7 @@ TEST(RenderCommand, SaysWhenOnlyDeepShowsTheRealPicture)
 
 // Qt writes BMP and PNG itself: their renders load no image plugin, while a
 // format a plugin writes still finds it.
-TEST(RenderCommand, APictureQtWritesItselfLoadsNoImagePlugin)
+TEST(RenderCommand, APictureQtWritesItselfLoadsNoImagePluginAndBmpOrPngNoGuiLibrary)
 {
     QTemporaryDir dir;
     QProcessEnvironment loader;
@@ -298,8 +298,11 @@ TEST(RenderCommand, APictureQtWritesItselfLoadsNoImagePlugin)
     for (const char* name : {"vue.bmp", "vue.png", "vue.jpg"}) {
         QString said;
         ASSERT_EQ(RunNivo({"--render", dir.filePath(name), "--size", "64x36"}, &said, loader), 0) << name;
-        ASSERT_TRUE(said.contains("libQt6Gui")) << "the dynamic loader said nothing";
-        EXPECT_EQ(said.contains("/imageformats/"), QByteArray(name).endsWith(".jpg")) << name;
+        ASSERT_TRUE(said.contains("libQt6Core")) << "the dynamic loader said nothing";
+        // BMP and PNG files need neither Qt's Gui library nor a plugin.
+        const bool picture = QByteArray(name).endsWith(".jpg");
+        EXPECT_EQ(said.contains("libQt6Gui"), picture) << name;
+        EXPECT_EQ(said.contains("/imageformats/"), picture) << name;
         EXPECT_EQ(QImage(dir.filePath(name)).size(), QSize(64, 36)) << name;
     }
 }
@@ -752,6 +755,31 @@ TEST(RenderCommand, HelpAndVersion)
     nivo.waitForFinished();
     EXPECT_EQ(nivo.exitCode(), 0);
     EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
+}
+
+// The command line needs nothing but itself; what needs a window, or Qt's
+// Gui library to write a picture, says so when the window's program is missing.
+TEST(RenderCommand, WithoutTheWindowsProgramOnlyWhatNeedsItIsRefused)
+{
+    QTemporaryDir dir;
+    const QString alone = dir.filePath("nivo");
+    ASSERT_TRUE(QFile::copy(NIVO_BINARY, alone));
+    struct Case {
+        QStringList args;
+        int status;
+    };
+    for (const Case& c : {Case {{"--render", dir.filePath("x.png"), "--size", "8x8"}, 0},
+                          Case {{"--render", dir.filePath("x.bmp"), "--size", "8x8"}, 0},
+                          Case {{"--render", dir.filePath("x.jpg"), "--size", "8x8"}, 1}, Case {{}, 1}}) {
+        QProcess nivo;
+        nivo.start(alone, c.args);
+        ASSERT_TRUE(nivo.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(nivo.readAllStandardError());
+        EXPECT_EQ(nivo.exitCode(), c.status) << c.args.join(' ').toStdString() << ": " << errors.toStdString();
+        EXPECT_EQ(errors.contains(QString::fromUtf8("le programme de la fenêtre")), c.status != 0) << errors.toStdString();
+    }
+    EXPECT_EQ(QImageReader(dir.filePath("x.png")).size(), QSize(8, 8));
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.jpg")));
 }
 
 // Peak resident memory of one `nivo --render` of `size`, in bytes; -1 when it failed.

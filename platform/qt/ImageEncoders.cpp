@@ -95,6 +95,12 @@ bool IsBuiltIntoQt(const CLSID& clsid)
     return encoder && kBuiltIntoQt.contains(QByteArray(encoder->qtFormat));
 }
 
+bool IsWrittenFromSections(const CLSID& clsid)
+{
+    const ImageEncoder* encoder = FindEncoder(clsid);
+    return encoder && (std::string_view(encoder->qtFormat) == "bmp" || std::string_view(encoder->qtFormat) == "png");
+}
+
 const ImageEncoder* FindEncoder(const CLSID& clsid)
 {
     for (const ImageEncoder* encoder : AvailableEncoders()) {

@@ -23,6 +23,10 @@ const ImageEncoder* FindEncoder(const CLSID& clsid);
 // image plugin.
 bool IsBuiltIntoQt(const CLSID& clsid);
 
+// Whether the encoder writes its files straight from a section (BMP, PNG),
+// with no picture made first.
+bool IsWrittenFromSections(const CLSID& clsid);
+
 // Bytes the published list of `encoders` takes: the records, then their strings.
 UINT EncoderListSize(const std::vector<const ImageEncoder*>& encoders);
 // Lays that list out in `buffer`, which holds EncoderListSize(encoders) bytes.

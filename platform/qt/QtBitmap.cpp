@@ -12,15 +12,16 @@ int QtBitmap::DotsPerMeter()
 
 const QImage& QtBitmap::Picture() const
 {
-    if (!m_pixels || !m_picture.isNull())
+    const SectionRows* rows = Rows();
+    if (!rows || !m_picture.isNull())
         return m_picture;
-    QImage picture(m_rows.width, m_rows.height, QImage::Format_RGB888);
+    QImage picture(rows->width, rows->height, QImage::Format_RGB888);
     if (picture.isNull())
         return m_picture;
-    for (int r = 0; r < m_rows.height; ++r) {
-        const BYTE* from = m_rows.topRow + r * m_rows.pitch;
+    for (int r = 0; r < rows->height; ++r) {
+        const BYTE* from = rows->topRow + r * rows->pitch;
         uchar* to = picture.scanLine(r);
-        for (int c = 0; c < m_rows.width; ++c, from += 3, to += 3)
+        for (int c = 0; c < rows->width; ++c, from += 3, to += 3)
             to[0] = from[2], to[1] = from[1], to[2] = from[0];
     }
     picture.setDotsPerMeterX(DotsPerMeter());

@@ -5,24 +5,19 @@
 #include <QImage>
 #include <memory>
 
-#include "Gdiplus.h"
-#include "platform/SectionWriters.h"
+#include "SectionBitmap.h"
 
-class QtBitmap : public GpBitmap {
+class QtBitmap : public SectionBitmap {
 public:
     explicit QtBitmap(QImage picture) : m_picture(std::move(picture)) {}
-    // The section must not change while this lives: its pixels are not copied.
-    QtBitmap(std::shared_ptr<const BYTE> pixels, const SectionRows& rows) : m_pixels(std::move(pixels)), m_rows(rows) {}
+    using SectionBitmap::SectionBitmap;
 
-    // Null when the pixels are not a section's, or the picture cannot be had.
-    const SectionRows* Rows() const { return m_pixels ? &m_rows : nullptr; }
+    // Null when the picture cannot be had.
     const QImage& Picture() const;
     // What Qt gives a new image: the screen's resolution, or without a
     // screen (a command-line render) the 96 dpi of Qt's offscreen screen.
     static int DotsPerMeter();
 
 private:
-    std::shared_ptr<const BYTE> m_pixels;
-    SectionRows m_rows {};
     mutable QImage m_picture;
 };

@@ -52,7 +52,7 @@ for script in "$control"/{preinst,postinst,prerm,postrm}; do
 done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-expected=(./usr/bin/nivo ./usr/share/applications/fr.lumivex.Nivo.desktop
+expected=(./usr/bin/nivo ./usr/lib/nivo/nivo-window ./usr/share/applications/fr.lumivex.Nivo.desktop
   ./usr/share/metainfo/fr.lumivex.Nivo.metainfo.xml ./usr/share/doc/nivo/copyright
   ./usr/share/doc/nivo/changelog.Debian.gz ./usr/share/man/fr/man1/nivo.1.gz ./usr/share/man/man1/nivo.1.gz
   ./usr/share/icons/hicolor/scalable/apps/fr.lumivex.Nivo.svg ./usr/share/lintian/overrides/nivo)
@@ -72,7 +72,7 @@ head -1 "$(dirname "$0")/../../packaging/copyright" | grep -qx 'Format: https://
   fail "the debug symbols do not depend on this nivo"
 dpkg-deb -x "$deb" "$work/tree"
 symbol_files=$(dpkg-deb -c "${symbols[0]}" | awk '{print $6}')
-for binary in usr/bin/nivo usr/lib/nivo/libnivo_avifile.so; do
+for binary in usr/bin/nivo usr/lib/nivo/nivo-window usr/lib/nivo/libnivo_avifile.so; do
   id=$(readelf -n "$work/tree/$binary" | awk '/Build ID/ { print $3 }')
   grep -qxF "./usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" <<<"$symbol_files" || fail "no debug symbols for $binary"
   if readelf -S "$work/tree/$binary" | grep -q '\.debug_info'; then fail "$binary is not stripped"; fi
@@ -102,6 +102,9 @@ version=$(/usr/bin/nivo --version | awk '{print $2}')
 [ "$version" = "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" ] || fail "nivo --version says '$version'"
 (cd "$work" && /usr/bin/nivo --render picture.png --size 64x48 --iterations 50) || fail "nivo --render failed"
 [ "$(identify -format '%m %wx%h' "$work/picture.png")" = "PNG 64x48" ] || fail "the rendered picture is not a 64x48 PNG"
+# A JPEG is written by the window's program, which /usr/bin/nivo starts in its place.
+(cd "$work" && /usr/bin/nivo --render picture.jpg --size 64x48 --iterations 50) || fail "nivo --render of a JPEG failed"
+[ "$(identify -format '%m %wx%h' "$work/picture.jpg")" = "JPEG 64x48" ] || fail "the rendered picture is not a 64x48 JPEG"
 
 dpkg --purge nivo >/dev/null
 installed=false

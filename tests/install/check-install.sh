@@ -5,7 +5,7 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for f in bin/nivo lib/nivo/libnivo_avifile.so share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml \
+for f in bin/nivo lib/nivo/nivo-window lib/nivo/libnivo_avifile.so share/applications/fr.lumivex.Nivo.desktop share/metainfo/fr.lumivex.Nivo.metainfo.xml \
   share/man/fr/man1/nivo.1.gz share/man/man1/nivo.1.gz share/icons/hicolor/scalable/apps/fr.lumivex.Nivo.svg; do
   [ -s "$prefix/$f" ] || { echo "missing $f"; exit 1; }
 done
@@ -67,7 +67,14 @@ grep -q "release version=\"$version\"" "$metainfo"
 # FFmpeg comes with the video module, never with the program itself.
 # (ldd's output is kept first: grep -q ending the pipe early would fail it under pipefail.)
 program_libs=$(ldd "$prefix/bin/nivo")
+window_libs=$(ldd "$prefix/lib/nivo/nivo-window")
 module_libs=$(ldd "$prefix/lib/nivo/libnivo_avifile.so")
-if grep -q 'libav' <<<"$program_libs"; then echo "bin/nivo links FFmpeg"; exit 1; fi
+if grep -q 'libav' <<<"$program_libs$window_libs"; then echo "a program links FFmpeg"; exit 1; fi
+# The command line loads Qt's core only; the window's program, found from
+# bin/, writes what needs Qt's Gui library.
+if grep -q 'libQt6\(Gui\|Widgets\)' <<<"$program_libs"; then echo "bin/nivo links Qt's Gui library"; exit 1; fi
+"$prefix/bin/nivo" --render "$prefix/x.png" --size 8x8 && "$prefix/bin/nivo" --render "$prefix/x.jpg" --size 8x8
+[ "$(identify -format '%m %wx%h' "$prefix/x.png") $(identify -format '%m %wx%h' "$prefix/x.jpg")" = "PNG 8x8 JPEG 8x8" ] ||
+  { echo "the installed program did not write both pictures"; exit 1; }
 grep -q 'libavformat' <<<"$module_libs" || { echo "video module without FFmpeg"; exit 1; }
 echo "1 passed, 0 failed"
