@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "PngRows.h"
 #include "StagedFile.h"
 
 namespace {
@@ -50,20 +51,12 @@ struct Band {
     std::size_t length = 0; // filtered bytes in
 };
 
-// Row r as the file stores it: filter type Up, then the differences from
-// the row above in red, green, blue (the row above row 0 is zeros).
+// Row r as the file stores it: filter type Up, then its pixels' differences.
 void FilterRow(const SectionRows& rows, std::int32_t r, Bytef* out)
 {
     const BYTE* row = rows.topRow + r * rows.pitch;
-    const BYTE* above = r > 0 ? row - rows.pitch : nullptr;
     out[0] = 2;
-    for (std::int32_t c = 0; c < rows.width; ++c, row += 3, out += 3) {
-        const BYTE up[3] = {above ? above[3 * c + 2] : BYTE(0), above ? above[3 * c + 1] : BYTE(0),
-                            above ? above[3 * c] : BYTE(0)};
-        out[1] = static_cast<Bytef>(row[2] - up[0]);
-        out[2] = static_cast<Bytef>(row[1] - up[1]);
-        out[3] = static_cast<Bytef>(row[0] - up[2]);
-    }
+    PngRows::FilterUp(row, r > 0 ? row - rows.pitch : nullptr, rows.width, out + 1);
 }
 
 // Up filters and run-length deflate: the pictures are smooth bands of a
@@ -80,7 +73,7 @@ int DeflateBand(z_stream& z, const SectionRows& rows, std::int32_t band, std::ve
     try {
         for (std::int32_t r = first; r < last; ++r) {
             FilterRow(rows, r, row.data());
-            out.adler = adler32_z(out.adler, row.data(), row.size());
+            out.adler = PngRows::Adler32(static_cast<std::uint32_t>(out.adler), row.data(), row.size());
             out.length += row.size();
             z.next_in = row.data();
             z.avail_in = static_cast<uInt>(row.size());
