@@ -29,6 +29,9 @@ int main(int argc, char** argv)
     // save says so, rather than the process being killed.
     std::signal(SIGXFSZ, SIG_IGN);
     const CommandLine line = CommandModes::Read(argc, argv);
+    // Before the encoders are looked for, as Qt would need to.
+    if (line.mode == CommandLine::Mode::Render && !CommandModes::LeavesQtRoom())
+        return 1;
     if (RunsHere(line, argv))
         return CommandModes::RunWindowless(line, argc, argv);
     const std::string window = ProgramFolder() + "/../lib/nivo/nivo-window";

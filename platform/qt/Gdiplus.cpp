@@ -152,6 +152,8 @@ GpBitmap* PictureServices::CopyBitmap(const GdiObject& bitmap)
 
 int PictureServices::DotsPerMeter() { return QtBitmap::DotsPerMeter(); }
 
+bool PictureServices::UsesPlugins() { return true; }
+
 // The whole file is encoded in memory, then staged.
 GpStatus PictureServices::Save(const std::string& target, const SectionBitmap& bitmap, const char* format)
 {

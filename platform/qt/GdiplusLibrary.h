@@ -27,6 +27,8 @@ SectionBitmap* ShareSection(std::shared_ptr<const BYTE> pixels, const SectionRow
 GpBitmap* CopyBitmap(const GdiObject& bitmap);
 // The resolution a new picture has.
 int DotsPerMeter();
+// Whether Qt's image plugins can write here, and so count among the encoders.
+bool UsesPlugins();
 // Writes a bitmap that is not a section's, or a format other than BMP and PNG.
 GpStatus Save(const std::string& target, const SectionBitmap& bitmap, const char* format);
 } // namespace PictureServices

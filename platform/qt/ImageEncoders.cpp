@@ -10,6 +10,8 @@
 #include <new>
 #include <string_view>
 
+#include "GdiplusLibrary.h"
+
 namespace {
 // GDI+'s own class identifiers for its built-in encoders, so code that knows
 // them finds them here; {557CF40n-1A04-11D3-9A73-0000F81EF32E}.
@@ -79,7 +81,7 @@ QSet<QByteArray> ReadPluginFormats()
 
 std::vector<const ImageEncoder*> AvailableEncoders()
 {
-    static const QSet<QByteArray> plugins = ReadPluginFormats();
+    static const QSet<QByteArray> plugins = PictureServices::UsesPlugins() ? ReadPluginFormats() : QSet<QByteArray>();
     std::vector<const ImageEncoder*> available;
     for (const ImageEncoder& encoder : kEncoders) {
         const QByteArray format(encoder.qtFormat);

@@ -15,4 +15,7 @@ GpBitmap* PictureServices::CopyBitmap(const GdiObject&) { return nullptr; }
 
 int PictureServices::DotsPerMeter() { return static_cast<int>(std::lround(96 * 100 / 2.54)); }
 
+// Their metadata is not even read.
+bool PictureServices::UsesPlugins() { return false; }
+
 GpStatus PictureServices::Save(const std::string&, const SectionBitmap&, const char*) { return UnknownImageFormat; }
