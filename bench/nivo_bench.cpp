@@ -2,26 +2,31 @@
 // on five scenes, at 1920 x 1080 and at the 3840 x 2160 device size of a 4K
 // HiDPI screen (or at the sizes given as WxH arguments), and checks that the
 // buffers are identical. --avx2 keeps to the AVX2 kernels where AVX-512 is
-// there too; --quick leaves the literal loop out (its columns then read 0).
+// there too; --quick leaves the literal loop out (its columns then read 0);
+// --threads N computes on N threads. A second table sets the calculator's
+// time per lane-step beside what the floating-point pipes allow.
 #include <QApplication>
+#include <immintrin.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "fractal/ComputeSettings.h"
+#include "fractal/PlaneGeometry.h"
 #include "fractal/ReferenceCompute.h"
+#include "fractal/SampleGrid.h"
+#include "fractal/kernels/InteriorRegion.h"
+#include "fractal/kernels/ScalarKernel.h"
 #include "view/CNivoView.h"
 
 namespace {
-struct Scene {
-    const char* name;
-    double cx, cy, zoom;
-    int limit;
-};
-
 double Seconds(const std::function<void()>& run, int times)
 {
     double best = 1e30;
@@ -31,6 +36,121 @@ double Seconds(const std::function<void()>& run, int times)
         best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
+}
+
+double Median(const std::function<void()>& run, int times)
+{
+    std::vector<double> runs;
+    for (int i = 0; i < times; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::nth_element(runs.begin(), runs.begin() + times / 2, runs.end());
+    return runs[static_cast<std::size_t>(times / 2)];
+}
+
+// Independent chains of multiplies and adds, enough to fill every pipe
+// whatever its latency: vector operations per nanosecond on one core.
+constexpr int kPeakChains = 16;
+
+// Inlined into a function compiled for the vector width of `Vector`.
+template <typename Vector>
+__attribute__((always_inline)) inline double PeakOperationsPerNs()
+{
+    constexpr long kRounds = 2'000'000;
+    const Vector factor = Vector {} + 0.999999, term = Vector {} + 1e-9;
+    double best = 0;
+    for (int run = 0; run < 5; ++run) {
+        Vector chain[kPeakChains];
+        for (Vector& c : chain)
+            c = factor;
+        const auto start = std::chrono::steady_clock::now();
+        for (long i = 0; i < kRounds; ++i) {
+#pragma GCC unroll 16
+            for (int c = 0; c < kPeakChains; c += 2) {
+                chain[c] = chain[c] * factor;
+                chain[c + 1] = chain[c + 1] + term;
+            }
+            // Keeps the chains in registers and the loop from being folded.
+            for (int c = 0; c < kPeakChains; c += 8)
+                __asm__ volatile("" : "+v"(chain[c]), "+v"(chain[c + 1]), "+v"(chain[c + 2]), "+v"(chain[c + 3]),
+                        "+v"(chain[c + 4]), "+v"(chain[c + 5]), "+v"(chain[c + 6]), "+v"(chain[c + 7]));
+        }
+        const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+        best = std::max(best, kRounds * kPeakChains / ns);
+    }
+    return best;
+}
+
+using Doubles8 = double __attribute__((vector_size(64)));
+using Doubles4 = double __attribute__((vector_size(32)));
+__attribute__((target("avx512f"))) double PeakAvx512() { return PeakOperationsPerNs<Doubles8>(); }
+__attribute__((target("avx2"))) double PeakAvx2() { return PeakOperationsPerNs<Doubles4>(); }
+
+// The clock the system reports, in GHz (0 when it reports none).
+double ReportedGHz()
+{
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);)
+        if (line.rfind("cpu MHz", 0) == 0)
+            return std::atof(line.c_str() + line.find(':') + 1) / 1000.0;
+    return 0;
+}
+
+// A step of eight lanes is eight floating-point operations: three squares and
+// products, the doubling, the sum tested, the difference and the two adds of
+// c. At best the pipes take them at their measured peak.
+struct StepBound {
+    int lanes;
+    double nsPerLaneStep;
+};
+
+StepBound MeasureStepBound(bool wide)
+{
+    const int lanes = wide ? 8 : 4;
+    const double peak = wide ? PeakAvx512() : PeakAvx2();
+    const double ghz = ReportedGHz();
+    std::printf("FP peak: %.2f %d-lane multiplies and adds per ns on one core (%d independent chains, best of 5)",
+                peak, lanes, kPeakChains);
+    if (ghz > 0)
+        std::printf(", %.2f a cycle at the %.2f GHz of /proc/cpuinfo", peak / ghz, ghz);
+    const StepBound bound {lanes, 8.0 / (lanes * peak)};
+    std::printf(";\nbound: 8 operations per %d-lane step = %.4f ns per lane-step\n", lanes, bound.nsPerLaneStep);
+    return bound;
+}
+
+struct Scene {
+    const char* name;
+    double cx, cy, zoom;
+    int limit;
+};
+
+// The steps the literal loop takes on the pixels the kernels iterate: the
+// counts of every pixel but those the interior test settles without a step.
+// The sample points are the calculator's, built as it builds them.
+double UsefulLaneSteps(const std::int32_t* counts, std::int32_t W, std::int32_t H, const Scene& s)
+{
+    const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
+    const double inv = 1.0 / s.zoom;
+    const double half = (h1 * 0.5) * inv;
+    // The calculator is handed the centre's y negated, as the view does.
+    const double cy = -s.cy;
+    SampleGrid grid;
+    grid.Build(W, H, inv, h1,
+               {s.cx - (inv * PlaneGeometry::kHalfWidth), (inv * PlaneGeometry::kHalfWidth) + s.cx, cy - half,
+                half + cy});
+    double steps = 0;
+    for (std::int32_t c = 0; c < grid.Columns(); ++c)
+        for (std::int32_t r = 0; r < grid.Rows(); ++r)
+            if (!InteriorRegion::Contains(grid.Xs()[c], grid.Ys()[r]))
+                steps += counts[std::int64_t(c) * grid.Rows() + r];
+    // The middle column, counted again, shows the grid is the calculator's.
+    const std::int32_t c = grid.Columns() / 2;
+    for (std::int32_t r = 0; r < grid.Rows(); ++r)
+        if (ScalarKernel::Count(grid.Xs()[c], grid.Ys()[r], s.limit) != counts[std::int64_t(c) * grid.Rows() + r])
+            return 0;
+    return steps;
 }
 
 struct Size {
@@ -60,11 +180,13 @@ int main(int argc, char** argv)
                argv + argc;
     };
     const bool quick = given("--quick");
-    if (given("--avx2")) {
-        ComputeSettings settings = ComputeSettings::Current();
+    ComputeSettings settings = ComputeSettings::Current();
+    if (given("--avx2"))
         settings.widest = Kernel::Avx2;
-        ComputeSettings::Set(settings);
-    }
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--threads") == 0)
+            settings.threads = std::max(1, std::atoi(argv[i + 1]));
+    ComputeSettings::Set(settings);
     const Scene scenes[] = {
         {"(a) start view, limit 50", -0.5, 0.0, 1.0, 50},
         {"(b) start view, limit 1000", -0.5, 0.0, 1.0, 1000},
@@ -75,8 +197,10 @@ int main(int argc, char** argv)
     CNivoView view;
     FrameRenderer renderer;
     SilentProgress silent;
-    std::printf("threads: %d%s\n", ComputeSettings::Current().ResolvedThreads(),
-                ComputeSettings::Current().widest == Kernel::Avx512 ? "" : ", AVX2 kernels");
+    const int threads = ComputeSettings::Current().ResolvedThreads();
+    const bool wide = ComputeSettings::Current().widest == Kernel::Avx512 && __builtin_cpu_supports("avx512f");
+    std::printf("threads: %d%s\n", threads, wide ? "" : ", AVX2 kernels");
+    const StepBound bound = MeasureStepBound(wide);
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;
         view.ShowWithClientSize(W, H);
@@ -106,6 +230,21 @@ int main(int argc, char** argv)
                 std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.1f | %s |\n", s.name, literal, compute,
                             literal / compute, render, render / compute, literal * 1e9 / iterations,
                             (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
+            std::fflush(stdout);
+        }
+        std::printf("\n| %d x %d | Compute median of 11 (ms) | lane-steps (1e9) | ns/lane-step x %d threads | bound (ns) | "
+                    "ratio to bound |\n|---|---|---|---|---|---|\n",
+                    W, H, threads);
+        for (const Scene& s : scenes) {
+            const double compute =
+                Median([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 11);
+            const double steps = UsefulLaneSteps(renderer.Calculator().m_buffer, W, H, s);
+            const double ns = compute * threads * 1e9 / steps;
+            if (steps == 0)
+                std::printf("| %s | %.2f | grid differs | - | - | - |\n", s.name, compute * 1e3);
+            else
+                std::printf("| %s | %.2f | %.3f | %.4f | %.4f | %.2fx |\n", s.name, compute * 1e3, steps / 1e9, ns,
+                            bound.nsPerLaneStep, ns / bound.nsPerLaneStep);
             std::fflush(stdout);
         }
     }
