@@ -1,18 +1,25 @@
 #include "LaneKernelAvx512.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
 #include "LaneStepsAvx512.h"
-#include "LaneBlockLength.h"
 #include "LaneQueue.h"
 
 namespace LaneKernelAvx512 {
 namespace {
 using namespace LaneStepsAvx512;
 
-constexpr int kVectors = 4;
+// Six vectors in flight cover the latency of a step's chain of operations.
+constexpr int kVectors = 6;
 constexpr int kLanes = 8 * kVectors;
+// A block runs in chunks of kChunk steps, at most kLongestBlock steps, and
+// ends after the chunk in which a quarter of the lanes came to stand idle:
+// a finished lane waits for the block's end to take a new pixel.
+constexpr int kChunk = 8;
+constexpr int kLongestBlock = 64;
+constexpr int kIdleLanes = kLanes / 4;
 // A refill reads up to eight entries past the queue's cursor.
 static_assert(kLanes <= LaneQueue::kMaxWanted && LaneQueue::kPadding >= 8);
 
@@ -31,7 +38,7 @@ struct LaneBook {
 // limit or came back to a saved point, saves points that are due (Brent's
 // cycle detection at doubling counts), and gives the finished lanes the next
 // queued pixels, in queue order.
-NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m512i limit,
+NIVO_AVX512_INLINE void EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m512i limit,
                                  bool start)
 {
     double* const savedRe = book.savedRe + 8 * v;
@@ -71,9 +78,7 @@ NIVO_AVX512_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std:
     o.im = _mm512_mask_expandloadu_pd(o.im, fresh, queue.Im());
     o.n = _mm512_mask_expandloadu_epi64(o.n, fresh, queue.Count());
     o.alive = o.alive | fresh;
-    const int taken = std::popcount(static_cast<unsigned>(fresh));
-    queue.Consume(taken);
-    return taken;
+    queue.Consume(std::popcount(static_cast<unsigned>(fresh)));
 }
 
 NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIterations)
@@ -87,15 +92,13 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    LaneBlockLength blocks(kLanes);
     for (;;) {
         queue.TopUp(kLanes);
         __m512d oldest = _mm512_set1_pd(LaneQueue::kNoPixel);
         __m512i highest = _mm512_setzero_si512();
-        int finished = 0;
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
-            finished += EndBlock(o[v], book, queue, out, v, limit, start);
+            EndBlock(o[v], book, queue, out, v, limit, start);
             oldest = _mm512_min_pd(oldest, _mm512_load_pd(book.sequence + 8 * v));
             highest = _mm512_max_epi64(highest, o[v].n);
         }
@@ -106,18 +109,42 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
         if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
             break;
 
-        const int steps = blocks.Next(finished, maxIterations - _mm512_reduce_max_epi64(highest));
+        const std::int64_t room = maxIterations - _mm512_reduce_max_epi64(highest);
         __m512d cx[kVectors], cy[kVectors];
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
             cx[v] = _mm512_load_pd(book.cx + 8 * v);
             cy[v] = _mm512_load_pd(book.cy + 8 * v);
         }
-        for (int k = 0; k < steps; ++k) {
+        // The steps go uncounted: each stores its test's mask, and the masks
+        // tell the counts at the end.
+        alignas(64) __mmask8 passed[kVectors][kLongestBlock];
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v)
+            _mm512_store_si512(passed[v], _mm512_setzero_si512());
+        int steps = 0;
+        for (;;) {
+            const int chunk = static_cast<int>(std::min<std::int64_t>(kChunk, room - steps));
+            for (int k = 0; k < chunk; ++k) {
+#pragma GCC unroll 8
+                for (int v = 0; v < kVectors; ++v) {
+                    TestAndStep(o[v], cx[v], cy[v]);
+                    StoreMask(&passed[v][steps + k], o[v].alive);
+                }
+            }
+            steps += chunk;
+            if (steps == kLongestBlock || steps == room)
+                break;
+            int idle = 0;
 #pragma GCC unroll 8
             for (int v = 0; v < kVectors; ++v)
-                Step(o[v], cx[v], cy[v]);
+                idle += 8 - std::popcount(static_cast<unsigned>(o[v].alive));
+            if (idle >= kIdleLanes)
+                break;
         }
+#pragma GCC unroll 8
+        for (int v = 0; v < kVectors; ++v)
+            o[v].n = _mm512_add_epi64(o[v].n, CountPassed(passed[v], steps));
     }
 }
 } // namespace

@@ -25,10 +25,6 @@ constexpr int kPassRows = 8 * kGroups;
 constexpr std::int32_t kSliceRows = 4096;
 static_assert(kSliceRows % kPassRows == 0, "slices end on whole passes");
 
-// Stores a mask straight from its mask register: left to itself, GCC gathers
-// a step's four masks in a general register first, at the cost of a vector
-// instruction each.
-NIVO_AVX512_INLINE void StoreMask(__mmask8* to, __mmask8 mask) { __asm__("kmovb %1, %0" : "=m"(*to) : "k"(mask)); }
 } // namespace
 
 // Columns pending at once: one per queued entry at most (kMaxWanted plus the

@@ -42,11 +42,27 @@ NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
     o.im = _mm512_add_pd(t, cy);
 }
 
-// TestAndStep, counting the test if it passed.
-NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+// Stores a mask straight from its mask register: left to itself, GCC gathers
+// a step's masks in a general register first, at the cost of a vector
+// instruction each.
+NIVO_AVX512_INLINE void StoreMask(__mmask8* to, __mmask8 mask) { __asm__("kmovb %1, %0" : "=m"(*to) : "k"(mask)); }
+
+// For each lane, how many of the masks passed[0..steps) have its bit set,
+// steps <= 64; the bytes from steps up to the next multiple of eight are zero.
+NIVO_AVX512_INLINE __m512i CountPassed(const __mmask8* passed, int steps)
 {
-    TestAndStep(o, cx, cy);
-    o.n = _mm512_mask_add_epi64(o.n, o.alive, o.n, _mm512_set1_epi64(1));
+    const __m512i lane = _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512i lowBits = _mm512_set1_epi64(0x0101010101010101);
+    // Eight masks make a word, byte k the mask of step k: lane l keeps bit l
+    // of each byte. A byte sums at most eight bits, so no carry crosses bytes.
+    __m512i perByte = _mm512_setzero_si512();
+    for (int k = 0; k < steps; k += 8) {
+        std::int64_t word;
+        __builtin_memcpy(&word, passed + k, sizeof word);
+        perByte = _mm512_add_epi64(perByte, _mm512_and_si512(_mm512_srlv_epi64(_mm512_set1_epi64(word), lane), lowBits));
+    }
+    // The top byte of the product sums the eight bytes (at most 64).
+    return _mm512_srli_epi64(_mm512_mullo_epi64(perByte, lowBits), 56);
 }
 
 // InteriorRegion::Contains for eight points, with the same operations.
