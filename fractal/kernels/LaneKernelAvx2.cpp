@@ -1,10 +1,10 @@
 #include "LaneKernelAvx2.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
 #include "LaneStepsAvx2.h"
-#include "LaneBlockLength.h"
 #include "LaneQueue.h"
 
 namespace LaneKernelAvx2 {
@@ -13,6 +13,11 @@ using namespace LaneStepsAvx2;
 
 constexpr int kVectors = 4;
 constexpr int kLanes = 4 * kVectors;
+// As on AVX-512: a block ends after the chunk in which a quarter of the lanes
+// came to stand idle, or at kLongestBlock steps.
+constexpr int kChunk = 8;
+constexpr int kLongestBlock = 64;
+constexpr int kIdleLanes = kLanes / 4;
 static_assert(kLanes <= LaneQueue::kMaxWanted && kLanes <= 64);
 
 // Lane state that the iteration does not touch, kept in memory.
@@ -59,7 +64,7 @@ NIVO_AVX2_INLINE void WriteResults(LaneBook& book, std::int32_t* out, int v, __m
 // limit or came back to a saved point, saves points that are due (Brent's
 // cycle detection at doubling counts), and gives the finished lanes the next
 // queued pixels.
-NIVO_AVX2_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m256i limit,
+NIVO_AVX2_INLINE void EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::int32_t* out, int v, __m256i limit,
                                bool start)
 {
     const __m256i ones = _mm256_set1_epi64x(-1);
@@ -103,7 +108,6 @@ NIVO_AVX2_INLINE int EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::i
     o.n = _mm256_blendv_epi8(o.n, Take(queue.Count(), order), _mm256_castpd_si256(fresh));
     o.alive = _mm256_or_pd(o.alive, fresh);
     queue.Consume(std::popcount(lanes));
-    return std::popcount(lanes);
 }
 
 NIVO_AVX2_INLINE double Lowest(__m256d v)
@@ -132,15 +136,13 @@ NIVO_AVX2 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIter
     for (int i = 0; i < kLanes; ++i)
         book.index[i] = -1;
     bool start = true;
-    LaneBlockLength blocks(kLanes);
     for (;;) {
         queue.TopUp(kLanes);
         __m256d oldest = _mm256_set1_pd(LaneQueue::kNoPixel);
         __m256i highest = _mm256_setzero_si256();
-        int finished = 0;
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
-            finished += EndBlock(o[v], book, queue, out, v, limit, start);
+            EndBlock(o[v], book, queue, out, v, limit, start);
             oldest = _mm256_min_pd(oldest, _mm256_load_pd(book.sequence + 4 * v));
             highest = Larger(highest, o[v].n);
         }
@@ -151,17 +153,27 @@ NIVO_AVX2 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIter
         if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
             break;
 
-        const int steps = blocks.Next(finished, maxIterations - Highest(highest));
+        const std::int64_t room = maxIterations - Highest(highest);
         __m256d cx[kVectors], cy[kVectors];
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
             cx[v] = _mm256_load_pd(book.cx + 4 * v);
             cy[v] = _mm256_load_pd(book.cy + 4 * v);
         }
-        for (int k = 0; k < steps; ++k) {
+        for (int steps = 0; steps < kLongestBlock && steps < room;) {
+            const int chunk = static_cast<int>(std::min<std::int64_t>(kChunk, room - steps));
+            for (int k = 0; k < chunk; ++k) {
+#pragma GCC unroll 8
+                for (int v = 0; v < kVectors; ++v)
+                    Step(o[v], cx[v], cy[v]);
+            }
+            steps += chunk;
+            int idle = 0;
 #pragma GCC unroll 8
             for (int v = 0; v < kVectors; ++v)
-                Step(o[v], cx[v], cy[v]);
+                idle += 4 - std::popcount(static_cast<unsigned>(_mm256_movemask_pd(o[v].alive)));
+            if (idle >= kIdleLanes)
+                break;
         }
     }
 }
