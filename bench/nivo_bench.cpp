@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -38,16 +39,36 @@ double Seconds(const std::function<void()>& run, int times)
     return best;
 }
 
-double Median(const std::function<void()>& run, int times)
+double ProcessCpuSeconds()
 {
-    std::vector<double> runs;
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double MedianOf(std::vector<double> runs)
+{
+    std::nth_element(runs.begin(), runs.begin() + runs.size() / 2, runs.end());
+    return runs[runs.size() / 2];
+}
+
+// Medians of the elapsed time and of the processor time of the whole process:
+// on a shared machine the latter leaves out the time other programs took.
+struct Timing {
+    double elapsed, cpu;
+};
+
+Timing Medians(const std::function<void()>& run, int times)
+{
+    std::vector<double> elapsed, cpu;
     for (int i = 0; i < times; ++i) {
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ProcessCpuSeconds();
         run();
-        runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        cpu.push_back(ProcessCpuSeconds() - cpuStart);
+        elapsed.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    std::nth_element(runs.begin(), runs.begin() + times / 2, runs.end());
-    return runs[static_cast<std::size_t>(times / 2)];
+    return {MedianOf(elapsed), MedianOf(cpu)};
 }
 
 // Independent chains of multiplies and adds, enough to fill every pipe
@@ -58,10 +79,10 @@ constexpr int kPeakChains = 16;
 template <typename Vector>
 __attribute__((always_inline)) inline double PeakOperationsPerNs()
 {
-    constexpr long kRounds = 2'000'000;
+    constexpr long kRounds = 500'000;
     const Vector factor = Vector {} + 0.999999, term = Vector {} + 1e-9;
     double best = 0;
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < 20; ++run) {
         Vector chain[kPeakChains];
         for (Vector& c : chain)
             c = factor;
@@ -111,7 +132,7 @@ StepBound MeasureStepBound(bool wide)
     const int lanes = wide ? 8 : 4;
     const double peak = wide ? PeakAvx512() : PeakAvx2();
     const double ghz = ReportedGHz();
-    std::printf("FP peak: %.2f %d-lane multiplies and adds per ns on one core (%d independent chains, best of 5)",
+    std::printf("FP peak: %.2f %d-lane multiplies and adds per ns on one core (%d independent chains, best of 20)",
                 peak, lanes, kPeakChains);
     if (ghz > 0)
         std::printf(", %.2f a cycle at the %.2f GHz of /proc/cpuinfo", peak / ghz, ghz);
@@ -128,8 +149,16 @@ struct Scene {
 
 // The steps the literal loop takes on the pixels the kernels iterate: the
 // counts of every pixel but those the interior test settles without a step.
+// Pixels at the limit count it whole, though cycle detection may stop them
+// sooner: their share is told apart.
+struct LaneSteps {
+    double all = 0;
+    double atLimit = 0;
+    bool sameGrid = true;
+};
+
 // The sample points are the calculator's, built as it builds them.
-double UsefulLaneSteps(const std::int32_t* counts, std::int32_t W, std::int32_t H, const Scene& s)
+LaneSteps UsefulLaneSteps(const std::int32_t* counts, std::int32_t W, std::int32_t H, const Scene& s)
 {
     const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
     const double inv = 1.0 / s.zoom;
@@ -140,16 +169,19 @@ double UsefulLaneSteps(const std::int32_t* counts, std::int32_t W, std::int32_t 
     grid.Build(W, H, inv, h1,
                {s.cx - (inv * PlaneGeometry::kHalfWidth), (inv * PlaneGeometry::kHalfWidth) + s.cx, cy - half,
                 half + cy});
-    double steps = 0;
+    LaneSteps steps;
     for (std::int32_t c = 0; c < grid.Columns(); ++c)
         for (std::int32_t r = 0; r < grid.Rows(); ++r)
-            if (!InteriorRegion::Contains(grid.Xs()[c], grid.Ys()[r]))
-                steps += counts[std::int64_t(c) * grid.Rows() + r];
+            if (!InteriorRegion::Contains(grid.Xs()[c], grid.Ys()[r])) {
+                const std::int32_t count = counts[std::int64_t(c) * grid.Rows() + r];
+                steps.all += count;
+                steps.atLimit += count == s.limit ? count : 0;
+            }
     // The middle column, counted again, shows the grid is the calculator's.
     const std::int32_t c = grid.Columns() / 2;
     for (std::int32_t r = 0; r < grid.Rows(); ++r)
-        if (ScalarKernel::Count(grid.Xs()[c], grid.Ys()[r], s.limit) != counts[std::int64_t(c) * grid.Rows() + r])
-            return 0;
+        steps.sameGrid = steps.sameGrid &&
+                         ScalarKernel::Count(grid.Xs()[c], grid.Ys()[r], s.limit) == counts[std::int64_t(c) * grid.Rows() + r];
     return steps;
 }
 
@@ -232,19 +264,24 @@ int main(int argc, char** argv)
                             (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
             std::fflush(stdout);
         }
-        std::printf("\n| %d x %d | Compute median of 11 (ms) | lane-steps (1e9) | ns/lane-step x %d threads | bound (ns) | "
-                    "ratio to bound |\n|---|---|---|---|---|---|\n",
+        std::printf("\n| %d x %d | Compute median of 11 (ms) | lane-steps (1e9) | of which at the limit | "
+                    "ns/lane-step x %d threads | ratio to bound | CPU ns/lane-step | ratio to bound |\n"
+                    "|---|---|---|---|---|---|---|---|\n",
                     W, H, threads);
         for (const Scene& s : scenes) {
-            const double compute =
-                Median([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 11);
-            const double steps = UsefulLaneSteps(renderer.Calculator().m_buffer, W, H, s);
-            const double ns = compute * threads * 1e9 / steps;
-            if (steps == 0)
-                std::printf("| %s | %.2f | grid differs | - | - | - |\n", s.name, compute * 1e3);
+            const Timing compute =
+                Medians([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 11);
+            const LaneSteps steps = UsefulLaneSteps(renderer.Calculator().m_buffer, W, H, s);
+            const double ns = compute.elapsed * threads * 1e9 / steps.all;
+            const double cpuNs = compute.cpu * 1e9 / steps.all;
+            if (!steps.sameGrid)
+                std::printf("| %s | %.2f | grid differs | - | - | - | - | - |\n", s.name, compute.elapsed * 1e3);
+            else if (steps.all == 0)
+                std::printf("| %s | %.2f | 0 | - | - | - | - | - |\n", s.name, compute.elapsed * 1e3);
             else
-                std::printf("| %s | %.2f | %.3f | %.4f | %.4f | %.2fx |\n", s.name, compute * 1e3, steps / 1e9, ns,
-                            bound.nsPerLaneStep, ns / bound.nsPerLaneStep);
+                std::printf("| %s | %.2f | %.3f | %.0f %% | %.4f | %.2fx | %.4f | %.2fx |\n", s.name,
+                            compute.elapsed * 1e3, steps.all / 1e9, 100 * steps.atLimit / steps.all, ns,
+                            ns / bound.nsPerLaneStep, cpuNs, cpuNs / bound.nsPerLaneStep);
             std::fflush(stdout);
         }
     }
