@@ -222,28 +222,41 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
                 n = _mm512_mask_add_epi64(n, _load_mask8(&passed[k][g]), n, _mm512_set1_epi64(1));
             o[g].n = n;
         }
+        // The vector stores may alias any member: the queue's ends are kept in
+        // locals while a pass appends to it.
+        int tail = m_end;
+        double sequence = m_nextSequence;
+        double* const xs = m_x.data();
+        double* const ys = m_y.data();
+        double* const res = m_re.data();
+        double* const ims = m_im.data();
+        std::int64_t* const counts = m_count.data();
+        std::int64_t* const indices = m_index.data();
+        double* const sequences = m_sequence.data();
+        std::int32_t* const out = m_out + base;
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
             const std::int32_t r = r0 + 8 * g;
             const __mmask8 queued = o[g].alive & ~_mm512_cmpeq_epi64_mask(o[g].n, limit);
             // Interior pixels count the limit, the others what the lockstep counted.
-            const __m512i counts = _mm512_mask_blend_epi64(candidates[g], limit, o[g].n);
-            _mm512_mask_cvtepi64_storeu_epi32(m_out + base + r, valid[g] & ~queued, counts);
+            _mm512_mask_cvtepi64_storeu_epi32(out + r, valid[g] & ~queued,
+                                              _mm512_mask_blend_epi64(candidates[g], limit, o[g].n));
             // Packs the running lanes to the end of the queue, in row order.
             const __m512i rows = _mm512_add_epi64(_mm512_set1_epi64(base + r), _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7));
-            const __m512d order =
-                _mm512_add_pd(_mm512_set1_pd(m_nextSequence), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
-            _mm512_storeu_pd(m_x.data() + m_end, x);
-            _mm512_storeu_pd(m_y.data() + m_end, _mm512_maskz_compress_pd(queued, y[g]));
-            _mm512_storeu_pd(m_re.data() + m_end, _mm512_maskz_compress_pd(queued, o[g].re));
-            _mm512_storeu_pd(m_im.data() + m_end, _mm512_maskz_compress_pd(queued, o[g].im));
-            _mm512_storeu_si512(m_count.data() + m_end, _mm512_maskz_compress_epi64(queued, o[g].n));
-            _mm512_storeu_si512(m_index.data() + m_end, _mm512_maskz_compress_epi64(queued, rows));
-            _mm512_storeu_pd(m_sequence.data() + m_end, order);
+            const __m512d order = _mm512_add_pd(_mm512_set1_pd(sequence), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
+            _mm512_storeu_pd(xs + tail, x);
+            _mm512_storeu_pd(ys + tail, _mm512_maskz_compress_pd(queued, y[g]));
+            _mm512_storeu_pd(res + tail, _mm512_maskz_compress_pd(queued, o[g].re));
+            _mm512_storeu_pd(ims + tail, _mm512_maskz_compress_pd(queued, o[g].im));
+            _mm512_storeu_si512(counts + tail, _mm512_maskz_compress_epi64(queued, o[g].n));
+            _mm512_storeu_si512(indices + tail, _mm512_maskz_compress_epi64(queued, rows));
+            _mm512_storeu_pd(sequences + tail, order);
             const int added = std::popcount(static_cast<unsigned>(queued));
-            m_end += added;
-            m_nextSequence += added;
+            tail += added;
+            sequence += added;
         }
+        m_end = tail;
+        m_nextSequence = sequence;
     }
     EndSlice(end, first);
 }
