@@ -72,8 +72,12 @@ Timing Medians(const std::function<void()>& run, int times)
 }
 
 // Independent chains of multiplies and adds, enough to fill every pipe
-// whatever its latency: vector operations per nanosecond on one core.
+// whatever its latency: vector operations per nanosecond on one core. The
+// chains are sixteen named variables, so that they stay in registers at
+// any optimisation level.
 constexpr int kPeakChains = 16;
+
+#define NIVO_PEAK_STEP(k) m##k = m##k * factor, a##k = a##k + term
 
 // Inlined into a function compiled for the vector width of `Vector`.
 template <typename Vector>
@@ -83,26 +87,23 @@ __attribute__((always_inline)) inline double PeakOperationsPerNs()
     const Vector factor = Vector {} + 0.999999, term = Vector {} + 1e-9;
     double best = 0;
     for (int run = 0; run < 20; ++run) {
-        Vector chain[kPeakChains];
-        for (Vector& c : chain)
-            c = factor;
+        Vector m0 = factor, m1 = factor, m2 = factor, m3 = factor, m4 = factor, m5 = factor, m6 = factor, m7 = factor;
+        Vector a0 = factor, a1 = factor, a2 = factor, a3 = factor, a4 = factor, a5 = factor, a6 = factor, a7 = factor;
         const auto start = std::chrono::steady_clock::now();
         for (long i = 0; i < kRounds; ++i) {
-#pragma GCC unroll 16
-            for (int c = 0; c < kPeakChains; c += 2) {
-                chain[c] = chain[c] * factor;
-                chain[c + 1] = chain[c + 1] + term;
-            }
-            // Keeps the chains in registers and the loop from being folded.
-            for (int c = 0; c < kPeakChains; c += 8)
-                __asm__ volatile("" : "+v"(chain[c]), "+v"(chain[c + 1]), "+v"(chain[c + 2]), "+v"(chain[c + 3]),
-                        "+v"(chain[c + 4]), "+v"(chain[c + 5]), "+v"(chain[c + 6]), "+v"(chain[c + 7]));
+            NIVO_PEAK_STEP(0), NIVO_PEAK_STEP(1), NIVO_PEAK_STEP(2), NIVO_PEAK_STEP(3);
+            NIVO_PEAK_STEP(4), NIVO_PEAK_STEP(5), NIVO_PEAK_STEP(6), NIVO_PEAK_STEP(7);
+            // Keeps the loop from being folded.
+            __asm__ volatile("" : "+v"(m0), "+v"(m1), "+v"(m2), "+v"(m3), "+v"(m4), "+v"(m5), "+v"(m6), "+v"(m7));
+            __asm__ volatile("" : "+v"(a0), "+v"(a1), "+v"(a2), "+v"(a3), "+v"(a4), "+v"(a5), "+v"(a6), "+v"(a7));
         }
         const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
         best = std::max(best, kRounds * kPeakChains / ns);
     }
     return best;
 }
+
+#undef NIVO_PEAK_STEP
 
 using Doubles8 = double __attribute__((vector_size(64)));
 using Doubles4 = double __attribute__((vector_size(32)));
