@@ -757,6 +757,28 @@ TEST(RenderCommand, HelpAndVersion)
     EXPECT_TRUE(nivo.readAllStandardOutput().contains("--render"));
 }
 
+// bin/nivo writes BMP and PNG files itself, without Qt's Gui library: byte
+// for byte what the window's program, which has it, writes.
+TEST(RenderCommand, BothProgramsWriteTheSameFiles)
+{
+    QTemporaryDir dir;
+    for (const char* format : {"bmp", "png"})
+        for (const char* size : {"1x1", "333x77"}) {
+            QByteArray files[2];
+            for (int i = 0; i < 2; ++i) {
+                const QString file = dir.filePath(QString("x%1.%2").arg(i).arg(format));
+                QProcess nivo;
+                nivo.start(i == 0 ? NIVO_BINARY : NIVO_WINDOW_BINARY,
+                           {"--render", file, "--size", size, "--center", "-0.745,0.113", "--zoom", "30"});
+                ASSERT_TRUE(nivo.waitForFinished(60000));
+                ASSERT_EQ(nivo.exitCode(), 0) << format << " " << size;
+                files[i] = Contents(file);
+            }
+            EXPECT_FALSE(files[0].isEmpty()) << format << " " << size;
+            EXPECT_EQ(files[0], files[1]) << format << " " << size;
+        }
+}
+
 // The command line needs nothing but itself; what needs a window, or Qt's
 // Gui library to write a picture, says so when the window's program is missing.
 TEST(RenderCommand, WithoutTheWindowsProgramOnlyWhatNeedsItIsRefused)
