@@ -264,6 +264,44 @@ TEST(PerturbedCount, TheFirstPassAnswersOnlyWhatTheCarefulPassCounts)
     }
 }
 
+struct FindCase {
+    std::int32_t m;
+    long double dzNorm;
+    std::int32_t most;
+    // 0: no run.
+    std::int32_t length;
+};
+
+// A spiral near i at 1e50 whose orbit passes near 0 every 126 steps (at 126, 252, ...).
+TEST(BlaTable, FromEachPassNearZeroOneRunReachesTheNext)
+{
+    Mpfr cx(400), cy(400);
+    mpfr_set_str(cx, "0.000074298261418176814196945158218908731671921956260851515470866926124395301300862455857274",
+                 10, MPFR_RNDN);
+    mpfr_set_str(cy, "-1.000029355068241471193182597673727948004617022291438685982871335640406620184339471659416850",
+                 10, MPFR_RNDN);
+    ReferenceOrbit orbit;
+    ASSERT_TRUE(orbit.Compute(cx, cy, 400, 800, nullptr));
+    BlaTable<long double> bla;
+    bla.Build(orbit, FloatExp(1e-49), Perturbation::kCarefulEpsilon);
+    const FindCase cases[] = {
+        {127, 1e-100L, 10000, 125},
+        {253, 1e-100L, 10000, 125},
+        {1, 1e-100L, 10000, 125},
+        // Longer than allowed: the aligned run from 127.
+        {127, 1e-100L, 124, 2},
+        // Too large a delta for any run.
+        {127, 1.0L, 10000, 0},
+        // The pass itself is a plain step.
+        {126, 1e-100L, 10000, 0},
+    };
+    for (const FindCase& c : cases) {
+        std::int32_t length = 0;
+        const BlaStep<long double>* run = bla.Find(c.m, c.dzNorm, c.most, length);
+        EXPECT_EQ(run ? length : 0, c.length) << c.m << " " << c.most;
+    }
+}
+
 struct CheckCase {
     const char* x;
     const char* y;

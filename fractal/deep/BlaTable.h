@@ -40,6 +40,21 @@ public:
     // The longest run from `m` (m >= 1) valid for `dzNorm` and at most `most` steps long; null if none.
     const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
     {
+        const BlaStep<T>* run = FindAligned(m, dzNorm, most, length);
+        const std::int32_t segment = static_cast<std::size_t>(m) < m_segmentFrom.size() ? m_segmentFrom[m] : -1;
+        if (segment < 0)
+            return run;
+        const std::int32_t steps = m_segmentLength[segment];
+        if (steps > most || (run && steps <= length) || !(dzNorm < m_segments[segment].r2))
+            return run;
+        length = steps;
+        return &m_segments[segment];
+    }
+
+private:
+    // The longest run of 2^k steps from m = 1 + i * 2^k.
+    const BlaStep<T>* FindAligned(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
+    {
         const auto from = static_cast<std::uint32_t>(m - 1);
         int level = from == 0 ? static_cast<int>(m_levels.size()) : std::min<int>(std::countr_zero(from), m_levels.size());
         // A longer run from m starts with the shorter ones, so its radius is no larger:
@@ -59,7 +74,6 @@ public:
         return nullptr;
     }
 
-private:
     struct Run {
         long double ar, ai, br, bi;
         FloatExp r;
@@ -68,14 +82,24 @@ private:
 
     static Run Merge(const Run& x, const Run& y, FloatExp reach);
     static void AddDropped(const Run& x, const Run& y, Run& z);
+    static BlaStep<T> StepOf(const Run& run);
     void Keep(const std::vector<Run>& runs);
+    void BuildSegments(const ReferenceOrbit& orbit, const std::vector<Run>& single, FloatExp reach);
 
     std::vector<std::vector<BlaStep<T>>> m_levels;
+    // The runs between the orbit's passes near 0, where pixels take plain
+    // steps: from m = 1 and from each pass + 1 up to the next pass.
+    std::vector<std::int32_t> m_segmentFrom;
+    std::vector<BlaStep<T>> m_segments;
+    std::vector<std::int32_t> m_segmentLength;
     double m_epsilon = 0.0;
 };
 
 // Coefficients past this are left unused: products of them would leave the doubles.
 constexpr double kLargestCoefficient = 1e150;
+// Where |Z| is under this the orbit passes near 0: runs through there are
+// valid only for the smallest deltas.
+constexpr long double kPassModulus = 0x1p-10L;
 
 template <class T>
 typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatExp reach)
@@ -109,19 +133,50 @@ void BlaTable<T>::AddDropped(const Run& x, const Run& y, Run& z)
 }
 
 template <class T>
+BlaStep<T> BlaTable<T>::StepOf(const Run& run)
+{
+    const FloatExp r2 = run.r * run.r;
+    using C = Coefficient<T>;
+    const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
+    const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
+    if constexpr (!std::is_same_v<T, FloatExp>)
+        return {ar, ai, br, bi, r2.ToLongDouble(), std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc};
+    else
+        return {ar, ai, br, bi, r2, std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc};
+}
+
+template <class T>
 void BlaTable<T>::Keep(const std::vector<Run>& runs)
 {
     std::vector<BlaStep<T>>& kept = m_levels.emplace_back();
     kept.reserve(runs.size());
-    for (const Run& run : runs) {
-        const FloatExp r2 = run.r * run.r;
-        using C = Coefficient<T>;
-        const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
-        const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
-        if constexpr (!std::is_same_v<T, FloatExp>)
-            kept.push_back({ar, ai, br, bi, r2.ToLongDouble(), std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc});
-        else
-            kept.push_back({ar, ai, br, bi, r2, std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc});
+    for (const Run& run : runs)
+        kept.push_back(StepOf(run));
+}
+
+// Pixels whose deltas are too large to run through a pass near 0 take it
+// as a plain step, then climb the aligned runs again; a segment takes them
+// from there to the next pass at once.
+template <class T>
+void BlaTable<T>::BuildSegments(const ReferenceOrbit& orbit, const std::vector<Run>& single, FloatExp reach)
+{
+    const std::int32_t last = orbit.Last();
+    m_segmentFrom.assign(static_cast<std::size_t>(std::max(last, 1)), -1);
+    std::int32_t from = 1;
+    for (std::int32_t m = 1; m <= last; ++m) {
+        const bool pass = m == last || std::hypot(orbit.re[m], orbit.im[m]) < kPassModulus;
+        if (!pass)
+            continue;
+        // single[k] is the step from k + 1.
+        if (m - from >= 2) {
+            Run run = single[from - 1];
+            for (std::int32_t k = from + 1; k < m; ++k)
+                run = Merge(run, single[k - 1], reach);
+            m_segmentFrom[from] = static_cast<std::int32_t>(m_segments.size());
+            m_segments.push_back(StepOf(run));
+            m_segmentLength.push_back(m - from);
+        }
+        from = m + 1;
     }
 }
 
@@ -129,6 +184,9 @@ template <class T>
 void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
 {
     m_levels.clear();
+    m_segmentFrom.clear();
+    m_segments.clear();
+    m_segmentLength.clear();
     m_epsilon = epsilon;
     // Single steps 1 .. Last() - 1: dz -> 2 Z dz + dc, dropping dz^2.
     const std::int32_t last = orbit.Last();
@@ -139,6 +197,7 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
         // It drops dz^2 exactly.
         runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im))), 1.0L});
     }
+    BuildSegments(orbit, runs, reach);
     while (runs.size() >= 2) {
         std::vector<Run> longer;
         longer.reserve(runs.size() / 2);
