@@ -13,19 +13,23 @@
 #include "FloatExp.h"
 #include "ReferenceOrbit.h"
 
-// Coefficients as precise as the deltas they scale: long doubles, or doubles for FloatExp deltas.
+// Coefficients as precise as the deltas they scale: long doubles or doubles, and doubles for FloatExp deltas.
 template <class T>
 using Coefficient = std::conditional_t<std::is_same_v<T, FloatExp>, double, T>;
+
+// Error bounds in doubles for double deltas, long doubles otherwise.
+template <class T>
+using Bound = std::conditional_t<std::is_same_v<T, double>, double, long double>;
 
 template <class T>
 struct BlaStep {
     Coefficient<T> ar, ai, br, bi;
     T r2;
     // |A|: how much the run magnifies an error of dz.
-    long double aNorm;
+    Bound<T> aNorm;
     // The squares the run drops, carried to its end, are at most
     // dzz |dz|^2 + 2 dzc |dz| |dc| + dcc |dc|^2.
-    long double dzz, dzc, dcc;
+    Bound<T> dzz, dzc, dcc;
 };
 
 template <class T>
@@ -139,10 +143,17 @@ BlaStep<T> BlaTable<T>::StepOf(const Run& run)
     using C = Coefficient<T>;
     const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
     const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
-    if constexpr (!std::is_same_v<T, FloatExp>)
-        return {ar, ai, br, bi, r2.ToLongDouble(), std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc};
-    else
-        return {ar, ai, br, bi, r2, std::hypot(run.ar, run.ai), run.dzz, run.dzc, run.dcc};
+    const long double aNorm = std::hypot(run.ar, run.ai);
+    if constexpr (std::is_same_v<T, double>) {
+        // Bounds rounded up to doubles.
+        constexpr long double kUp = 1.0L + 0x1p-50L;
+        return {ar, ai, br, bi, static_cast<double>(r2.ToLongDouble()), static_cast<double>(aNorm * kUp),
+                static_cast<double>(run.dzz * kUp), static_cast<double>(run.dzc * kUp), static_cast<double>(run.dcc * kUp)};
+    } else if constexpr (std::is_same_v<T, long double>) {
+        return {ar, ai, br, bi, r2.ToLongDouble(), aNorm, run.dzz, run.dzc, run.dcc};
+    } else {
+        return {ar, ai, br, bi, r2, aNorm, run.dzz, run.dzc, run.dcc};
+    }
 }
 
 template <class T>

@@ -19,6 +19,10 @@ constexpr std::int32_t kRetryRows = 8;
 // Pixel steps whose binary exponent lies within this leave the deltas and
 // their squares room in long doubles (about 1e-2400 to 1e2400).
 constexpr std::int64_t kLongDoubleExponentRange = 8000;
+// Pixel steps above 2^-300 leave the deltas, their squares and most runs'
+// radii room in doubles (down to about 1e-308): the first count is made in
+// doubles, which take half the time of long doubles.
+constexpr std::int64_t kDoubleExponentRange = 300;
 // How far from the centre a nucleus may serve as the reference, in view half-diagonals.
 constexpr double kFarthestNucleus = 64.0;
 
@@ -78,6 +82,8 @@ template <class T>
 struct Job {
     const ReferenceOrbit* orbit;
     const BlaTable<T>* bla;
+    // The first count's runs: in doubles where they suffice, else as the deltas.
+    const BlaTable<double>* doubleBla;
     const BlaTable<T>* fastBla;
     FloatExp step;
     FloatExp shiftX;
@@ -104,7 +110,9 @@ void FillColumn(const Job<T>& job, std::int32_t column)
         std::int32_t count = Perturbation::kUnsure;
         if constexpr (std::is_same_v<T, long double>) {
             if (row >= nextTry) {
-                count = Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
+                count = job.doubleBla ? Perturbation::CountIfSure(*job.orbit, *job.doubleBla, static_cast<double>(dcr),
+                                                                  static_cast<double>(dci), job.limit)
+                                      : Perturbation::CountIfSure(*job.orbit, *job.fastBla, dcr, dci, job.limit);
                 const bool failed = count == Perturbation::kUnsure;
                 nextTry = failed ? row + skip : row + 1;
                 skip = failed ? std::min(2 * skip, job.height) : kRetryRows;
@@ -187,18 +195,25 @@ bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, cons
 }
 
 template <class T>
-bool Fill(WorkerPool& pool, const Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
+bool Fill(WorkerPool& pool, Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
           const DeepCalculator::Progress& progress, const std::atomic<bool>* cancel)
 {
     BlaTable<T> bla, fastBla;
+    BlaTable<double> doubleBla;
     // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
     const FloatExp shift = FloatExp(std::fabs(reference.shiftX.m), reference.shiftX.e) +
                            FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
-    bla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kCarefulEpsilon);
-    if constexpr (std::is_same_v<T, long double>)
-        fastBla.Build(reference.orbit, ReachOf(view, step) + shift, Perturbation::kFirstPassEpsilon);
-    const Job<T> job {&reference.orbit, &bla, &fastBla, step, reference.shiftX, reference.shiftY,
-                      view.width,       view.height, view.limit, out};
+    const FloatExp reach = ReachOf(view, step) + shift;
+    bla.Build(reference.orbit, reach, Perturbation::kCarefulEpsilon);
+    const bool inDoubles = std::is_same_v<T, long double> && step.e > -kDoubleExponentRange;
+    if (inDoubles) {
+        reference.orbit.KeepDoubles();
+        doubleBla.Build(reference.orbit, reach, Perturbation::kFirstPassEpsilon);
+    } else if constexpr (std::is_same_v<T, long double>) {
+        fastBla.Build(reference.orbit, reach, Perturbation::kFirstPassEpsilon);
+    }
+    const Job<T> job {&reference.orbit, &bla,       inDoubles ? &doubleBla : nullptr, &fastBla, step, reference.shiftX,
+                      reference.shiftY, view.width, view.height,                     view.limit, out};
     return FillColumns(pool, job, progress, cancel);
 }
 } // namespace

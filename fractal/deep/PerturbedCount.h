@@ -18,12 +18,13 @@
 
 namespace Perturbation {
 inline long double ToLong(long double value) { return value; }
+inline double ToLong(double value) { return value; }
 inline long double ToLong(const FloatExp& value) { return value.ToLongDouble(); }
 
 // Whether Z + dz is nearer to 0 than dz is.
 // In hardware floats `zNorm` is already |Z + dz|^2.
-template <class T>
-bool NearerToZero(long double zNorm, long double, long double, T dzr, T dzi)
+template <class Z, class T>
+bool NearerToZero(Z zNorm, Z, Z, T dzr, T dzi)
 {
     return zNorm < dzr * dzr + dzi * dzi;
 }
@@ -35,8 +36,8 @@ inline bool NearerToZero(long double, long double Zr, long double Zi, const Floa
     return zr * zr + zi * zi < dzr * dzr + dzi * dzi;
 }
 
-template <class T>
-T Wide(long double value)
+template <class T, class Z>
+T Wide(Z value)
 {
     if constexpr (std::is_same_v<T, FloatExp>)
         return FloatExp(static_cast<double>(value));
@@ -59,6 +60,8 @@ constexpr std::int32_t kUnsure = -1;
 // doubles round to 2^-64, a step has a few roundings. Generous: it decides
 // only what is computed again.
 constexpr long double kRoundingShare = 0x1p-58L;
+// The same for doubles, which round to 2^-53, their dc itself rounded from long doubles.
+constexpr double kDoubleRoundingShare = 0x1p-49;
 // The error of |z|^2 near 4 is about 4 times the error of z: this margin
 // keeps a pixel sure only well clear of the escape test.
 constexpr long double kEscapeMargin = 64.0L;
@@ -68,17 +71,27 @@ constexpr long double kLargestErrorShare = 0x1p-16L;
 
 // Everything Count does, and with `kTracked` a bound on the error of dz
 // carried along (e <- |2z| e + what the step adds): the count is kUnsure
-// when that bound does not keep every escape test on the same side.
+// when that bound, with the rounding of Z(m) itself, does not keep every
+// escape test on the same side. Double deltas read the orbit in doubles.
 template <class T, bool kTracked>
 std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
-    const long double* Zr = orbit.re.data();
-    const long double* Zi = orbit.im.data();
+    using Z = std::conditional_t<std::is_same_v<T, double>, double, long double>;
+    constexpr Z kShare = std::is_same_v<T, double> ? Z(kDoubleRoundingShare) : Z(kRoundingShare);
+    const Z* Zr = nullptr;
+    const Z* Zi = nullptr;
+    if constexpr (std::is_same_v<T, double>) {
+        Zr = orbit.reDouble.data();
+        Zi = orbit.imDouble.data();
+    } else {
+        Zr = orbit.re.data();
+        Zi = orbit.im.data();
+    }
     const std::int32_t last = orbit.Last();
-    const long double dcNorm = kTracked ? std::sqrt(ToLong(dcr) * ToLong(dcr) + ToLong(dci) * ToLong(dci)) : 0.0L;
+    const Z dcNorm = kTracked ? std::sqrt(Z(ToLong(dcr) * ToLong(dcr) + ToLong(dci) * ToLong(dci))) : Z(0);
     T dzr = 0.0;
     T dzi = 0.0;
-    long double error = 0.0L;
+    Z error = 0;
     std::int32_t m = 0;
     std::int32_t n = 0;
     T savedR = std::numeric_limits<double>::quiet_NaN();
@@ -89,15 +102,15 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         std::int32_t length = 1;
         const T dzNorm = dzr * dzr + dzi * dzi;
         const BlaStep<T>* run = m > 0 ? bla.Find(m, dzNorm, limit - n, length) : nullptr;
-        long double growth = 0.0L;
-        long double dropped = 0.0L;
+        Z growth = 0;
+        Z dropped = 0;
         if (run) {
             const T r = (dzr * run->ar - dzi * run->ai) + (dcr * run->br - dci * run->bi);
             const T i = (dzr * run->ai + dzi * run->ar) + (dcr * run->bi + dci * run->br);
             dzr = r;
             dzi = i;
             if constexpr (kTracked) {
-                const long double dz = std::sqrt(ToLong(dzNorm));
+                const Z dz = std::sqrt(Z(ToLong(dzNorm)));
                 growth = run->aNorm;
                 dropped = (run->dzz * dz + 2 * run->dzc * dcNorm) * dz + run->dcc * dcNorm * dcNorm;
             }
@@ -114,21 +127,25 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         }
         m += length;
         n += length;
-        const long double zr = Zr[m] + ToLong(dzr);
-        const long double zi = Zi[m] + ToLong(dzi);
-        const long double zNorm = zr * zr + zi * zi;
+        const Z zr = Zr[m] + Z(ToLong(dzr));
+        const Z zi = Zi[m] + Z(ToLong(dzi));
+        const Z zNorm = zr * zr + zi * zi;
         if constexpr (kTracked) {
-            error = growth * error + dropped + kRoundingShare * (std::fabs(dzr) + std::fabs(dzi));
-            if (!(error * error < kLargestErrorShare * zNorm) || std::fabs(zNorm - 4.0L) <= kEscapeMargin * error)
+            error = growth * error + dropped + kShare * (std::fabs(dzr) + std::fabs(dzi));
+            const Z zError = error + kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
+            if (!(zError * zError < Z(kLargestErrorShare) * zNorm) ||
+                std::fabs(zNorm - Z(4)) <= Z(kEscapeMargin) * zError)
                 return kUnsure;
         }
         if (zNorm > 4.0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
+            if constexpr (kTracked)
+                error += kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
             dzr = Wide<T>(Zr[m]) + dzr;
             dzi = Wide<T>(Zi[m]) + dzi;
             if constexpr (kTracked)
-                error += kRoundingShare * (std::fabs(dzr) + std::fabs(dzi));
+                error += kShare * (std::fabs(dzr) + std::fabs(dzi));
             m = 0;
             if (dzr == savedR && dzi == savedI)
                 return limit;
@@ -148,10 +165,12 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
     return Iterate<T, false>(orbit, bla, dcr, dci, limit);
 }
 
-// The count, or kUnsure; for long double deltas, whose error fits their exponents.
-inline std::int32_t CountIfSure(const ReferenceOrbit& orbit, const BlaTable<long double>& bla, long double dcr,
-                                long double dci, std::int32_t limit)
+// The count, or kUnsure; for long double or double deltas, whose error fits
+// their exponents. Double deltas need orbit.KeepDoubles().
+template <class T>
+std::int32_t CountIfSure(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
-    return Iterate<long double, true>(orbit, bla, dcr, dci, limit);
+    static_assert(!std::is_same_v<T, FloatExp>);
+    return Iterate<T, true>(orbit, bla, dcr, dci, limit);
 }
 } // namespace Perturbation

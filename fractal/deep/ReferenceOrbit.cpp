@@ -31,3 +31,9 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
     }
     return true;
 }
+
+void ReferenceOrbit::KeepDoubles()
+{
+    reDouble.assign(re.begin(), re.end());
+    imDouble.assign(im.begin(), im.end());
+}

@@ -11,6 +11,9 @@
 struct ReferenceOrbit {
     std::vector<long double> re;
     std::vector<long double> im;
+    // The same rounded to doubles, once KeepDoubles() was called.
+    std::vector<double> reDouble;
+    std::vector<double> imDouble;
 
     // The last index: Z(Last()) escaped, or Last() is the limit.
     std::int32_t Last() const { return static_cast<std::int32_t>(re.size()) - 1; }
@@ -18,4 +21,6 @@ struct ReferenceOrbit {
     // False when `cancel` was raised before the orbit was done.
     bool Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
                  const std::atomic<bool>* cancel);
+    // For the first count in doubles.
+    void KeepDoubles();
 };
