@@ -2,7 +2,8 @@
 // Bilinear approximations of runs of iterations along a reference orbit:
 // while |dz|^2 < r2, 2^k perturbed steps from reference index m are
 // dz -> A dz + B dc to the rounding of the numbers. Runs start at
-// m = 1 + i * 2^k and stay within the orbit; the lookup takes the longest one.
+// m = 1 + i * 2^k and stay within the orbit, and others run from each pass
+// of the orbit near 0 to the next; the lookup takes the longest one.
 #include <algorithm>
 #include <bit>
 #include <cmath>

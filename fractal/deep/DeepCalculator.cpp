@@ -21,7 +21,7 @@ constexpr std::int32_t kRetryRows = 8;
 constexpr std::int64_t kLongDoubleExponentRange = 8000;
 // Pixel steps above 2^-300 leave the deltas, their squares and most runs'
 // radii room in doubles (down to about 1e-308): the first count is made in
-// doubles, which take half the time of long doubles.
+// doubles, faster than long doubles.
 constexpr std::int64_t kDoubleExponentRange = 300;
 // How far from the centre a nucleus may serve as the reference, in view half-diagonals.
 constexpr double kFarthestNucleus = 64.0;

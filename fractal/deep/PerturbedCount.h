@@ -1,6 +1,7 @@
 #pragma once
 // The escape count of one pixel as a delta from the reference orbit:
-// z(n) = Z(m) + dz, with dz in T (long double, or FloatExp past their exponents).
+// z(n) = Z(m) + dz, with dz in T (long double, or FloatExp past their
+// exponents; double for a first count where doubles reach).
 // When the pixel's orbit comes nearer to 0 than to the reference's, or the
 // reference has escaped, the delta restarts from the start of the reference
 // (dz <- Z(m) + dz, m <- 0), which keeps it small next to the orbit it follows.
