@@ -10,6 +10,7 @@
 #include "fractal/kernels/ScalarKernel.h"
 #include "fractal/deep/DeepCalculator.h"
 #include "fractal/deep/FloatExp.h"
+#include "fractal/deep/InteriorDisc.h"
 #include "fractal/deep/Mpfr.h"
 #include "fractal/deep/PerturbedCount.h"
 
@@ -314,6 +315,43 @@ TEST(BlaTable, FromEachPassNearZeroOneRunReachesTheNext)
         std::int32_t length = 0;
         const BlaStep<long double>* run = bla.Find(c.m, c.dzNorm, c.most, length);
         EXPECT_EQ(run ? length : 0, c.length) << c.m << " " << c.most;
+    }
+}
+
+struct DiscCase {
+    const char* name;
+    // Restart k is at (1 + amplitude shrink^k) / 100: its moves shrink by `shrink`.
+    double amplitude;
+    double shrink;
+    // How the steps between restarts magnify the disc.
+    double growth;
+    double error;
+    // The restart at which the disc proves the orbit bounded; 0: none of the first 40.
+    int proved;
+};
+
+TEST(InteriorDisc, ProvesOnlyADiscThatComesBackInsideItself)
+{
+    const DiscCase cases[] = {
+        // Carried from the second move on, the first whose shrink is known.
+        {"distances halve", 1e-6, 0.5, 0.5, 0.0, 3},
+        {"slowly, a disc of many moves", 1e-6, 0.99, 0.99, 0.0, 3},
+        {"points settle but the steps spread the disc", 1e-6, 0.5, 1.0, 0.0, 0},
+        {"points move apart", 1e-6, 2.0, 0.5, 0.0, 0},
+        {"an error too large for a disc small next to z", 1e-6, 0.5, 0.5, 1e-4, 0},
+        // Its disc small next to z from restart 11 on.
+        {"moves large next to z at first", 1.0, 0.5, 0.5, 0.0, 12},
+    };
+    for (const DiscCase& c : cases) {
+        InteriorDisc<double> disc;
+        int proved = 0;
+        for (int k = 0; k < 40 && proved == 0; ++k) {
+            if (disc.Restart((1 + c.amplitude * std::pow(c.shrink, k)) / 100, 0.0, c.error, 0.0))
+                proved = k;
+            else if (disc.Carried())
+                disc.Step(c.growth, 0.0, 0.0, 0.0);
+        }
+        EXPECT_EQ(proved, c.proved) << c.name;
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "BlaTable.h"
 #include "FloatExp.h"
+#include "InteriorDisc.h"
 #include "ReferenceOrbit.h"
 
 namespace Perturbation {
@@ -90,6 +91,9 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     }
     const std::int32_t last = orbit.Last();
     const Z dcNorm = kTracked ? std::sqrt(Z(ToLong(dcr) * ToLong(dcr) + ToLong(dci) * ToLong(dci))) : Z(0);
+    // The first count in doubles also tries to prove that the orbit stays bounded.
+    constexpr bool kProved = kTracked && std::is_same_v<T, double>;
+    InteriorDisc<Z> disc;
     T dzr = 0.0;
     T dzi = 0.0;
     Z error = 0;
@@ -102,9 +106,14 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     while (n < limit) {
         std::int32_t length = 1;
         const T dzNorm = dzr * dzr + dzi * dzi;
-        const BlaStep<T>* run = m > 0 ? bla.Find(m, dzNorm, limit - n, length) : nullptr;
+        // While a disc is carried, runs must hold up to its edge.
+        const bool carried = kProved && disc.Carried();
+        const Z edge = carried ? std::sqrt(Z(ToLong(dzNorm))) + disc.Radius() : Z(0);
+        const BlaStep<T>* run = m > 0 ? bla.Find(m, carried ? T(edge * edge) : dzNorm, limit - n, length) : nullptr;
         Z growth = 0;
         Z dropped = 0;
+        Z droppedAtEdge = 0;
+        Z square = 0;
         if (run) {
             const T r = (dzr * run->ar - dzi * run->ai) + (dcr * run->br - dci * run->bi);
             const T i = (dzr * run->ai + dzi * run->ar) + (dcr * run->bi + dci * run->br);
@@ -114,6 +123,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
                 const Z dz = std::sqrt(Z(ToLong(dzNorm)));
                 growth = run->aNorm;
                 dropped = (run->dzz * dz + 2 * run->dzc * dcNorm) * dz + run->dcc * dcNorm * dcNorm;
+                if (carried)
+                    droppedAtEdge = (run->dzz * edge + 2 * run->dzc * dcNorm) * edge + run->dcc * dcNorm * dcNorm;
             }
         } else {
             // (2Z + dz) dz + dc
@@ -123,6 +134,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             const T i = (tr * dzi + ti * dzr) + dci;
             if constexpr (kTracked)
                 growth = 2 * std::sqrt((Zr[m] + dzr) * (Zr[m] + dzr) + (Zi[m] + dzi) * (Zi[m] + dzi));
+            if (carried)
+                square = disc.Radius() * disc.Radius();
             dzr = r;
             dzi = i;
         }
@@ -133,6 +146,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         const Z zNorm = zr * zr + zi * zi;
         if constexpr (kTracked) {
             error = growth * error + dropped + kShare * (std::fabs(dzr) + std::fabs(dzi));
+            if (carried)
+                disc.Step(growth, droppedAtEdge, square, kShare * (std::fabs(dzr) + std::fabs(dzi)));
             const Z zError = error + kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
             if (!(zError * zError < Z(kLargestErrorShare) * zNorm) ||
                 std::fabs(zNorm - Z(4)) <= Z(kEscapeMargin) * zError)
@@ -147,6 +162,11 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             dzi = Wide<T>(Zi[m]) + dzi;
             if constexpr (kTracked)
                 error += kShare * (std::fabs(dzr) + std::fabs(dzi));
+            if constexpr (kProved) {
+                const Z rounding = kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]) + std::fabs(dzr) + std::fabs(dzi));
+                if (disc.Restart(dzr, dzi, error, rounding))
+                    return limit;
+            }
             m = 0;
             if (dzr == savedR && dzi == savedI)
                 return limit;
