@@ -42,12 +42,14 @@ public:
 
     double Epsilon() const { return m_epsilon; }
 
-    // The longest run from `m` (m >= 1) valid for `dzNorm` and at most `most` steps long; null if none.
+    // The longest run from `m` (1 <= m <= the orbit's Last()) valid for `dzNorm` and at most `most` steps long;
+    // null if none.
     const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
     {
         const BlaStep<T>* run = FindAligned(m, dzNorm, most, length);
-        const std::int32_t segment = static_cast<std::size_t>(m) < m_segmentFrom.size() ? m_segmentFrom[m] : -1;
-        if (segment < 0)
+        const std::int32_t segment = m_segmentFrom[m];
+        // Off the way of the plain steps, which pass here at every step.
+        if (segment < 0) [[likely]]
             return run;
         const std::int32_t steps = m_segmentLength[segment];
         if (steps > most || (run && steps <= length) || !(dzNorm < m_segments[segment].r2))
@@ -173,7 +175,7 @@ template <class T>
 void BlaTable<T>::BuildSegments(const ReferenceOrbit& orbit, const std::vector<Run>& single, FloatExp reach)
 {
     const std::int32_t last = orbit.Last();
-    m_segmentFrom.assign(static_cast<std::size_t>(std::max(last, 1)), -1);
+    m_segmentFrom.assign(static_cast<std::size_t>(last) + 1, -1);
     std::int32_t from = 1;
     for (std::int32_t m = 1; m <= last; ++m) {
         const bool pass = m == last || std::hypot(orbit.re[m], orbit.im[m]) < kPassModulus;
