@@ -23,8 +23,11 @@ constexpr std::int64_t kLongDoubleExponentRange = 8000;
 // radii room in doubles (down to about 1e-308): the first count is made in
 // doubles, faster than long doubles.
 constexpr std::int64_t kDoubleExponentRange = 300;
-// How far from the centre a nucleus may serve as the reference, in view half-diagonals.
-constexpr double kFarthestNucleus = 64.0;
+// How far from the centre a nucleus may serve as the reference, in view
+// half-diagonals: further, its deltas would share so large a part that the
+// pixels' own lose digits (a seahorse valley at 1e50 with a nucleus 46
+// half-diagonals away had 0.45 % of its pixels wrong, with the centre 0.1 %).
+constexpr double kFarthestNucleus = 4.0;
 
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
