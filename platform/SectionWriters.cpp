@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -123,8 +123,8 @@ int DeflateAll(const SectionRows& rows, std::vector<Band>& bands)
     try {
         while (helpers.size() + 1 < std::min(cores, bands.size()))
             helpers.emplace_back(DeflateBands, std::cref(rows), std::ref(bands), std::ref(next), std::ref(error));
-    } catch (const std::system_error&) {
-        // Fewer threads: the calling one takes what is left.
+    } catch (const std::exception&) {
+        // No thread or no memory for one: the calling thread takes what is left.
     }
     DeflateBands(rows, bands, next, error);
     for (std::thread& helper : helpers)
