@@ -69,8 +69,9 @@ const AviServices* AviModule::Services()
 std::string AviModule::DefaultPath()
 {
     // Beside the window's program in lib/nivo, or there from bin/.
-    const std::string beside = ProgramFolder() + "/libnivo_avifile.so";
-    return ::access(beside.c_str(), F_OK) == 0 ? beside : ProgramFolder() + "/../lib/nivo/libnivo_avifile.so";
+    const std::string folder = ProgramFolder();
+    const std::string beside = folder + "/libnivo_avifile.so";
+    return ::access(beside.c_str(), F_OK) == 0 ? beside : folder + "/../lib/nivo/libnivo_avifile.so";
 }
 
 void AviModule::SetPath(const std::string& path)

@@ -675,14 +675,13 @@ TEST(PrintCommand, WithoutAPrinterNothingIsPrintedAndTheStatusSaysSo)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
-    QFile document(dir.filePath("doc.nivo"));
-    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
-    document.close();
+    const QString document = dir.filePath("doc.nivo");
+    WriteFile(document, "");
     const QProcessEnvironment env = WithoutPrinters(dir);
     QString errors;
-    EXPECT_EQ(RunNivo({"-p", document.fileName()}, &errors, env, dir.path()), 1);
+    EXPECT_EQ(RunNivo({"-p", document}, &errors, env, dir.path()), 1);
     EXPECT_TRUE(errors.contains(QString::fromUtf8("rien n'a été imprimé : aucune imprimante n'est disponible"))) << errors.toStdString();
-    EXPECT_EQ(RunNivo({"-pt", document.fileName(), "NivoPDF"}, &errors, env, dir.path()), 1);
+    EXPECT_EQ(RunNivo({"-pt", document, "NivoPDF"}, &errors, env, dir.path()), 1);
     EXPECT_TRUE(errors.contains(QString::fromUtf8("aucune imprimante ne s'appelle « NivoPDF »"))) << errors.toStdString();
     // The document is checked first, and its failure goes to the terminal, not to a message box.
     EXPECT_EQ(RunNivo({"-p", dir.filePath("absent.nivo")}, &errors, env, dir.path()), 1);
@@ -1288,9 +1287,8 @@ TEST(CommandLine, WritesNoToolkitMessage)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("home"));
-    QFile document(dir.filePath("doc.nivo"));
-    ASSERT_TRUE(document.open(QIODevice::WriteOnly));
-    document.close();
+    const QString document = dir.filePath("doc.nivo");
+    WriteFile(document, "");
     QProcessEnvironment noRuntimeDir = WithoutPrinters(dir);
     noRuntimeDir.insert("XDG_RUNTIME_DIR", "");
     const struct {
@@ -1298,9 +1296,9 @@ TEST(CommandLine, WritesNoToolkitMessage)
         QProcessEnvironment env;
         int status;
     } cases[] = {
-        {{"-p", document.fileName()}, WithoutPrinters(dir), 1},
-        {{"-p", document.fileName()}, noRuntimeDir, 1},
-        {{"-pt", document.fileName(), "NivoPDF"}, noRuntimeDir, 1},
+        {{"-p", document}, WithoutPrinters(dir), 1},
+        {{"-p", document}, noRuntimeDir, 1},
+        {{"-pt", document, "NivoPDF"}, noRuntimeDir, 1},
         {{"-p", dir.filePath("absent.nivo")}, noRuntimeDir, 1},
         {{"--render", dir.filePath("vue.png"), "--size", "16x9"}, noRuntimeDir, 0},
         {{"--render", dir.filePath("absent/vue.png")}, noRuntimeDir, 1},

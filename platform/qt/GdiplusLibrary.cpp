@@ -43,7 +43,7 @@ bool FileNameOf(const WCHAR* path, std::string& name)
 int WriteSection(const std::string& target, const SectionBitmap& bitmap, std::string_view format)
 {
     const SectionRows* shared = bitmap.Rows();
-    if (!shared || (format != "bmp" && format != "png"))
+    if (!shared || !IsWrittenFromSections(format))
         return -1;
     SectionRows rows = *shared;
     rows.dotsPerMeterX = PictureServices::DotsPerMeter();

@@ -97,10 +97,12 @@ bool IsBuiltIntoQt(const CLSID& clsid)
     return encoder && kBuiltIntoQt.contains(QByteArray(encoder->qtFormat));
 }
 
+bool IsWrittenFromSections(std::string_view qtFormat) { return qtFormat == "bmp" || qtFormat == "png"; }
+
 bool IsWrittenFromSections(const CLSID& clsid)
 {
     const ImageEncoder* encoder = FindEncoder(clsid);
-    return encoder && (std::string_view(encoder->qtFormat) == "bmp" || std::string_view(encoder->qtFormat) == "png");
+    return encoder && IsWrittenFromSections(encoder->qtFormat);
 }
 
 const ImageEncoder* FindEncoder(const CLSID& clsid)

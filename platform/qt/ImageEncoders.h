@@ -1,5 +1,6 @@
 #pragma once
 // The image encoders behind the GDI+ interface: one per format Qt can write.
+#include <string_view>
 #include <vector>
 
 #include "Gdiplus.h"
@@ -23,8 +24,9 @@ const ImageEncoder* FindEncoder(const CLSID& clsid);
 // image plugin.
 bool IsBuiltIntoQt(const CLSID& clsid);
 
-// Whether the encoder writes its files straight from a section (BMP, PNG),
-// with no picture made first.
+// Whether files of the format (Qt's name) or of the encoder are written
+// straight from a section (BMP, PNG), with no picture made first.
+bool IsWrittenFromSections(std::string_view qtFormat);
 bool IsWrittenFromSections(const CLSID& clsid);
 
 // Bytes the published list of `encoders` takes: the records, then their strings.
