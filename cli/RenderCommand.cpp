@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "CommandLine.h"
@@ -12,9 +14,12 @@
 #include "PrintableName.h"
 #include "dialogs/DialogProgress.h"
 #include "platform/Kernel32.h"
+#include "platform/SectionWriters.h"
+#include "platform/qt/GdiplusLibrary.h"
 #include "platform/qt/ImageEncoders.h"
 #include "render/CDibImage.h"
 #include "render/FrameRenderer.h"
+#include "render/RenderedBands.h"
 
 namespace {
 const char kNotText[] = "ce nom n'est pas valide dans l'encodage du système (UTF-8) ; aucun fichier n'a été écrit";
@@ -100,6 +105,29 @@ int Save(CDibImage& image, const char* output)
         return Refuse(CauseOf(GetLastError()), output);
     return 0;
 }
+
+// A BMP or PNG file written as its bands are computed; -1 where the picture
+// must be made whole first.
+int WriteInBands(const CommandLine& line, const char* output, RenderProgress& progress)
+{
+    const CLSID encoder = CDibImage::EncoderOf(output);
+    if (!IsWrittenFromSections(encoder))
+        return -1;
+    try {
+        const RenderedBands bands(line.width, line.height, {line.iterations, line.centerX, line.centerY, line.zoom},
+                                  PictureServices::DotsPerMeter(), progress);
+        if (!bands.Regular())
+            return -1;
+        progress.Begin(0);
+        const int error = std::string_view(FindEncoder(encoder)->qtFormat) == "bmp"
+                              ? SectionWriters::WriteBmp(output, bands)
+                              : SectionWriters::WritePng(output, bands);
+        progress.End();
+        return error ? Refuse(CauseOf(LastErrorOfErrno(error)), output) : 0;
+    } catch (const std::bad_alloc&) {
+        return Refuse(CauseOf(ERROR_NOT_ENOUGH_MEMORY), output);
+    }
+}
 } // namespace
 
 int RunRenderCommand(const CommandLine& line, const char* output)
@@ -121,6 +149,8 @@ int RunRenderCommand(const CommandLine& line, const char* output)
         std::fputs("nivo: attention : à ce grossissement, les nombres de la fenêtre ne distinguent plus les pixels "
                    "voisins ; l'image enregistrée est celle que la fenêtre montrerait, --deep donne la vraie image\n",
                    stderr);
+    if (const int written = WriteInBands(line, output, progress); written >= 0)
+        return written;
     FrameRenderer renderer;
     const std::unique_ptr<CDibImage> image =
         renderer.Render(line.width, line.height, {line.iterations, line.centerX, line.centerY, line.zoom}, progress);

@@ -8,7 +8,6 @@
 
 #include <new>
 
-#include "PlaneGeometry.h"
 #include "platform/LargeBlock.h"
 #include "platform/User32.h"
 
@@ -99,8 +98,6 @@ void CNivoDoc::Compute(std::int32_t W, std::int32_t H, std::int32_t maxIteration
 void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, double centreX, double centreY,
                     double zoom, RenderProgress& progress)
 {
-    const double h1 = PlaneGeometry::PlaneHeightAtZoom1(W, H);
-
     ReleaseBuffer();
     const std::int64_t total = EntryCount(W, H);
     if (!FitsAPicture(W, H))
@@ -110,20 +107,12 @@ void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, 
         return;
     m_bufferSize = total;
 
-    const double inv = 1.0 / zoom;
-    const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
-    const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
-    // Also stops a negative or not-a-number zoom; a zero width has no room for any entry.
-    if (!(xmin < xmax) || W <= 0) {
-        ClearFrom(0);
-        return;
-    }
-    const double half = (h1 * 0.5) * inv;
-    const double ymin = centreY - half;
-    const double ymax = half + centreY;
-
     try {
-        m_grid.Build(W, H, inv, h1, {xmin, xmax, ymin, ymax});
+        // A negative or not-a-number zoom samples nothing; nor does a zero width, which has no room for any entry.
+        if (!m_grid.BuildView(W, H, centreX, centreY, zoom)) {
+            ClearFrom(0);
+            return;
+        }
         const std::int64_t rows = m_grid.Rows();
         m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
             progress.Move(ComputeProgress((column + 1) * rows, total));

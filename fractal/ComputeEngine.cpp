@@ -10,6 +10,18 @@
 
 void ComputeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report)
 {
+    Run(grid, maxIterations, out, report, ComputeSettings::Current().ResolvedThreads());
+}
+
+void ComputeEngine::FillOnThisThread(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out)
+{
+    static const Report none = [](std::int32_t) {};
+    Run(grid, maxIterations, out, none, 1);
+}
+
+void ComputeEngine::Run(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report,
+                        int threadsWanted)
+{
     const std::int32_t columns = grid.Columns();
     if (grid.Rows() == 0) {
         for (std::int32_t c = 0; c < columns; ++c)
@@ -22,7 +34,7 @@ void ComputeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std
                                                                     : Kernel::Scalar;
     // The lane kernels take at least one step per pixel.
     const Job job {&grid, maxIterations, out, maxIterations >= 1 ? settings.Choose(available) : Kernel::Scalar};
-    const int threads = std::min(settings.ResolvedThreads(), static_cast<int>(columns));
+    const int threads = std::min(threadsWanted, static_cast<int>(columns));
     m_columns.Reset(columns, &report);
     if (job.kernel != Kernel::Scalar) {
         if (static_cast<int>(m_queues.size()) < threads)

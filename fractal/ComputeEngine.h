@@ -22,6 +22,9 @@ public:
     // calls report(c) for every column, on this thread, in order, once the
     // column is written.
     void Fill(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report);
+    // The same entries, on the calling thread alone: for callers that share
+    // their work among threads themselves.
+    void FillOnThisThread(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out);
 
 private:
     struct Job {
@@ -31,6 +34,8 @@ private:
         Kernel kernel;
     };
 
+    void Run(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report,
+             int threads);
     void Work(const Job& job, int thread);
     void FillScalar(const Job& job, bool reports);
 

@@ -4,6 +4,31 @@
 
 #include "PlaneGeometry.h"
 
+bool SampleGrid::BuildView(std::int32_t width, std::int32_t height, double centreX, double centreY, double zoom)
+{
+    const double h1 = PlaneGeometry::PlaneHeightAtZoom1(width, height);
+    const double inv = 1.0 / zoom;
+    const double xmin = centreX - (inv * PlaneGeometry::kHalfWidth);
+    const double xmax = (inv * PlaneGeometry::kHalfWidth) + centreX;
+    if (!(xmin < xmax) || width <= 0)
+        return false;
+    const double half = (h1 * 0.5) * inv;
+    const double ymin = centreY - half;
+    const double ymax = half + centreY;
+    Build(width, height, inv, h1, {xmin, xmax, ymin, ymax});
+    return true;
+}
+
+void SampleGrid::BuildBand(const SampleGrid& whole, std::int32_t first, std::int32_t last)
+{
+    m_columns = whole.m_columns;
+    m_rows = last - first;
+    m_xs.assign(whole.m_xs.begin(), whole.m_xs.end());
+    m_ys.resize(static_cast<std::size_t>(m_rows) + kReadablePastRows);
+    std::copy_n(whole.m_ys.begin() + first, m_rows, m_ys.begin());
+    std::fill_n(m_ys.begin() + m_rows, kReadablePastRows, 0.0);
+}
+
 void SampleGrid::Build(std::int32_t width, std::int32_t height, double inverseZoom, double planeHeight,
                        const Bounds& bounds)
 {

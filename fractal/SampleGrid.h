@@ -15,6 +15,13 @@ public:
         double xmin, xmax, ymin, ymax;
     };
 
+    // The grid of a W x H view about the calculator's centre (its row 0 the
+    // top edge); false when no column can be sampled (a zoom that is not a
+    // positive number, no width).
+    bool BuildView(std::int32_t width, std::int32_t height, double centreX, double centreY, double zoom);
+    // Rows first to last - 1 of `whole`, every column of it.
+    void BuildBand(const SampleGrid& whole, std::int32_t first, std::int32_t last);
+
     // width >= 1. The xs are kept only when there are rows to sample.
     void Build(std::int32_t width, std::int32_t height, double inverseZoom, double planeHeight, const Bounds& bounds);
 

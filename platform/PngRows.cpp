@@ -31,7 +31,7 @@ void FilterUpScalar(const BYTE* row, const BYTE* above, std::int32_t width, BYTE
 {
     for (std::int32_t c = 0; c < width; ++c, row += 3, out += 3) {
         for (int k = 0; k < 3; ++k)
-            out[k] = static_cast<BYTE>(row[2 - k] - (above ? above[3 * c + 2 - k] : 0));
+            out[k] = static_cast<BYTE>(row[2 - k] - above[3 * c + 2 - k]);
     }
 }
 
@@ -53,10 +53,10 @@ NIVO_VBMI void FilterUpVbmi(const BYTE* row, const BYTE* above, std::int32_t wid
     std::int32_t c = 0;
     for (; c + 16 <= width; c += 16) {
         const __m512i now = _mm512_maskz_loadu_epi8(pixels, row + 3 * c);
-        const __m512i up = above ? _mm512_maskz_loadu_epi8(pixels, above + 3 * c) : _mm512_setzero_si512();
+        const __m512i up = _mm512_maskz_loadu_epi8(pixels, above + 3 * c);
         _mm512_mask_storeu_epi8(out + 3 * c, pixels, _mm512_permutexvar_epi8(order, _mm512_sub_epi8(now, up)));
     }
-    FilterUpScalar(row + 3 * c, above ? above + 3 * c : nullptr, width - c, out + 3 * c);
+    FilterUpScalar(row + 3 * c, above + 3 * c, width - c, out + 3 * c);
 }
 
 constexpr std::uint32_t kAdlerBase = 65521;
@@ -106,6 +106,14 @@ void PngRows::FilterUp(const BYTE* row, const BYTE* above, std::int32_t width, B
 {
     static const bool vbmi = HasVbmi();
     (vbmi ? FilterUpVbmi : FilterUpScalar)(row, above, width, out);
+}
+
+void PngRows::FilterSub(const BYTE* row, std::int32_t width, BYTE* out)
+{
+    for (std::int32_t c = 0; c < width; ++c, row += 3, out += 3) {
+        for (int k = 0; k < 3; ++k)
+            out[k] = static_cast<BYTE>(row[2 - k] - (c > 0 ? row[2 - k - 3] : 0));
+    }
 }
 
 std::uint32_t PngRows::Adler32(std::uint32_t adler, const BYTE* data, std::size_t size)

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -38,12 +40,90 @@ int Commit(StagedFile& file)
     return error;
 }
 
-// Rows deflated apart, on every core: each band's stream ends on a byte
-// boundary (a sync flush), so that the bands join into one zlib stream.
 // Bands of fixed height keep the file the same whatever the core count.
 constexpr std::int32_t kBandRows = 64;
 // A chunk's length must fit 31 bits.
 constexpr std::size_t kLargestChunk = std::size_t(1) << 30;
+
+std::int32_t BandCount(std::int32_t height) { return (height + kBandRows - 1) / kBandRows; }
+
+// The bands of one file, taken in turn by every thread that writes it.
+struct BandRun {
+    const RowBands& source;
+    std::int32_t count;
+    std::atomic<std::int32_t> next {0};
+    std::atomic<std::int32_t> written {0};
+    std::atomic<int> error {0};
+
+    // The first failure stops every thread.
+    void Fail(int why)
+    {
+        int none = 0;
+        error.compare_exchange_strong(none, why);
+    }
+};
+
+// Bands taken until none is left or one fails; writeBand(b) gives 0 or an errno value.
+template <class WriteBand>
+void TakeBands(BandRun& run, bool calling, WriteBand&& writeBand)
+{
+    for (std::int32_t b = run.next++; b < run.count && !run.error; b = run.next++) {
+        if (const int failed = writeBand(b)) {
+            run.Fail(failed);
+            return;
+        }
+        const std::int32_t written = ++run.written;
+        if (calling)
+            run.source.Written(written, run.count);
+    }
+}
+
+// body(calling) on as many threads as the source asks, the calling thread among them.
+int RunBands(BandRun& run, const std::function<void(bool calling)>& body)
+{
+    std::vector<std::thread> helpers;
+    const auto cores = static_cast<std::size_t>(
+        run.source.threads > 0 ? unsigned(run.source.threads) : std::max(1u, std::thread::hardware_concurrency()));
+    try {
+        while (helpers.size() + 1 < std::min(cores, std::size_t(run.count)))
+            helpers.emplace_back(body, false);
+    } catch (const std::exception&) {
+        // No thread or no memory for one: the calling thread takes what is left.
+    }
+    body(true);
+    for (std::thread& helper : helpers)
+        helper.join();
+    return run.error;
+}
+
+// A section's rows, in place.
+class SectionBands : public RowBands {
+public:
+    explicit SectionBands(const SectionRows& rows)
+        : RowBands(rows.width, rows.height, rows.dotsPerMeterX, rows.dotsPerMeterY, 0), m_rows(rows)
+    {
+    }
+    std::unique_ptr<Maker> NewMaker() const override { return std::make_unique<InPlace>(m_rows); }
+    void Written(std::int32_t, std::int32_t) const override {}
+
+private:
+    class InPlace : public Maker {
+    public:
+        explicit InPlace(const SectionRows& rows) : m_rows(rows) {}
+        SectionRows Rows(std::int32_t first, std::int32_t last) override
+        {
+            SectionRows band = m_rows;
+            band.topRow += first * band.pitch;
+            band.height = last - first;
+            return band;
+        }
+
+    private:
+        const SectionRows m_rows;
+    };
+
+    const SectionRows m_rows;
+};
 
 struct Band {
     std::vector<Bytef> bytes;
@@ -51,28 +131,30 @@ struct Band {
     std::size_t length = 0; // filtered bytes in
 };
 
-// Row r as the file stores it: filter type Up, then its pixels' differences.
-void FilterRow(const SectionRows& rows, std::int32_t r, Bytef* out)
-{
-    const BYTE* row = rows.topRow + r * rows.pitch;
-    out[0] = 2;
-    PngRows::FilterUp(row, r > 0 ? row - rows.pitch : nullptr, rows.width, out + 1);
-}
-
 // Up filters and run-length deflate: the pictures are smooth bands of a
 // few colours, and this writes them several times faster than adaptive
-// filters with full deflate, in files no larger.
-int DeflateBand(z_stream& z, const SectionRows& rows, std::int32_t band, std::vector<Bytef>& row, Band& out)
+// filters with full deflate, in files no larger. A band's first row is
+// filtered against its left neighbours (Sub), so that a band needs no row of
+// another. Each band's stream ends on a byte boundary (a sync flush), so
+// that the bands join into one zlib stream.
+int DeflateBand(z_stream& z, RowBands::Maker& maker, std::int32_t height, std::int32_t band, std::vector<Bytef>& row,
+                Band& out)
 {
     const std::int32_t first = band * kBandRows;
-    const std::int32_t last = std::min(first + kBandRows, rows.height);
-    const bool final = last == rows.height;
+    const std::int32_t last = std::min(first + kBandRows, height);
+    const bool final = last == height;
     deflateReset(&z);
     out.adler = adler32(0, nullptr, 0);
     std::size_t used = 0;
     try {
+        const SectionRows rows = maker.Rows(first, last);
         for (std::int32_t r = first; r < last; ++r) {
-            FilterRow(rows, r, row.data());
+            const BYTE* pixels = rows.topRow + (r - first) * rows.pitch;
+            row[0] = r > first ? 2 : 1; // Up, Sub
+            if (r > first)
+                PngRows::FilterUp(pixels, pixels - rows.pitch, rows.width, row.data() + 1);
+            else
+                PngRows::FilterSub(pixels, rows.width, row.data() + 1);
             out.adler = PngRows::Adler32(static_cast<std::uint32_t>(out.adler), row.data(), row.size());
             out.length += row.size();
             z.next_in = row.data();
@@ -94,42 +176,23 @@ int DeflateBand(z_stream& z, const SectionRows& rows, std::int32_t band, std::ve
     return 0;
 }
 
-// Threads take the next band until none is left; the first failure stops them all.
-void DeflateBands(const SectionRows& rows, std::vector<Band>& bands, std::atomic<std::int32_t>& next,
-                  std::atomic<int>& error)
+void DeflateBands(BandRun& run, std::vector<Band>& bands, bool calling)
 {
     z_stream z {};
     if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
-        error = ENOMEM;
+        run.Fail(ENOMEM);
         return;
     }
     try {
-        std::vector<Bytef> row(1 + std::size_t(rows.width) * 3);
-        for (std::int32_t b = next++; b < std::int32_t(bands.size()) && !error; b = next++)
-            if (const int failed = DeflateBand(z, rows, b, row, bands[std::size_t(b)]))
-                error = failed;
+        const std::unique_ptr<RowBands::Maker> maker = run.source.NewMaker();
+        std::vector<Bytef> row(1 + std::size_t(run.source.width) * 3);
+        TakeBands(run, calling, [&](std::int32_t b) {
+            return DeflateBand(z, *maker, run.source.height, b, row, bands[std::size_t(b)]);
+        });
     } catch (const std::bad_alloc&) {
-        error = ENOMEM;
+        run.Fail(ENOMEM);
     }
     deflateEnd(&z);
-}
-
-int DeflateAll(const SectionRows& rows, std::vector<Band>& bands)
-{
-    std::atomic<std::int32_t> next {0};
-    std::atomic<int> error {0};
-    std::vector<std::thread> helpers;
-    const auto cores = static_cast<std::size_t>(std::max(1u, std::thread::hardware_concurrency()));
-    try {
-        while (helpers.size() + 1 < std::min(cores, bands.size()))
-            helpers.emplace_back(DeflateBands, std::cref(rows), std::ref(bands), std::ref(next), std::ref(error));
-    } catch (const std::exception&) {
-        // No thread or no memory for one: the calling thread takes what is left.
-    }
-    DeflateBands(rows, bands, next, error);
-    for (std::thread& helper : helpers)
-        helper.join();
-    return error;
 }
 
 void PutBig32(BYTE* at, std::uint32_t value)
@@ -192,15 +255,16 @@ void WriteImageData(StagedFile& file, const std::vector<Band>& bands)
     WriteChunk(file, "IDAT", chunk);
 }
 
-int WritePngFile(StagedFile& file, const SectionRows& rows)
+int WritePngFile(StagedFile& file, const RowBands& rows)
 {
+    BandRun run {rows, BandCount(rows.height)};
     std::vector<Band> bands;
     try {
-        bands.resize(std::size_t((rows.height + kBandRows - 1) / kBandRows));
+        bands.resize(std::size_t(run.count));
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
-    if (const int error = DeflateAll(rows, bands))
+    if (const int error = RunBands(run, [&](bool calling) { DeflateBands(run, bands, calling); }))
         return error;
     static const BYTE kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     file.Write(kSignature, sizeof kSignature);
@@ -219,9 +283,42 @@ int WritePngFile(StagedFile& file, const SectionRows& rows)
     WriteChunk(file, "IEND", {});
     return 0;
 }
+// Band b where the file holds it: its rows bottom-up, each padded to the stride.
+int WriteBmpBand(StagedFile& file, std::mutex& access, RowBands::Maker& maker, std::int32_t height, std::int32_t b,
+                 std::vector<BYTE>& scratch)
+{
+    const std::int32_t first = b * kBandRows;
+    const std::int32_t last = std::min(first + kBandRows, height);
+    const SectionRows rows = maker.Rows(first, last);
+    const std::int64_t stride = BmpStride(rows.width);
+    const std::size_t size = static_cast<std::size_t>(stride * rows.height);
+    const BYTE* bytes = rows.topRow + (rows.height - 1) * rows.pitch;
+    // Stored bottom-up with the file's padding, the rows are the file's bytes as they lie.
+    if (rows.pitch != -stride) {
+        scratch.assign(size, 0);
+        for (std::int32_t r = 0; r < rows.height; ++r)
+            std::memcpy(scratch.data() + (rows.height - 1 - r) * stride, rows.topRow + r * rows.pitch,
+                        std::size_t(rows.width) * 3);
+        bytes = scratch.data();
+    }
+    std::lock_guard lock(access);
+    if (file.WriteAt(54 + (height - last) * stride, bytes, size))
+        return 0;
+    return file.Error() ? file.Error() : EIO;
+}
 } // namespace
 
 int SectionWriters::WriteBmp(const std::string& target, const SectionRows& rows)
+{
+    return WriteBmp(target, SectionBands(rows));
+}
+
+int SectionWriters::WritePng(const std::string& target, const SectionRows& rows)
+{
+    return WritePng(target, SectionBands(rows));
+}
+
+int SectionWriters::WriteBmp(const std::string& target, const RowBands& rows)
 {
     const std::int64_t stride = BmpStride(rows.width);
     const std::int64_t pixels = stride * rows.height;
@@ -246,22 +343,28 @@ int SectionWriters::WriteBmp(const std::string& target, const SectionRows& rows)
     StagedFile file;
     if (!file.Open(target))
         return file.Error();
-    file.Write(header, sizeof header);
-    if (rows.pitch == -stride) {
-        // Stored bottom-up with the file's padding: the rows are the file's pixel array as they lie.
-        file.Write(rows.topRow + (rows.height - 1) * rows.pitch, static_cast<std::size_t>(pixels));
-    } else {
-        const BYTE padding[3] {};
-        const std::size_t used = static_cast<std::size_t>(rows.width) * 3;
-        for (std::int32_t r = rows.height - 1; r >= 0 && file.Intact(); --r) {
-            file.Write(rows.topRow + r * rows.pitch, used);
-            file.Write(padding, static_cast<std::size_t>(stride) - used);
+    if (!file.Write(header, sizeof header))
+        return Commit(file);
+    BandRun run {rows, BandCount(rows.height)};
+    std::mutex access;
+    const int error = RunBands(run, [&](bool calling) {
+        try {
+            const std::unique_ptr<RowBands::Maker> maker = rows.NewMaker();
+            std::vector<BYTE> scratch;
+            TakeBands(run, calling,
+                      [&](std::int32_t b) { return WriteBmpBand(file, access, *maker, rows.height, b, scratch); });
+        } catch (const std::bad_alloc&) {
+            run.Fail(ENOMEM);
         }
+    });
+    if (error) {
+        file.Discard();
+        return error;
     }
     return Commit(file);
 }
 
-int SectionWriters::WritePng(const std::string& target, const SectionRows& rows)
+int SectionWriters::WritePng(const std::string& target, const RowBands& rows)
 {
     if (rows.width <= 0 || rows.height <= 0 || std::int64_t(rows.width) * 3 + 1 > std::int64_t(UINT32_MAX))
         return EINVAL;

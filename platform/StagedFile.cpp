@@ -244,11 +244,16 @@ bool StagedFile::CreateNamed()
     return false;
 }
 
-bool StagedFile::Write(const void* data, std::size_t size)
+bool StagedFile::Write(const void* data, std::size_t size) { return Put(data, size, -1); }
+
+bool StagedFile::WriteAt(std::int64_t offset, const void* data, std::size_t size) { return Put(data, size, offset); }
+
+// Writes at the file position when `offset` is negative.
+bool StagedFile::Put(const void* data, std::size_t size, std::int64_t offset)
 {
     const auto* bytes = static_cast<const char*>(data);
     while (Intact() && size > 0) {
-        const ssize_t written = ::write(m_fd, bytes, size);
+        const ssize_t written = offset < 0 ? ::write(m_fd, bytes, size) : ::pwrite(m_fd, bytes, size, offset);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -258,6 +263,8 @@ bool StagedFile::Write(const void* data, std::size_t size)
         }
         bytes += written;
         size -= std::size_t(written);
+        if (offset >= 0)
+            offset += written;
     }
     return Intact();
 }

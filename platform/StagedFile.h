@@ -32,6 +32,8 @@ public:
     // writable, or the target is a directory, a device, a pipe or read-only.
     bool Open(const std::string& target, Staging staging = Staging::Unnamed, Links links = Links::Follow);
     bool Write(const void* data, std::size_t size);
+    // Writes at `offset` without moving the file position (pwrite).
+    bool WriteAt(std::int64_t offset, const void* data, std::size_t size);
     // As lseek; -1 on failure.
     std::int64_t Seek(std::int64_t offset, int whence);
     std::int64_t Size() const;
@@ -52,6 +54,7 @@ public:
     static int Store(const std::string& target, const void* data, std::size_t size, Links links = Links::Follow);
 
 private:
+    bool Put(const void* data, std::size_t size, std::int64_t offset);
     bool CreateNamed();
     bool PlaceUnnamed();
     bool GiveName(const std::string& name) const;

@@ -56,26 +56,37 @@ constexpr std::array<char, 64> MakeBgrOrder()
     return order;
 }
 alignas(64) constexpr std::array<char, 64> kBgrOrder = MakeBgrOrder();
+
+Kernel KernelFor(std::int32_t H)
+{
+    static const Kernel fastest = FastestKernel();
+    // The gathers' offsets across sixteen columns must fit their 32 bits.
+    if (H > std::numeric_limits<std::int32_t>::max() / 16)
+        return Kernel::Scalar;
+    return ComputeSettings::Current().Choose(fastest);
+}
 } // namespace
 
 void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
                            const ColourTable& colours, const Written& written)
 {
-    static const Kernel fastest = FastestKernel();
-    const ComputeSettings settings = ComputeSettings::Current();
-    Kernel kernel = settings.Choose(fastest);
-    // The gathers' offsets across sixteen columns must fit their 32 bits.
-    if (H > std::numeric_limits<std::int32_t>::max() / 16)
-        kernel = Kernel::Scalar;
-    const Job job {&image, counts, W, H, &colours, kernel};
+    const Job job {image.m_topRow, image.m_pitch, counts, W, H, &colours, KernelFor(H)};
     const std::int32_t blocks = (W + kBlockColumns - 1) / kBlockColumns;
     const ColumnScheduler::Report report = [&](std::int32_t block) {
         written(std::int64_t(std::min((block + 1) * kBlockColumns, W)) * H);
     };
     m_blocks.Reset(blocks, &report);
-    const int threads = std::min(settings.ResolvedThreads(), static_cast<int>(blocks));
+    const int threads = std::min(ComputeSettings::Current().ResolvedThreads(), static_cast<int>(blocks));
     m_pool.Run(threads, [&](int index) { ColourBlocks(job, index == 0); });
     m_blocks.ReportRemaining();
+}
+
+void FrameColourer::ColourRows(const std::int32_t* counts, std::int32_t W, std::int32_t H, const ColourTable& colours,
+                               BYTE* topRow, std::ptrdiff_t pitch)
+{
+    const Job job {topRow, pitch, counts, W, H, &colours, KernelFor(H)};
+    for (std::int32_t first = 0; first < W; first += kBlockColumns)
+        ColourBlock(job, first, std::min(first + kBlockColumns, W));
 }
 
 void FrameColourer::ColourBlocks(const Job& job, bool reports)
@@ -83,24 +94,28 @@ void FrameColourer::ColourBlocks(const Job& job, bool reports)
     std::int32_t block;
     while (m_blocks.Take(block)) {
         const std::int32_t first = block * kBlockColumns;
-        const std::int32_t last = std::min(first + kBlockColumns, job.W);
-        for (std::int32_t row = 0; row < job.H; row += kTileRows) {
-            const std::int32_t end = std::min(row + kTileRows, job.H);
-            switch (job.kernel) {
-            case Kernel::Avx512:
-                ColourTileAvx512(job, first, last, row, end);
-                break;
-            case Kernel::Avx2:
-                ColourTileAvx2(job, first, last, row, end);
-                break;
-            case Kernel::Scalar:
-                ColourTile(job, first, last, row, end);
-                break;
-            }
-        }
+        ColourBlock(job, first, std::min(first + kBlockColumns, job.W));
         m_blocks.Finish(block);
         if (reports)
             m_blocks.ReportFinished();
+    }
+}
+
+void FrameColourer::ColourBlock(const Job& job, std::int32_t first, std::int32_t last)
+{
+    for (std::int32_t row = 0; row < job.H; row += kTileRows) {
+        const std::int32_t end = std::min(row + kTileRows, job.H);
+        switch (job.kernel) {
+        case Kernel::Avx512:
+            ColourTileAvx512(job, first, last, row, end);
+            break;
+        case Kernel::Avx2:
+            ColourTileAvx2(job, first, last, row, end);
+            break;
+        case Kernel::Scalar:
+            ColourTile(job, first, last, row, end);
+            break;
+        }
     }
 }
 
@@ -109,8 +124,8 @@ void FrameColourer::ColourTile(const Job& job, std::int32_t firstColumn, std::in
 {
     // Locals, since the byte writes below could alias any member.
     const ColourTable::Lookup colour = job.colours->View();
-    BYTE* const topRow = job.image->m_topRow;
-    const std::ptrdiff_t pitch = job.image->m_pitch;
+    BYTE* const topRow = job.topRow;
+    const std::ptrdiff_t pitch = job.pitch;
     const std::ptrdiff_t H = job.H;
     for (std::int32_t row = firstRow; row < lastRow; ++row) {
         const std::int32_t* entry = job.counts + firstColumn * H + row;
@@ -183,8 +198,8 @@ NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int3
                                                        std::int32_t lastRow)
 {
     const ColourTable::Lookup colour = job.colours->View();
-    BYTE* const topRow = job.image->m_topRow;
-    const std::ptrdiff_t pitch = job.image->m_pitch;
+    BYTE* const topRow = job.topRow;
+    const std::ptrdiff_t pitch = job.pitch;
     const std::ptrdiff_t H = job.H;
     const __m512i across = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
                                               _mm512_set1_epi32(job.H));
@@ -216,8 +231,8 @@ NIVO_AVX2 void FrameColourer::ColourTileAvx2(const Job& job, std::int32_t firstC
                                              std::int32_t firstRow, std::int32_t lastRow)
 {
     const ColourTable::Lookup colour = job.colours->View();
-    BYTE* const topRow = job.image->m_topRow;
-    const std::ptrdiff_t pitch = job.image->m_pitch;
+    BYTE* const topRow = job.topRow;
+    const std::ptrdiff_t pitch = job.pitch;
     const std::ptrdiff_t H = job.H;
     const __m256i across =
         _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(job.H));

@@ -3,12 +3,14 @@
 // c * H + r. Threads take blocks of whole columns, so that the calling
 // thread can tell, in column order, how many pixels of the buffer's order
 // are written.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
 #include "fractal/ColumnScheduler.h"
 #include "fractal/ComputeSettings.h"
 #include "fractal/WorkerPool.h"
+#include "platform/WinTypes.h"
 
 class CDibImage;
 class ColourTable;
@@ -22,10 +24,15 @@ public:
     // The image must be the 24-bit W x H section the buffer was made for.
     void Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
                 const ColourTable& colours, const Written& written);
+    // The same bytes, on the calling thread alone, into H rows of W pixels
+    // (row r at topRow + r * pitch).
+    static void ColourRows(const std::int32_t* counts, std::int32_t W, std::int32_t H, const ColourTable& colours,
+                           BYTE* topRow, std::ptrdiff_t pitch);
 
 private:
     struct Job {
-        CDibImage* image;
+        BYTE* topRow;
+        std::ptrdiff_t pitch;
         const std::int32_t* counts;
         std::int32_t W;
         std::int32_t H;
@@ -34,6 +41,7 @@ private:
     };
 
     void ColourBlocks(const Job& job, bool reports);
+    static void ColourBlock(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn);
     static void ColourTile(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn, std::int32_t firstRow,
                            std::int32_t lastRow);
     static void ColourTileAvx2(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
