@@ -14,7 +14,7 @@ constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 } // namespace
 
 // A new bitmap's bytes are zero. Large blocks come zeroed from the system,
-// so they are not written twice (once zeroed, once drawn).
+// or from the block of the picture before, zeroed in place.
 GdiObject::Bytes GdiObject::ZeroedBytes(std::int64_t size)
 {
     const auto bytes = static_cast<std::size_t>(size);

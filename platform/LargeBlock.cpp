@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -28,12 +29,19 @@ Kept& KeptBlock()
 }
 
 void Unmap(void* block, std::size_t size) { ::munmap(block, MappedSize(size)); }
-} // namespace
 
-void* LargeBlock::AllocateZeroed(std::size_t size)
+// The kept block when it has the size asked for, else null.
+void* TakeKept(std::size_t size)
 {
-    if (!TakesHugePages(size))
-        return std::calloc(size, 1);
+    Kept& kept = KeptBlock();
+    std::lock_guard lock(kept.mutex);
+    if (kept.block && MappedSize(kept.size) == MappedSize(size))
+        return std::exchange(kept.block, nullptr);
+    return nullptr;
+}
+
+void* MapZeroed(std::size_t size)
+{
     // Mapped a page longer, then trimmed to start on a 2 MiB boundary.
     const std::size_t mapped = MappedSize(size);
     void* raw = ::mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -49,15 +57,24 @@ void* LargeBlock::AllocateZeroed(std::size_t size)
     ::madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(aligned);
 }
+} // namespace
+
+// Zeroing a kept block costs less than the system's zeroing of a new one,
+// which a virtual machine may also have to fault in from its host.
+void* LargeBlock::AllocateZeroed(std::size_t size)
+{
+    if (!TakesHugePages(size))
+        return std::calloc(size, 1);
+    if (void* kept = TakeKept(size))
+        return std::memset(kept, 0, size);
+    return MapZeroed(size);
+}
 
 void* LargeBlock::Allocate(std::size_t size)
 {
-    if (TakesHugePages(size)) {
-        Kept& kept = KeptBlock();
-        std::lock_guard lock(kept.mutex);
-        if (kept.block && MappedSize(kept.size) == MappedSize(size))
-            return std::exchange(kept.block, nullptr);
-    }
+    if (TakesHugePages(size))
+        if (void* kept = TakeKept(size))
+            return kept;
     return AllocateZeroed(size);
 }
 

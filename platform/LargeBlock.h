@@ -7,7 +7,8 @@
 #include <cstddef>
 
 namespace LargeBlock {
-// Null when the memory cannot be had.
+// Null when the memory cannot be had. The block last released, when it has
+// that size, is zeroed and given again.
 void* AllocateZeroed(std::size_t size);
 // For contents that are all written before they are read: the block last
 // released, when it has that size, comes back as it is, so that a picture
