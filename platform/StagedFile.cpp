@@ -234,9 +234,14 @@ bool StagedFile::CreateNamed()
             m_stagingName = name;
             return true;
         }
-        const int error = errno;
+        int error = errno;
         if (leftover)
             leftover->used.store(false);
+        // A folder that is still there but takes no new file (/proc, /sys)
+        // says ENOENT too: it is as good as read-only.
+        struct stat folder {};
+        if (error == ENOENT && ::fstat(m_folder, &folder) == 0 && folder.st_nlink > 0)
+            error = EROFS;
         errno = error;
         if (errno != EEXIST)
             return false;

@@ -144,6 +144,9 @@ TEST_P(Staged, NamesWhyATargetIsRefused)
     EXPECT_EQ(file.Error(), ENOENT);
     EXPECT_FALSE(file.Open("/dev/null", GetParam()));
     EXPECT_EQ(file.Error(), EINVAL);
+    // A folder that takes no new file, not a missing one.
+    EXPECT_FALSE(file.Open("/proc/nivo-staged", GetParam()));
+    EXPECT_EQ(file.Error(), EROFS);
 }
 
 class StagedOnSmallDisk : public OnSmallDisk<Staged> {};
