@@ -7,6 +7,7 @@
 #include <map>
 #include <mpfr.h>
 
+#include "DeepBruteForce.h"
 #include "fractal/kernels/ScalarKernel.h"
 #include "fractal/deep/DeepCalculator.h"
 #include "fractal/deep/FloatExp.h"
@@ -15,58 +16,6 @@
 #include "fractal/deep/PerturbedCount.h"
 
 namespace {
-// Every pixel iterated in MPFR from its exact sample point
-// x = cx + (c - W/2) s, y' = -cy + (r - H/2) s, s = 3.6 / (zoom W).
-std::vector<std::int32_t> BruteForce(const DeepView& view, mpfr_prec_t precision)
-{
-    Mpfr s(precision), cx(precision), cy(precision), x(precision), y(precision);
-    Mpfr re(precision), im(precision), rr(precision), ii(precision), t(precision);
-    mpfr_set_str(t, view.zoom.c_str(), 10, MPFR_RNDN);
-    mpfr_set_str(s, "3.6", 10, MPFR_RNDN);
-    mpfr_div(s, s, t, MPFR_RNDN);
-    mpfr_div_si(s, s, view.width, MPFR_RNDN);
-    mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
-    mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
-    std::vector<std::int32_t> counts;
-    for (std::int32_t c = 0; c < view.width; ++c) {
-        mpfr_mul_si(x, s, 2 * c - view.width, MPFR_RNDN);
-        mpfr_div_2ui(x, x, 1, MPFR_RNDN);
-        mpfr_add(x, x, cx, MPFR_RNDN);
-        for (std::int32_t r = 0; r < view.height; ++r) {
-            mpfr_mul_si(y, s, 2 * r - view.height, MPFR_RNDN);
-            mpfr_div_2ui(y, y, 1, MPFR_RNDN);
-            mpfr_sub(y, y, cy, MPFR_RNDN);
-            mpfr_set_zero(re, 1);
-            mpfr_set_zero(im, 1);
-            mpfr_set_zero(rr, 1);
-            mpfr_set_zero(ii, 1);
-            std::int32_t n = 0;
-            while (n < view.limit) {
-                ++n;
-                mpfr_mul(t, re, im, MPFR_RNDN);
-                mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
-                mpfr_add(im, t, y, MPFR_RNDN);
-                mpfr_sub(t, rr, ii, MPFR_RNDN);
-                mpfr_add(re, t, x, MPFR_RNDN);
-                mpfr_sqr(rr, re, MPFR_RNDN);
-                mpfr_sqr(ii, im, MPFR_RNDN);
-                mpfr_add(t, rr, ii, MPFR_RNDN);
-                if (mpfr_cmp_ui(t, 4) > 0)
-                    break;
-            }
-            counts.push_back(n);
-        }
-    }
-    return counts;
-}
-
-mpfr_prec_t BruteForcePrecision(const DeepView& view)
-{
-    Mpfr zoom(64);
-    mpfr_set_str(zoom, view.zoom.c_str(), 10, MPFR_RNDN);
-    return std::max<mpfr_prec_t>(mpfr_get_exp(zoom), 0) + 400;
-}
-
 struct Depth {
     const char* name;
     const char* centreX;
@@ -91,7 +40,7 @@ double EqualShare(const Depth& depth)
     std::vector<std::int32_t> counts;
     DeepCalculator calculator;
     EXPECT_TRUE(calculator.Compute(view, counts));
-    const std::vector<std::int32_t> exact = BruteForce(view, BruteForcePrecision(view));
+    const std::vector<std::int32_t> exact = DeepBruteForce(view).Picture();
     std::size_t equal = 0;
     for (std::size_t i = 0; i < exact.size(); ++i) {
         if (counts[i] == exact[i]) {
