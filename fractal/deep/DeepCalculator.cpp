@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "BlaTable.h"
+#include "DoubleDouble.h"
 #include "FloatExp.h"
 #include "Mpfr.h"
 #include "NucleusSearch.h"
@@ -29,6 +30,9 @@ constexpr std::int64_t kDoubleExponentRange = 300;
 // half-diagonals away had 0.45 % of its pixels wrong, with the centre 0.1 %).
 constexpr double kFarthestNucleus = 4.0;
 
+// Where doubles hold the deltas: the first count and the double-doubles.
+bool InDoubles(FloatExp step) { return step.e > -kDoubleExponentRange; }
+
 bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
 mpfr_exp_t ExponentOf(const std::string& text)
@@ -50,16 +54,16 @@ mpfr_prec_t PrecisionFor(const DeepView& view, mpfr_srcptr zoom)
     return static_cast<mpfr_prec_t>(centre + magnification + side) + kGuardBits;
 }
 
-// s = 3.6 / (zoom * W).
-FloatExp PixelStep(mpfr_srcptr zoom, std::int32_t width)
+// The bits the pixels' offsets are formed with: more than long doubles
+// keep, and enough for a pixel beside the reference point.
+constexpr mpfr_prec_t kOffsetBits = 192;
+
+// s = 3.6 / (zoom * W), to kOffsetBits.
+void SetPixelStep(mpfr_ptr step, mpfr_srcptr zoom, std::int32_t width)
 {
-    Mpfr step(128);
     mpfr_set_str(step, "3.6", 10, MPFR_RNDN);
     mpfr_div(step, step, zoom, MPFR_RNDN);
     mpfr_div_si(step, step, width, MPFR_RNDN);
-    long exponent = 0;
-    const double mantissa = mpfr_get_d_2exp(&exponent, step, MPFR_RNDN);
-    return FloatExp(mantissa, exponent);
 }
 
 FloatExp ToFloatExp(mpfr_srcptr value)
@@ -69,16 +73,30 @@ FloatExp ToFloatExp(mpfr_srcptr value)
     return FloatExp(mantissa, exponent);
 }
 
-// Offset of column (or row) i from the reference: (i - size / 2) * s plus
-// the centre's offset from the reference.
+// Offsets of the columns (or rows) from the reference point, (i - size / 2) s
+// plus the centre's offset from it, rounded once from MPFR: valleys hold
+// pixels whose count moves when their point moves by 1e-14 of a step.
 template <class T>
-T Offset(std::int32_t i, std::int32_t size, FloatExp step, FloatExp shift)
+std::vector<T> OffsetsOf(mpfr_srcptr step, mpfr_srcptr shift, std::int32_t size)
 {
-    const FloatExp offset = FloatExp(step.m * ((2.0 * i - size) * 0.5), step.e) + shift;
-    if constexpr (!std::is_same_v<T, FloatExp>)
-        return offset.ToLongDouble();
-    else
-        return offset;
+    Mpfr offset(kOffsetBits);
+    std::vector<T> offsets;
+    offsets.reserve(static_cast<std::size_t>(size));
+    for (std::int32_t i = 0; i < size; ++i) {
+        mpfr_mul_si(offset, step, 2 * static_cast<long>(i) - size, MPFR_RNDN);
+        mpfr_div_2ui(offset, offset, 1, MPFR_RNDN);
+        mpfr_add(offset, offset, shift, MPFR_RNDN);
+        if constexpr (std::is_same_v<T, FloatExp>) {
+            offsets.push_back(ToFloatExp(offset));
+        } else if constexpr (std::is_same_v<T, DoubleDouble>) {
+            const double hi = mpfr_get_d(offset, MPFR_RNDN);
+            mpfr_sub_d(offset, offset, hi, MPFR_RNDN);
+            offsets.push_back({hi, mpfr_get_d(offset, MPFR_RNDN)});
+        } else {
+            offsets.push_back(mpfr_get_ld(offset, MPFR_RNDN));
+        }
+    }
+    return offsets;
 }
 
 template <class T>
@@ -88,19 +106,38 @@ struct Job {
     // The first count's runs: in doubles where they suffice, else as the deltas.
     const BlaTable<double>* doubleBla;
     const BlaTable<T>* fastBla;
-    FloatExp step;
-    FloatExp shiftX;
-    FloatExp shiftY;
+    const T* columns;
+    const T* rows;
+    // The same in double-doubles where the careful pass may hand pixels on to them, else null.
+    const DoubleDouble* preciseColumns;
+    const DoubleDouble* preciseRows;
     std::int32_t width;
     std::int32_t height;
     std::int32_t limit;
     std::int32_t* out;
 };
 
+// The careful pass, and where it may be wrong and doubles reach, the count in double-doubles.
+template <class T>
+std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t row)
+{
+    if constexpr (std::is_same_v<T, long double>) {
+        if (job.preciseColumns) {
+            const std::int32_t count =
+                Perturbation::CountIfLikely(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
+            if (count != Perturbation::kUnsure)
+                return count;
+            return Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseColumns[column], job.preciseRows[row],
+                                                      job.limit);
+        }
+    }
+    return Perturbation::Count(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
+}
+
 template <class T>
 void FillColumn(const Job<T>& job, std::int32_t column)
 {
-    const T dcr = Offset<T>(column, job.width, job.step, job.shiftX);
+    const T dcr = job.columns[column];
     std::int32_t* out = job.out + static_cast<std::int64_t>(column) * job.height;
     // Where the first pass fails (near minibrots, where the pixels' orbits
     // pass near 0 and magnify their errors) its neighbours are likely to
@@ -109,7 +146,7 @@ void FillColumn(const Job<T>& job, std::int32_t column)
     std::int32_t nextTry = 0;
     std::int32_t skip = kRetryRows;
     for (std::int32_t row = 0; row < job.height; ++row) {
-        const T dci = Offset<T>(row, job.height, job.step, job.shiftY);
+        const T dci = job.rows[row];
         std::int32_t count = Perturbation::kUnsure;
         if constexpr (std::is_same_v<T, long double>) {
             if (row >= nextTry) {
@@ -122,7 +159,7 @@ void FillColumn(const Job<T>& job, std::int32_t column)
             }
         }
         if (count == Perturbation::kUnsure)
-            count = Perturbation::Count(*job.orbit, *job.bla, dcr, dci, job.limit);
+            count = CountCarefully(job, column, row);
         out[row] = count;
     }
 }
@@ -154,7 +191,9 @@ FloatExp ReachOf(const DeepView& view, FloatExp step) { return step * (0.5 * (vi
 
 struct Reference {
     ReferenceOrbit orbit;
-    // The centre less the reference point.
+    // The centre less the reference point, exactly and rounded.
+    Mpfr exactShiftX {kOffsetBits};
+    Mpfr exactShiftY {kOffsetBits};
     FloatExp shiftX;
     FloatExp shiftY;
 };
@@ -166,7 +205,10 @@ struct Reference {
 bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const DeepView& view, FloatExp step,
                      Reference& reference, const std::atomic<bool>* cancel)
 {
-    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel))
+    mpfr_set_zero(reference.exactShiftX, 1);
+    mpfr_set_zero(reference.exactShiftY, 1);
+    const bool withRests = InDoubles(step);
+    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel, withRests))
         return false;
     if (reference.orbit.Last() >= view.limit)
         return true;
@@ -179,28 +221,30 @@ bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, cons
     mpfr_set(ny, cy, MPFR_RNDN);
     if (!NucleusSearch::Newton(nx, ny, period, step * 0x1p-20, cancel))
         return !Cancelled(cancel);
-    mpfr_sub(nx, cx, nx, MPFR_RNDN);
-    mpfr_sub(ny, cy, ny, MPFR_RNDN);
-    const FloatExp shiftX = ToFloatExp(nx);
-    const FloatExp shiftY = ToFloatExp(ny);
+    Mpfr dx(precision), dy(precision);
+    mpfr_sub(dx, cx, nx, MPFR_RNDN);
+    mpfr_sub(dy, cy, ny, MPFR_RNDN);
+    const FloatExp shiftX = ToFloatExp(dx);
+    const FloatExp shiftY = ToFloatExp(dy);
     // A nucleus a little outside the view still outlasts the centre; far
     // outside, the deltas would lose the pixels' last digits.
     const FloatExp farthest = reach * kFarthestNucleus;
     if (farthest * farthest < shiftX * shiftX + shiftY * shiftY)
         return true;
-    mpfr_sub(nx, cx, nx, MPFR_RNDN);
-    mpfr_sub(ny, cy, ny, MPFR_RNDN);
-    ReferenceOrbit nucleus;
-    if (!nucleus.Compute(nx, ny, precision, period, cancel))
+    if (!reference.orbit.Compute(nx, ny, precision, period, cancel, withRests))
         return false;
-    reference = {std::move(nucleus), shiftX, shiftY};
+    mpfr_set(reference.exactShiftX, dx, MPFR_RNDN);
+    mpfr_set(reference.exactShiftY, dy, MPFR_RNDN);
+    reference.shiftX = shiftX;
+    reference.shiftY = shiftY;
     return true;
 }
 
 template <class T>
-bool Fill(WorkerPool& pool, Reference& reference, FloatExp step, const DeepView& view, std::int32_t* out,
+bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const DeepView& view, std::int32_t* out,
           const DeepCalculator::Progress& progress, const std::atomic<bool>* cancel)
 {
+    const FloatExp step = ToFloatExp(exactStep);
     BlaTable<T> bla, fastBla;
     BlaTable<double> doubleBla;
     // |dc| is at most the reach from the centre plus |shiftX| + |shiftY|.
@@ -208,15 +252,32 @@ bool Fill(WorkerPool& pool, Reference& reference, FloatExp step, const DeepView&
                            FloatExp(std::fabs(reference.shiftY.m), reference.shiftY.e);
     const FloatExp reach = ReachOf(view, step) + shift;
     bla.Build(reference.orbit, reach, Perturbation::kCarefulEpsilon);
-    const bool inDoubles = std::is_same_v<T, long double> && step.e > -kDoubleExponentRange;
+    const bool inDoubles = std::is_same_v<T, long double> && InDoubles(step);
     if (inDoubles) {
         reference.orbit.KeepDoubles();
         doubleBla.Build(reference.orbit, reach, Perturbation::kFirstPassEpsilon);
     } else if constexpr (std::is_same_v<T, long double>) {
         fastBla.Build(reference.orbit, reach, Perturbation::kFirstPassEpsilon);
     }
-    const Job<T> job {&reference.orbit, &bla,       inDoubles ? &doubleBla : nullptr, &fastBla, step, reference.shiftX,
-                      reference.shiftY, view.width, view.height,                     view.limit, out};
+    const std::vector<T> columns = OffsetsOf<T>(exactStep, reference.exactShiftX, view.width);
+    const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
+    std::vector<DoubleDouble> preciseColumns, preciseRows;
+    if (inDoubles) {
+        preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
+        preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
+    }
+    const Job<T> job {&reference.orbit,
+                      &bla,
+                      inDoubles ? &doubleBla : nullptr,
+                      &fastBla,
+                      columns.data(),
+                      rows.data(),
+                      inDoubles ? preciseColumns.data() : nullptr,
+                      inDoubles ? preciseRows.data() : nullptr,
+                      view.width,
+                      view.height,
+                      view.limit,
+                      out};
     return FillColumns(pool, job, progress, cancel);
 }
 } // namespace
@@ -233,11 +294,13 @@ bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& co
     mpfr_set_str(cx, view.centreX.c_str(), 10, MPFR_RNDN);
     mpfr_set_str(cy, view.centreY.c_str(), 10, MPFR_RNDN);
     mpfr_neg(cy, cy, MPFR_RNDN);
-    const FloatExp step = PixelStep(zoom, view.width);
+    Mpfr exactStep(kOffsetBits);
+    SetPixelStep(exactStep, zoom, view.width);
+    const FloatExp step = ToFloatExp(exactStep);
     Reference reference;
     if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
         return false;
     if (step.e > -kLongDoubleExponentRange && step.e < kLongDoubleExponentRange)
-        return Fill<long double>(m_pool, reference, step, view, counts.data(), progress, cancel);
-    return Fill<FloatExp>(m_pool, reference, step, view, counts.data(), progress, cancel);
+        return Fill<long double>(m_pool, reference, exactStep, view, counts.data(), progress, cancel);
+    return Fill<FloatExp>(m_pool, reference, exactStep, view, counts.data(), progress, cancel);
 }

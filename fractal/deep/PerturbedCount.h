@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+#include <vector>
 
 #include "BlaTable.h"
+#include "DoubleDouble.h"
 #include "FloatExp.h"
 #include "InteriorDisc.h"
 #include "ReferenceOrbit.h"
@@ -71,13 +73,37 @@ constexpr long double kEscapeMargin = 64.0L;
 // to what it grows by each step, 2 |z| error.
 constexpr long double kLargestErrorShare = 0x1p-16L;
 
-// Everything Count does, and with `kTracked` a bound on the error of dz
+// The careful pass's estimate of its error: each step's rounding, 2^-63 of
+// |dz|, added to the others' as independent errors add (their squares), each
+// grown by the steps after it. Pixels whose count is decided by structure
+// finer than 1e-13 of a pixel step (in valleys, where orbits wander long
+// before they escape) come out wrong from long doubles with an estimate
+// within a few times the distance to an escape test; this margin of 64
+// leaves the more precise count to about 0.5 % of those views' pixels.
+constexpr long double kEstimateShareSquared = 0x1p-126L;
+constexpr long double kEstimateMarginSquared = 0x1p-12L;
+// Past this share of |z| (squared), the orbit is no longer the pixel's.
+constexpr long double kEstimateLargestShareSquared = 0x1p-20L;
+
+enum class Tracking {
+    // The count alone.
+    None,
+    // A bound on the error: the first pass.
+    Bound,
+    // An estimate of the error: the careful pass, where a more precise count can take over.
+    Estimate,
+};
+
+// Everything Count does, and with Tracking::Bound a bound on the error of dz
 // carried along (e <- |2z| e + what the step adds): the count is kUnsure
 // when that bound, with the rounding of Z(m) itself, does not keep every
-// escape test on the same side. Double deltas read the orbit in doubles.
-template <class T, bool kTracked>
+// escape test on the same side; with Tracking::Estimate, when the estimate
+// comes near an escape test or near |z|. Double deltas read the orbit in doubles.
+template <class T, Tracking kTracking>
 std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
+    constexpr bool kTracked = kTracking == Tracking::Bound;
+    constexpr bool kEstimated = kTracking == Tracking::Estimate;
     using Z = std::conditional_t<std::is_same_v<T, double>, double, long double>;
     constexpr Z kShare = std::is_same_v<T, double> ? Z(kDoubleRoundingShare) : Z(kRoundingShare);
     const Z* Zr = nullptr;
@@ -97,6 +123,9 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     T dzr = 0.0;
     T dzi = 0.0;
     Z error = 0;
+    // The estimate's square, and |z|^2 before the step.
+    Z spread = 0;
+    Z norm = 0;
     std::int32_t m = 0;
     std::int32_t n = 0;
     T savedR = std::numeric_limits<double>::quiet_NaN();
@@ -119,6 +148,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             const T i = (dzr * run->ai + dzi * run->ar) + (dcr * run->bi + dci * run->br);
             dzr = r;
             dzi = i;
+            if constexpr (kEstimated)
+                growth = run->aNorm * run->aNorm;
             if constexpr (kTracked) {
                 const Z dz = std::sqrt(Z(ToLong(dzNorm)));
                 growth = run->aNorm;
@@ -134,6 +165,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             const T i = (tr * dzi + ti * dzr) + dci;
             if constexpr (kTracked)
                 growth = 2 * std::sqrt((Zr[m] + dzr) * (Zr[m] + dzr) + (Zi[m] + dzi) * (Zi[m] + dzi));
+            if constexpr (kEstimated)
+                growth = 4 * norm;
             if (carried)
                 square = disc.Radius() * disc.Radius();
             dzr = r;
@@ -153,9 +186,19 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
                 std::fabs(zNorm - Z(4)) <= Z(kEscapeMargin) * zError)
                 return kUnsure;
         }
+        if constexpr (kEstimated) {
+            spread = growth * spread + kEstimateShareSquared * Z(ToLong(dzr * dzr + dzi * dzi));
+            const Z distance = zNorm - 4;
+            if (!(4 * zNorm * spread < kEstimateMarginSquared * distance * distance) ||
+                !(spread < kEstimateLargestShareSquared * zNorm))
+                return kUnsure;
+            norm = zNorm;
+        }
         if (zNorm > 4.0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
+            if constexpr (kEstimated)
+                spread += kEstimateShareSquared * (Zr[m] * Zr[m] + Zi[m] * Zi[m]);
             if constexpr (kTracked)
                 error += kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
             dzr = Wide<T>(Zr[m]) + dzr;
@@ -183,7 +226,63 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
 template <class T>
 std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
-    return Iterate<T, false>(orbit, bla, dcr, dci, limit);
+    return Iterate<T, Tracking::None>(orbit, bla, dcr, dci, limit);
+}
+
+// The careful count, or kUnsure where its estimated error may have moved it.
+inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<long double>& bla, long double dcr,
+                                  long double dci, std::int32_t limit)
+{
+    return Iterate<long double, Tracking::Estimate>(orbit, bla, dcr, dci, limit);
+}
+
+// The count with the deltas and the orbit in double-doubles, step by step,
+// for the pixels CountIfLikely is unsure of. Needs the orbit's rests.
+inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, DoubleDouble dcr, DoubleDouble dci,
+                                         std::int32_t limit)
+{
+    const auto at = [](const std::vector<long double>& kept, const std::vector<double>& rests, std::int32_t m) {
+        const auto hi = static_cast<double>(kept[m]);
+        return DoubleDoubleExact::QuickTwoSum(hi, static_cast<double>((kept[m] - hi) + rests[m]));
+    };
+    const std::int32_t last = orbit.Last();
+    DoubleDouble dzr, dzi;
+    std::int32_t m = 0;
+    std::int32_t n = 0;
+    DoubleDouble savedR {std::numeric_limits<double>::quiet_NaN(), 0.0};
+    DoubleDouble savedI = savedR;
+    std::int64_t restarts = 0;
+    std::int64_t saveAt = 1;
+    while (n < limit) {
+        const DoubleDouble Zr = at(orbit.re, orbit.reRest, m);
+        const DoubleDouble Zi = at(orbit.im, orbit.imRest, m);
+        // (2Z + dz) dz + dc
+        const DoubleDouble tr = DoubleDouble {2 * Zr.hi, 2 * Zr.lo} + dzr;
+        const DoubleDouble ti = DoubleDouble {2 * Zi.hi, 2 * Zi.lo} + dzi;
+        const DoubleDouble r = (tr * dzr - ti * dzi) + dcr;
+        dzi = (tr * dzi + ti * dzr) + dci;
+        dzr = r;
+        ++m;
+        ++n;
+        const DoubleDouble zr = at(orbit.re, orbit.reRest, m) + dzr;
+        const DoubleDouble zi = at(orbit.im, orbit.imRest, m) + dzi;
+        const DoubleDouble zNorm = zr * zr + zi * zi;
+        if (Exceeds(zNorm, 4.0))
+            return n;
+        if (m == last || zNorm.hi < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
+            dzr = zr;
+            dzi = zi;
+            m = 0;
+            if (dzr == savedR && dzi == savedI)
+                return limit;
+            if (++restarts == saveAt) {
+                savedR = dzr;
+                savedI = dzi;
+                saveAt *= 2;
+            }
+        }
+    }
+    return limit;
 }
 
 // The count, or kUnsure; for long double or double deltas, whose error fits
@@ -192,6 +291,6 @@ template <class T>
 std::int32_t CountIfSure(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
     static_assert(!std::is_same_v<T, FloatExp>);
-    return Iterate<T, true>(orbit, bla, dcr, dci, limit);
+    return Iterate<T, Tracking::Bound>(orbit, bla, dcr, dci, limit);
 }
 } // namespace Perturbation

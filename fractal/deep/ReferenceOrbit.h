@@ -11,6 +11,10 @@
 struct ReferenceOrbit {
     std::vector<long double> re;
     std::vector<long double> im;
+    // What the long doubles leave out, rounded to doubles, when asked for:
+    // re[n] + reRest[n] holds about 117 bits.
+    std::vector<double> reRest;
+    std::vector<double> imRest;
     // The same rounded to doubles, once KeepDoubles() was called.
     std::vector<double> reDouble;
     std::vector<double> imDouble;
@@ -20,7 +24,7 @@ struct ReferenceOrbit {
 
     // False when `cancel` was raised before the orbit was done.
     bool Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
-                 const std::atomic<bool>* cancel);
+                 const std::atomic<bool>* cancel, bool withRests = false);
     // For the first count in doubles.
     void KeepDoubles();
 };
