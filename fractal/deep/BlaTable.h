@@ -37,8 +37,9 @@ template <class T>
 class BlaTable {
 public:
     // `reach`: the largest |dc| of the picture. A run is kept only while the
-    // squares it drops stay under `epsilon` of the terms it keeps.
-    void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon);
+    // squares it drops stay under `epsilon` of the terms it keeps. Without
+    // `aligned`, only the runs from pass to pass.
+    void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon, bool aligned = true);
 
     double Epsilon() const { return m_epsilon; }
 
@@ -55,6 +56,16 @@ public:
         if (steps > most || (run && steps <= length) || !(dzNorm < m_segments[segment].r2))
             return run;
         length = steps;
+        return &m_segments[segment];
+    }
+
+    // The run from `m` to the orbit's next pass near 0, with its length; null if none starts there.
+    const BlaStep<T>* SegmentFrom(std::int32_t m, std::int32_t& length) const
+    {
+        const std::int32_t segment = m < static_cast<std::int32_t>(m_segmentFrom.size()) ? m_segmentFrom[m] : -1;
+        if (segment < 0)
+            return nullptr;
+        length = m_segmentLength[segment];
         return &m_segments[segment];
     }
 
@@ -195,7 +206,7 @@ void BlaTable<T>::BuildSegments(const ReferenceOrbit& orbit, const std::vector<R
 }
 
 template <class T>
-void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
+void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon, bool aligned)
 {
     m_levels.clear();
     m_segmentFrom.clear();
@@ -212,7 +223,7 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
         runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im))), 1.0L});
     }
     BuildSegments(orbit, runs, reach);
-    while (runs.size() >= 2) {
+    while (aligned && runs.size() >= 2) {
         std::vector<Run> longer;
         longer.reserve(runs.size() / 2);
         for (std::size_t i = 0; i + 1 < runs.size(); i += 2)

@@ -10,6 +10,7 @@
 #include "Mpfr.h"
 #include "NucleusSearch.h"
 #include "PerturbedCount.h"
+#include "PreciseSegments.h"
 #include "ReferenceOrbit.h"
 
 namespace {
@@ -108,6 +109,7 @@ struct Job {
     const BlaTable<T>* fastBla;
     const T* columns;
     const T* rows;
+    const PreciseSegments* segments;
     // The same in double-doubles where the careful pass may hand pixels on to them, else null.
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
@@ -127,8 +129,12 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
                 Perturbation::CountIfLikely(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
             if (count != Perturbation::kUnsure)
                 return count;
-            return Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseColumns[column], job.preciseRows[row],
-                                                      job.limit);
+            const DoubleDouble dcr = job.preciseColumns[column];
+            const DoubleDouble dci = job.preciseRows[row];
+            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, job.segments, dcr, dci, job.limit);
+            if (precise != Perturbation::kUnsure)
+                return precise;
+            return Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
         }
     }
     return Perturbation::Count(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
@@ -262,7 +268,11 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
     const std::vector<T> columns = OffsetsOf<T>(exactStep, reference.exactShiftX, view.width);
     const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
     std::vector<DoubleDouble> preciseColumns, preciseRows;
+    BlaTable<long double> preciseRadii;
+    PreciseSegments segments;
     if (inDoubles) {
+        preciseRadii.Build(reference.orbit, reach, PreciseSegments::kEpsilon, false);
+        segments.Build(reference.orbit, preciseRadii);
         preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
         preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
     }
@@ -272,6 +282,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
                       &fastBla,
                       columns.data(),
                       rows.data(),
+                      &segments,
                       inDoubles ? preciseColumns.data() : nullptr,
                       inDoubles ? preciseRows.data() : nullptr,
                       view.width,

@@ -18,6 +18,7 @@
 #include "DoubleDouble.h"
 #include "FloatExp.h"
 #include "InteriorDisc.h"
+#include "PreciseSegments.h"
 #include "ReferenceOrbit.h"
 
 namespace Perturbation {
@@ -73,17 +74,46 @@ constexpr long double kEscapeMargin = 64.0L;
 // to what it grows by each step, 2 |z| error.
 constexpr long double kLargestErrorShare = 0x1p-16L;
 
-// The careful pass's estimate of its error: each step's rounding, 2^-63 of
-// |dz|, added to the others' as independent errors add (their squares), each
-// grown by the steps after it. Pixels whose count is decided by structure
-// finer than 1e-13 of a pixel step (in valleys, where orbits wander long
-// before they escape) come out wrong from long doubles with an estimate
-// within a few times the distance to an escape test; this margin of 64
-// leaves the more precise count to about 0.5 % of those views' pixels.
-constexpr long double kEstimateShareSquared = 0x1p-126L;
-constexpr long double kEstimateMarginSquared = 0x1p-12L;
-// Past this share of |z| (squared), the orbit is no longer the pixel's.
-constexpr long double kEstimateLargestShareSquared = 0x1p-20L;
+// An estimate of a count's error: each rounding's share of |dz| (squared)
+// added to the others' as independent errors add, each grown by the steps
+// after it. Pixels whose count is decided by structure finer than 1e-13 of
+// a pixel step (in valleys, where orbits wander long before they escape)
+// come out wrong from long doubles with an estimate within a few times the
+// distance to an escape test; a margin of 64 leaves a more precise count to
+// about 0.5 % of those views' pixels. In doubles, apart from the long
+// doubles' own registers.
+class ErrorEstimate {
+public:
+    // The long doubles' rounding of one step, 2^-63, squared.
+    static constexpr double kLongDoubleShare = 0x1p-126;
+    // The double-doubles', 2^-100, squared.
+    static constexpr double kDoubleDoubleShare = 0x1p-200;
+
+    void Add(double squaredError) { m_spread += squaredError; }
+
+    // What a plain step from the last |z| magnifies errors by, squared.
+    double PlainWidening() const { return 4 * m_norm; }
+
+    // After a step that magnified errors by sqrt(widening), added `made`
+    // (squared) of its own and came to |z|^2 = zNorm: false when the
+    // estimate comes near an escape test or near |z|.
+    bool Step(double widening, double made, double zNorm)
+    {
+        m_spread = m_spread * widening + made;
+        m_norm = zNorm;
+        // Below |z|^2 = 2, the first test implies the second.
+        return m_spread < kLargestShareSquared * zNorm &&
+               (zNorm < 2 || 4 * zNorm * m_spread < kMarginSquared * (zNorm - 4) * (zNorm - 4));
+    }
+
+private:
+    static constexpr double kMarginSquared = 0x1p-12;
+    // Past this share of |z| (squared), the orbit is no longer the pixel's.
+    static constexpr double kLargestShareSquared = 0x1p-20;
+
+    double m_spread = 0;
+    double m_norm = 0;
+};
 
 enum class Tracking {
     // The count alone.
@@ -123,9 +153,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     T dzr = 0.0;
     T dzi = 0.0;
     Z error = 0;
-    // The estimate's square, and |z|^2 before the step.
-    Z spread = 0;
-    Z norm = 0;
+    ErrorEstimate estimate;
     std::int32_t m = 0;
     std::int32_t n = 0;
     T savedR = std::numeric_limits<double>::quiet_NaN();
@@ -135,11 +163,15 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     while (n < limit) {
         std::int32_t length = 1;
         const T dzNorm = dzr * dzr + dzi * dzi;
+        // The last step's rounding, grown by this one below.
+        if constexpr (kEstimated)
+            estimate.Add(ErrorEstimate::kLongDoubleShare * static_cast<double>(dzNorm));
         // While a disc is carried, runs must hold up to its edge.
         const bool carried = kProved && disc.Carried();
         const Z edge = carried ? std::sqrt(Z(ToLong(dzNorm))) + disc.Radius() : Z(0);
         const BlaStep<T>* run = m > 0 ? bla.Find(m, carried ? T(edge * edge) : dzNorm, limit - n, length) : nullptr;
         Z growth = 0;
+        double widening = 0;
         Z dropped = 0;
         Z droppedAtEdge = 0;
         Z square = 0;
@@ -149,7 +181,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             dzr = r;
             dzi = i;
             if constexpr (kEstimated)
-                growth = run->aNorm * run->aNorm;
+                widening = static_cast<double>(run->aNorm * run->aNorm);
             if constexpr (kTracked) {
                 const Z dz = std::sqrt(Z(ToLong(dzNorm)));
                 growth = run->aNorm;
@@ -166,7 +198,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             if constexpr (kTracked)
                 growth = 2 * std::sqrt((Zr[m] + dzr) * (Zr[m] + dzr) + (Zi[m] + dzi) * (Zi[m] + dzi));
             if constexpr (kEstimated)
-                growth = 4 * norm;
+                widening = estimate.PlainWidening();
             if (carried)
                 square = disc.Radius() * disc.Radius();
             dzr = r;
@@ -187,18 +219,14 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
                 return kUnsure;
         }
         if constexpr (kEstimated) {
-            spread = growth * spread + kEstimateShareSquared * Z(ToLong(dzr * dzr + dzi * dzi));
-            const Z distance = zNorm - 4;
-            if (!(4 * zNorm * spread < kEstimateMarginSquared * distance * distance) ||
-                !(spread < kEstimateLargestShareSquared * zNorm))
+            if (!estimate.Step(widening, 0.0, static_cast<double>(zNorm)))
                 return kUnsure;
-            norm = zNorm;
         }
         if (zNorm > 4.0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
             if constexpr (kEstimated)
-                spread += kEstimateShareSquared * (Zr[m] * Zr[m] + Zi[m] * Zi[m]);
+                estimate.Add(ErrorEstimate::kLongDoubleShare * static_cast<double>(Zr[m] * Zr[m] + Zi[m] * Zi[m]));
             if constexpr (kTracked)
                 error += kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
             dzr = Wide<T>(Zr[m]) + dzr;
@@ -236,15 +264,14 @@ inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<lo
     return Iterate<long double, Tracking::Estimate>(orbit, bla, dcr, dci, limit);
 }
 
-// The count with the deltas and the orbit in double-doubles, step by step,
-// for the pixels CountIfLikely is unsure of. Needs the orbit's rests.
-inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, DoubleDouble dcr, DoubleDouble dci,
-                                         std::int32_t limit)
+// The count with the deltas and the orbit in double-doubles, for the pixels
+// CountIfLikely is unsure of. With `segments`, from pass to pass where a
+// run holds, and kUnsure where the runs' error may have moved the count;
+// without, step by step. Needs the orbit's rests.
+inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const PreciseSegments* segments,
+                                         DoubleDouble dcr, DoubleDouble dci, std::int32_t limit)
 {
-    const auto at = [](const std::vector<long double>& kept, const std::vector<double>& rests, std::int32_t m) {
-        const auto hi = static_cast<double>(kept[m]);
-        return DoubleDoubleExact::QuickTwoSum(hi, static_cast<double>((kept[m] - hi) + rests[m]));
-    };
+    ErrorEstimate estimate;
     const std::int32_t last = orbit.Last();
     DoubleDouble dzr, dzi;
     std::int32_t m = 0;
@@ -254,19 +281,38 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, DoubleDoub
     std::int64_t restarts = 0;
     std::int64_t saveAt = 1;
     while (n < limit) {
-        const DoubleDouble Zr = at(orbit.re, orbit.reRest, m);
-        const DoubleDouble Zi = at(orbit.im, orbit.imRest, m);
-        // (2Z + dz) dz + dc
-        const DoubleDouble tr = DoubleDouble {2 * Zr.hi, 2 * Zr.lo} + dzr;
-        const DoubleDouble ti = DoubleDouble {2 * Zi.hi, 2 * Zi.lo} + dzi;
-        const DoubleDouble r = (tr * dzr - ti * dzi) + dcr;
-        dzi = (tr * dzi + ti * dzr) + dci;
-        dzr = r;
-        ++m;
-        ++n;
-        const DoubleDouble zr = at(orbit.re, orbit.reRest, m) + dzr;
-        const DoubleDouble zi = at(orbit.im, orbit.imRest, m) + dzi;
+        const double dzNorm = dzr.hi * dzr.hi + dzi.hi * dzi.hi;
+        estimate.Add(ErrorEstimate::kDoubleDoubleShare * dzNorm);
+        const PreciseRun* run = segments && m > 0 ? segments->Find(m, dzNorm, limit - n) : nullptr;
+        double widening = estimate.PlainWidening();
+        double made = 0;
+        if (run) {
+            const DoubleDouble r = (run->ar * dzr - run->ai * dzi) + (run->br * dcr - run->bi * dci);
+            dzi = (run->ar * dzi + run->ai * dzr) + (run->br * dci + run->bi * dcr);
+            dzr = r;
+            m += run->length;
+            n += run->length;
+            widening = run->ar.hi * run->ar.hi + run->ai.hi * run->ai.hi;
+            // Each of its steps drops up to kEpsilon of what it keeps.
+            const double share = run->length * PreciseSegments::kEpsilon;
+            made = share * share * (dzr.hi * dzr.hi + dzi.hi * dzi.hi);
+        } else {
+            const DoubleDouble Zr = OrbitAt(orbit.re, orbit.reRest, m);
+            const DoubleDouble Zi = OrbitAt(orbit.im, orbit.imRest, m);
+            // (2Z + dz) dz + dc
+            const DoubleDouble tr = DoubleDouble {2 * Zr.hi, 2 * Zr.lo} + dzr;
+            const DoubleDouble ti = DoubleDouble {2 * Zi.hi, 2 * Zi.lo} + dzi;
+            const DoubleDouble r = (tr * dzr - ti * dzi) + dcr;
+            dzi = (tr * dzi + ti * dzr) + dci;
+            dzr = r;
+            ++m;
+            ++n;
+        }
+        const DoubleDouble zr = OrbitAt(orbit.re, orbit.reRest, m) + dzr;
+        const DoubleDouble zi = OrbitAt(orbit.im, orbit.imRest, m) + dzi;
         const DoubleDouble zNorm = zr * zr + zi * zi;
+        if (segments && !estimate.Step(widening, made, zNorm.hi))
+            return kUnsure;
         if (Exceeds(zNorm, 4.0))
             return n;
         if (m == last || zNorm.hi < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
