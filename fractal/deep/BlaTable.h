@@ -1,7 +1,8 @@
 #pragma once
 // Bilinear approximations of runs of iterations along a reference orbit:
 // while |dz|^2 < r2, 2^k perturbed steps from reference index m are
-// dz -> A dz + B dc to the rounding of the numbers. Runs start at
+// dz -> A dz + B dc to the rounding of the numbers (long doubles, or
+// double-doubles for double-double deltas). Runs start at
 // m = 1 + i * 2^k and stay within the orbit, and others run from each pass
 // of the orbit near 0 to the next; the lookup takes the longest one.
 #include <algorithm>
@@ -11,8 +12,20 @@
 #include <type_traits>
 #include <vector>
 
+#include "DoubleDouble.h"
 #include "FloatExp.h"
 #include "ReferenceOrbit.h"
+
+// The numbers runs are composed in: long doubles, double-doubles for double-double deltas.
+template <class T>
+using Wide = std::conditional_t<std::is_same_v<T, DoubleDouble>, DoubleDouble, long double>;
+
+// Radii, squared: as the deltas, in doubles for double-double deltas.
+template <class T>
+using Radius = std::conditional_t<std::is_same_v<T, DoubleDouble>, double, T>;
+
+inline long double Modulus(long double x, long double y) { return std::hypot(x, y); }
+inline long double Modulus(DoubleDouble x, DoubleDouble y) { return std::hypot(x.hi, y.hi); }
 
 // Coefficients as precise as the deltas they scale: long doubles or doubles, and doubles for FloatExp deltas.
 template <class T>
@@ -25,7 +38,7 @@ using Bound = std::conditional_t<std::is_same_v<T, double>, double, long double>
 template <class T>
 struct BlaStep {
     Coefficient<T> ar, ai, br, bi;
-    T r2;
+    Radius<T> r2;
     // |A|: how much the run magnifies an error of dz.
     Bound<T> aNorm;
     // The squares the run drops, carried to its end, are at most
@@ -37,15 +50,15 @@ template <class T>
 class BlaTable {
 public:
     // `reach`: the largest |dc| of the picture. A run is kept only while the
-    // squares it drops stay under `epsilon` of the terms it keeps. Without
-    // `aligned`, only the runs from pass to pass.
-    void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon, bool aligned = true);
+    // squares it drops stay under `epsilon` of the terms it keeps. Double-double
+    // deltas need the orbit's rests.
+    void Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon);
 
     double Epsilon() const { return m_epsilon; }
 
     // The longest run from `m` (1 <= m <= the orbit's Last()) valid for `dzNorm` and at most `most` steps long;
     // null if none.
-    const BlaStep<T>* Find(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
+    const BlaStep<T>* Find(std::int32_t m, Radius<T> dzNorm, std::int32_t most, std::int32_t& length) const
     {
         const BlaStep<T>* run = FindAligned(m, dzNorm, most, length);
         const std::int32_t segment = m_segmentFrom[m];
@@ -59,19 +72,9 @@ public:
         return &m_segments[segment];
     }
 
-    // The run from `m` to the orbit's next pass near 0, with its length; null if none starts there.
-    const BlaStep<T>* SegmentFrom(std::int32_t m, std::int32_t& length) const
-    {
-        const std::int32_t segment = m < static_cast<std::int32_t>(m_segmentFrom.size()) ? m_segmentFrom[m] : -1;
-        if (segment < 0)
-            return nullptr;
-        length = m_segmentLength[segment];
-        return &m_segments[segment];
-    }
-
 private:
     // The longest run of 2^k steps from m = 1 + i * 2^k.
-    const BlaStep<T>* FindAligned(std::int32_t m, T dzNorm, std::int32_t most, std::int32_t& length) const
+    const BlaStep<T>* FindAligned(std::int32_t m, Radius<T> dzNorm, std::int32_t most, std::int32_t& length) const
     {
         const auto from = static_cast<std::uint32_t>(m - 1);
         int level = from == 0 ? static_cast<int>(m_levels.size()) : std::min<int>(std::countr_zero(from), m_levels.size());
@@ -93,7 +96,7 @@ private:
     }
 
     struct Run {
-        long double ar, ai, br, bi;
+        Wide<T> ar, ai, br, bi;
         FloatExp r;
         long double dzz = 0.0L, dzc = 0.0L, dcc = 0.0L;
     };
@@ -125,12 +128,12 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
     // x first, then y.
     Run z {y.ar * x.ar - y.ai * x.ai, y.ar * x.ai + y.ai * x.ar, (y.ar * x.br - y.ai * x.bi) + y.br,
            (y.ar * x.bi + y.ai * x.br) + y.bi, FloatExp()};
-    const auto aNorm = static_cast<double>(std::hypot(x.ar, x.ai));
-    const auto bNorm = static_cast<double>(std::hypot(x.br, x.bi));
+    const auto aNorm = static_cast<double>(Modulus(x.ar, x.ai));
+    const auto bNorm = static_cast<double>(Modulus(x.br, x.bi));
     AddDropped(x, y, z);
-    if (!(aNorm > 0.0) || !(std::hypot(z.ar, z.ai) < kLargestCoefficient) ||
-        !(std::hypot(z.br, z.bi) < kLargestCoefficient))
-        return {0.0, 0.0, 0.0, 0.0, FloatExp()};
+    if (!(aNorm > 0.0) || !(Modulus(z.ar, z.ai) < kLargestCoefficient) ||
+        !(Modulus(z.br, z.bi) < kLargestCoefficient))
+        return {{0.0}, {0.0}, {0.0}, {0.0}, FloatExp()};
     // Valid for x, and x's result A dz + B dc stays within y's radius.
     const FloatExp left = y.r - reach * bNorm;
     if (left.m <= 0.0)
@@ -144,7 +147,7 @@ typename BlaTable<T>::Run BlaTable<T>::Merge(const Run& x, const Run& y, FloatEx
 template <class T>
 void BlaTable<T>::AddDropped(const Run& x, const Run& y, Run& z)
 {
-    const long double ax = std::hypot(x.ar, x.ai), bx = std::hypot(x.br, x.bi), ay = std::hypot(y.ar, y.ai);
+    const long double ax = Modulus(x.ar, x.ai), bx = Modulus(x.br, x.bi), ay = Modulus(y.ar, y.ai);
     z.dzz = ay * x.dzz + y.dzz * ax * ax;
     z.dzc = ay * x.dzc + y.dzz * ax * bx + y.dzc * ax;
     z.dcc = ay * x.dcc + y.dzz * bx * bx + 2 * y.dzc * bx + y.dcc;
@@ -157,8 +160,10 @@ BlaStep<T> BlaTable<T>::StepOf(const Run& run)
     using C = Coefficient<T>;
     const auto ar = static_cast<C>(run.ar), ai = static_cast<C>(run.ai);
     const auto br = static_cast<C>(run.br), bi = static_cast<C>(run.bi);
-    const long double aNorm = std::hypot(run.ar, run.ai);
-    if constexpr (std::is_same_v<T, double>) {
+    const long double aNorm = Modulus(run.ar, run.ai);
+    if constexpr (std::is_same_v<T, DoubleDouble>) {
+        return {ar, ai, br, bi, static_cast<double>(r2.ToLongDouble()), aNorm, run.dzz, run.dzc, run.dcc};
+    } else if constexpr (std::is_same_v<T, double>) {
         // Bounds rounded up to doubles.
         constexpr long double kUp = 1.0L + 0x1p-50L;
         return {ar, ai, br, bi, static_cast<double>(r2.ToLongDouble()), static_cast<double>(aNorm * kUp),
@@ -206,7 +211,7 @@ void BlaTable<T>::BuildSegments(const ReferenceOrbit& orbit, const std::vector<R
 }
 
 template <class T>
-void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon, bool aligned)
+void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsilon)
 {
     m_levels.clear();
     m_segmentFrom.clear();
@@ -217,13 +222,19 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
     const std::int32_t last = orbit.Last();
     std::vector<Run> runs;
     for (std::int32_t m = 1; m < last; ++m) {
-        const long double re = orbit.re[m];
-        const long double im = orbit.im[m];
+        Wide<T> re, im;
+        if constexpr (std::is_same_v<T, DoubleDouble>) {
+            re = orbit.PreciseRe(m);
+            im = orbit.PreciseIm(m);
+        } else {
+            re = orbit.re[m];
+            im = orbit.im[m];
+        }
         // It drops dz^2 exactly.
-        runs.push_back({2 * re, 2 * im, 1.0, 0.0, FloatExp(epsilon * static_cast<double>(std::hypot(re, im))), 1.0L});
+        runs.push_back({re + re, im + im, {1.0}, {0.0}, FloatExp(epsilon * static_cast<double>(Modulus(re, im))), 1.0L});
     }
     BuildSegments(orbit, runs, reach);
-    while (aligned && runs.size() >= 2) {
+    while (runs.size() >= 2) {
         std::vector<Run> longer;
         longer.reserve(runs.size() / 2);
         for (std::size_t i = 0; i + 1 < runs.size(); i += 2)

@@ -10,7 +10,6 @@
 #include "Mpfr.h"
 #include "NucleusSearch.h"
 #include "PerturbedCount.h"
-#include "PreciseSegments.h"
 #include "ReferenceOrbit.h"
 
 namespace {
@@ -109,7 +108,7 @@ struct Job {
     const BlaTable<T>* fastBla;
     const T* columns;
     const T* rows;
-    const PreciseSegments* segments;
+    const BlaTable<DoubleDouble>* preciseBla;
     // The same in double-doubles where the careful pass may hand pixels on to them, else null.
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
@@ -131,7 +130,7 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
                 return count;
             const DoubleDouble dcr = job.preciseColumns[column];
             const DoubleDouble dci = job.preciseRows[row];
-            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, job.segments, dcr, dci, job.limit);
+            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseBla, dcr, dci, job.limit);
             if (precise != Perturbation::kUnsure)
                 return precise;
             return Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
@@ -268,11 +267,9 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
     const std::vector<T> columns = OffsetsOf<T>(exactStep, reference.exactShiftX, view.width);
     const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
     std::vector<DoubleDouble> preciseColumns, preciseRows;
-    BlaTable<long double> preciseRadii;
-    PreciseSegments segments;
+    BlaTable<DoubleDouble> preciseBla;
     if (inDoubles) {
-        preciseRadii.Build(reference.orbit, reach, PreciseSegments::kEpsilon, false);
-        segments.Build(reference.orbit, preciseRadii);
+        preciseBla.Build(reference.orbit, reach, Perturbation::kPreciseEpsilon);
         preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
         preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
     }
@@ -282,7 +279,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
                       &fastBla,
                       columns.data(),
                       rows.data(),
-                      &segments,
+                      &preciseBla,
                       inDoubles ? preciseColumns.data() : nullptr,
                       inDoubles ? preciseRows.data() : nullptr,
                       view.width,

@@ -8,6 +8,8 @@
 #include <mpfr.h>
 #include <vector>
 
+#include "DoubleDouble.h"
+
 struct ReferenceOrbit {
     std::vector<long double> re;
     std::vector<long double> im;
@@ -27,4 +29,15 @@ struct ReferenceOrbit {
                  const std::atomic<bool>* cancel, bool withRests = false);
     // For the first count in doubles.
     void KeepDoubles();
+
+    // Z(m) with its rest, when the orbit was computed with them.
+    DoubleDouble PreciseRe(std::int32_t m) const { return Precise(re[m], reRest[m]); }
+    DoubleDouble PreciseIm(std::int32_t m) const { return Precise(im[m], imRest[m]); }
+
+private:
+    static DoubleDouble Precise(long double kept, double rest)
+    {
+        const auto hi = static_cast<double>(kept);
+        return DoubleDoubleExact::QuickTwoSum(hi, static_cast<double>((kept - hi) + rest));
+    }
 };
