@@ -10,6 +10,7 @@
 #include "DeepBruteForce.h"
 #include "fractal/kernels/ScalarKernel.h"
 #include "fractal/deep/DeepCalculator.h"
+#include "fractal/deep/DoubleDouble.h"
 #include "fractal/deep/FloatExp.h"
 #include "fractal/deep/InteriorDisc.h"
 #include "fractal/deep/Mpfr.h"
@@ -341,6 +342,89 @@ TEST(DeepView, RefusesWhatCannotBeComputed)
     EXPECT_EQ(ViewOf("0", "0", "1", 50, 0, 3).Check(), DeepView::Problem::BadSize);
 }
 
+// a - b relative to b, with a and b in MPFR.
+double RelativeGap(mpfr_srcptr a, mpfr_srcptr b)
+{
+    Mpfr gap(300);
+    mpfr_sub(gap, a, b, MPFR_RNDN);
+    mpfr_div(gap, gap, b, MPFR_RNDN);
+    return std::fabs(mpfr_get_d(gap, MPFR_RNDN));
+}
+
+void SetDoubleDouble(mpfr_ptr target, DoubleDouble value)
+{
+    mpfr_set_d(target, value.hi, MPFR_RNDN);
+    mpfr_add_d(target, target, value.lo, MPFR_RNDN);
+}
+
+struct DoubleDoubleCase {
+    DoubleDouble a;
+    DoubleDouble b;
+};
+
+// Sums and products to about 2^-104, as MPFR computes them at 300 bits:
+// operands far apart, cancelling, of every sign, with parts that carry.
+TEST(DoubleDouble, SumsAndProductsKeepAbout104Bits)
+{
+    const DoubleDoubleCase cases[] = {
+        {{1.0, 0x1p-60}, {1.0, -0x1p-70}},
+        {{0x1.fffffffffffffp0, 0x1.fffffffffffffp-54}, {0x1.0000000000001p0, 0x1p-80}},
+        {{-3.0, 1e-17}, {1e-30, -1e-47}},
+        {{1e-50, 3e-67}, {-0.7, 2e-17}},
+        {{134217729.0, 0.0}, {134217727.0, 0.0}},
+        {{-0.1, -5.551115123125783e-18}, {0.3, 1.6653345369377348e-17}},
+    };
+    Mpfr a(300), b(300), exact(300), got(300);
+    for (const DoubleDoubleCase& c : cases) {
+        SetDoubleDouble(a, c.a);
+        SetDoubleDouble(b, c.b);
+        mpfr_mul(exact, a, b, MPFR_RNDN);
+        SetDoubleDouble(got, c.a * c.b);
+        EXPECT_LT(RelativeGap(got, exact), 0x1p-103) << c.a.hi << " * " << c.b.hi;
+        mpfr_add(exact, a, b, MPFR_RNDN);
+        SetDoubleDouble(got, c.a + c.b);
+        // A sum that cancels keeps its parts' rounding, relative to the larger one.
+        const double larger = std::max(std::fabs(c.a.hi), std::fabs(c.b.hi));
+        EXPECT_LT(RelativeGap(got, exact) * std::fabs(mpfr_get_d(exact, MPFR_RNDN)), 0x1p-103 * larger)
+            << c.a.hi << " + " << c.b.hi;
+    }
+    EXPECT_TRUE(Exceeds({4.0, 0x1p-100}, 4.0));
+    EXPECT_FALSE(Exceeds({4.0, -0x1p-100}, 4.0));
+    EXPECT_FALSE(Exceeds({4.0, 0.0}, 4.0));
+}
+
+struct EstimateCase {
+    const char* name;
+    // Each step adds `made` (squared), magnifies by sqrt(widening) and comes to |z|^2 = zNorm.
+    double made;
+    double widening;
+    double zNorm;
+    int steps;
+    // The step at which the estimate gives up; 0: none.
+    int doubtful;
+};
+
+TEST(ErrorEstimate, GivesUpNearAnEscapeTestOrWhenTheErrorNearsZ)
+{
+    const EstimateCase cases[] = {
+        {"tiny errors far from 4", 1e-40, 1.0, 1.0, 100, 0},
+        // 4 |z|^2 e^2 against 2^-12 (|z|^2 - 4)^2: e^2 = 1e-12 gives up within 2.6e-4 of 4.
+        {"an error of 1e-6 at |z|^2 = 4.001", 1e-12, 1.0, 4.001, 3, 0},
+        {"an error of 1e-6 at |z|^2 = 4.0001", 1e-12, 1.0, 4.0001, 3, 1},
+        {"far below 4, the same error is clear", 1e-12, 1.0, 1.9999, 3, 0},
+        // Doubled each step from the first, e^2 = 1e-40 * 4^(n-1) passes 2^-20 |z|^2 at n = 58.
+        {"growing until it nears z", 1e-40, 4.0, 1.0, 70, 58},
+    };
+    for (const EstimateCase& c : cases) {
+        Perturbation::ErrorEstimate estimate;
+        int doubtful = 0;
+        for (int step = 1; step <= c.steps && doubtful == 0; ++step)
+            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm))
+                doubtful = step;
+        EXPECT_EQ(doubtful, c.doubtful) << c.name;
+    }
+}
+
 TEST(FloatExp, KeepsNumbersPastTheDoublesRange)
 {
     const FloatExp tiny(0.75, -5000);
@@ -392,6 +476,82 @@ const Depth kDepths[] = {
     {"elephants_126_1e50", "0.000074298261418176814196945158218908731671921960504064594051089266354823857042243454115344",
      "1.000029355068241471193182597673727948004617022322847802742366962044001585298448937866905151", "1e50", 20000, 32, 18},
 };
+
+const Depth& Named(const char* name)
+{
+    return *std::find_if(std::begin(kDepths), std::end(kDepths),
+                         [&](const Depth& depth) { return std::string(depth.name) == name; });
+}
+
+struct Pixel {
+    std::int32_t column;
+    std::int32_t row;
+};
+
+struct HardPixels {
+    Depth depth;
+    std::vector<Pixel> pixels;
+};
+
+// Valleys at 1e50 whose pixels wander long before they escape: their counts
+// are decided by structure finer than 1e-13 of a pixel step, and these came
+// out wrong when the pixels' offsets were rounded to doubles or the deltas
+// counted in long doubles alone (random samples against the brute force).
+TEST(DeepCalculator, PixelsDecidedFinerThanLongDoublesSeeAreExact)
+{
+    const HardPixels cases[] = {
+        {{"elephants_126_1e50_at_100000", Named("elephants_126_1e50").centreX, Named("elephants_126_1e50").centreY,
+          "1e50", 100'000, 384, 216},
+         {{48, 194},  {94, 189},  {116, 200}, {138, 203}, {144, 195}, {146, 137}, {150, 187},
+          {185, 183}, {187, 43},  {208, 27},  {236, 198}, {250, 22},  {251, 62},  {253, 19},
+          {270, 148}, {271, 193}, {275, 30},  {289, 147}, {291, 182}, {321, 119}, {322, 47},
+          {329, 147}, {347, 140}, {353, 33},  {369, 45},  {373, 44},  {379, 99},  {382, 122}}},
+        {{"seahorses_126_1e50_at_100000", Named("seahorses_126_1e50").centreX, Named("seahorses_126_1e50").centreY,
+          "1e50", 100'000, 384, 216},
+         {{156, 1}, {158, 30}, {173, 94}, {243, 129}, {256, 210}, {277, 188}, {344, 13}}},
+    };
+    for (const HardPixels& c : cases) {
+        const DeepView view = ViewOf(c.depth.centreX, c.depth.centreY, c.depth.zoom, c.depth.limit, c.depth.width,
+                                     c.depth.height);
+        std::vector<std::int32_t> counts;
+        DeepCalculator calculator;
+        ASSERT_TRUE(calculator.Compute(view, counts));
+        const DeepBruteForce exact(view);
+        for (const Pixel& p : c.pixels)
+            EXPECT_EQ(counts[std::size_t(p.column) * view.height + p.row], exact.Count(p.column, p.row))
+                << c.depth.name << " (" << p.column << ", " << p.row << ")";
+    }
+}
+
+// Z(m) with its rest is the MPFR orbit's value to about 117 bits.
+TEST(ReferenceOrbit, RestsKeepWhatTheLongDoublesLeaveOut)
+{
+    Mpfr cx(400), cy(400), x(400), y(400), t(400), got(400);
+    mpfr_set_str(cx, Named("spiral_i_1e60").centreX, 10, MPFR_RNDN);
+    mpfr_set_str(cy, Named("spiral_i_1e60").centreY, 10, MPFR_RNDN);
+    ReferenceOrbit orbit;
+    ASSERT_TRUE(orbit.Compute(cx, cy, 400, 300, nullptr, true));
+    ASSERT_EQ(orbit.reRest.size(), orbit.re.size());
+    mpfr_set_zero(x, 1);
+    mpfr_set_zero(y, 1);
+    for (std::int32_t m = 1; m <= orbit.Last(); ++m) {
+        mpfr_mul(t, x, y, MPFR_RNDN);
+        mpfr_sqr(x, x, MPFR_RNDN);
+        mpfr_fms(x, y, y, x, MPFR_RNDN);
+        mpfr_neg(x, x, MPFR_RNDN);
+        mpfr_add(x, x, cx, MPFR_RNDN);
+        mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
+        mpfr_add(y, t, cy, MPFR_RNDN);
+        SetDoubleDouble(got, orbit.PreciseRe(m));
+        EXPECT_LT(RelativeGap(got, x), 0x1p-104) << m;
+        SetDoubleDouble(got, orbit.PreciseIm(m));
+        EXPECT_LT(RelativeGap(got, y), 0x1p-104) << m;
+    }
+    ReferenceOrbit without;
+    ASSERT_TRUE(without.Compute(cx, cy, 400, 300, nullptr));
+    EXPECT_TRUE(without.reRest.empty());
+    EXPECT_EQ(without.re, orbit.re);
+}
 
 INSTANTIATE_TEST_SUITE_P(Depths, DeepAgainstBruteForce, testing::ValuesIn(kDepths),
                          [](const testing::TestParamInfo<Depth>& info) { return info.param.name; });
