@@ -399,6 +399,8 @@ struct EstimateCase {
     double made;
     double widening;
     double zNorm;
+    // Whether each step ends in a restart, where the estimate is held against |z|.
+    bool restarts;
     int steps;
     // The step at which the estimate gives up; 0: none.
     int doubtful;
@@ -407,19 +409,22 @@ struct EstimateCase {
 TEST(ErrorEstimate, GivesUpNearAnEscapeTestOrWhenTheErrorNearsZ)
 {
     const EstimateCase cases[] = {
-        {"tiny errors far from 4", 1e-40, 1.0, 1.0, 100, 0},
+        {"tiny errors far from 4", 1e-40, 1.0, 1.0, true, 100, 0},
         // 4 |z|^2 e^2 against 2^-12 (|z|^2 - 4)^2: e^2 = 1e-12 gives up within 2.6e-4 of 4.
-        {"an error of 1e-6 at |z|^2 = 4.001", 1e-12, 1.0, 4.001, 3, 0},
-        {"an error of 1e-6 at |z|^2 = 4.0001", 1e-12, 1.0, 4.0001, 3, 1},
-        {"far below 4, the same error is clear", 1e-12, 1.0, 1.9999, 3, 0},
-        // Doubled each step from the first, e^2 = 1e-40 * 4^(n-1) passes 2^-20 |z|^2 at n = 58.
-        {"growing until it nears z", 1e-40, 4.0, 1.0, 70, 58},
+        {"an error of 1e-6 at |z|^2 = 4.001", 1e-12, 1.0, 4.001, false, 3, 0},
+        {"an error of 1e-6 at |z|^2 = 4.0001", 1e-12, 1.0, 4.0001, false, 3, 1},
+        {"far below 4, the same error is clear", 1e-12, 1.0, 1.9999, true, 3, 0},
+        // Doubled each step from the first, e^2 = 1e-40 * 4^(n-1) passes 2^-20 |z|^2 at n = 58 for |z|^2 = 1.
+        {"growing until it nears z at a restart", 1e-40, 4.0, 1.0, true, 70, 58},
+        {"growing below |z|^2 = 2 with no restart", 1e-40, 4.0, 1.0, false, 70, 0},
+        // and at n = 59 for |z|^2 = 3, before it nears the escape test.
+        {"growing near an escape test", 1e-40, 4.0, 3.0, false, 70, 59},
     };
     for (const EstimateCase& c : cases) {
         Perturbation::ErrorEstimate estimate;
         int doubtful = 0;
         for (int step = 1; step <= c.steps && doubtful == 0; ++step)
-            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm))
+            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm) || (c.restarts && !estimate.Close()))
                 doubtful = step;
         EXPECT_EQ(doubtful, c.doubtful) << c.name;
     }

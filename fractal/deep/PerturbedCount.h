@@ -104,10 +104,13 @@ public:
     {
         m_spread = m_spread * widening + made;
         m_norm = zNorm;
-        // Below |z|^2 = 2, the first test implies the second.
-        return m_spread < kLargestShareSquared * zNorm &&
-               (zNorm < 2 || 4 * zNorm * m_spread < kMarginSquared * (zNorm - 4) * (zNorm - 4));
+        // Only where an escape test is near, and at restarts below.
+        return zNorm < 2 || (Close() && 4 * zNorm * m_spread < kMarginSquared * (zNorm - 4) * (zNorm - 4));
     }
+
+    // False when the estimate nears |z|, past which the orbit is no longer
+    // the pixel's: checked at each restart, where |z| is least.
+    bool Close() const { return m_spread < kLargestShareSquared * m_norm; }
 
 private:
     static constexpr double kMarginSquared = 0x1p-12;
@@ -228,8 +231,11 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         if (zNorm > 4.0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
-            if constexpr (kEstimated)
+            if constexpr (kEstimated) {
+                if (!estimate.Close())
+                    return kUnsure;
                 estimate.Add(ErrorEstimate::kLongDoubleShare * static_cast<double>(Zr[m] * Zr[m] + Zi[m] * Zi[m]));
+            }
             if constexpr (kTracked)
                 error += kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
             dzr = Wide<T>(Zr[m]) + dzr;
@@ -274,6 +280,7 @@ inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<lo
 inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaTable<DoubleDouble>* bla,
                                          DoubleDouble dcr, DoubleDouble dci, std::int32_t limit)
 {
+    constexpr double kNearFour = 4.0 - 0x1p-40;
     const std::int32_t last = orbit.Last();
     const double dcNorm = std::hypot(dcr.hi, dci.hi);
     ErrorEstimate estimate;
@@ -312,12 +319,15 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
         n += length;
         const DoubleDouble zr = orbit.PreciseRe(m) + dzr;
         const DoubleDouble zi = orbit.PreciseIm(m) + dzi;
-        const DoubleDouble zNorm = zr * zr + zi * zi;
-        if (bla && !estimate.Step(widening, dropped * dropped, zNorm.hi))
+        const double zNorm = zr.hi * zr.hi + zi.hi * zi.hi;
+        if (bla && !estimate.Step(widening, dropped * dropped, zNorm))
             return kUnsure;
-        if (Exceeds(zNorm, 4.0))
+        // In double-doubles only where doubles could be on the wrong side of 4.
+        if (zNorm > kNearFour && Exceeds(zr * zr + zi * zi, 4.0))
             return n;
-        if (m == last || zNorm.hi < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
+        if (m == last || zNorm < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
+            if (bla && !estimate.Close())
+                return kUnsure;
             dzr = zr;
             dzi = zi;
             m = 0;
