@@ -94,7 +94,8 @@ int main(int argc, char** argv)
         if (deep == exact[i])
             continue;
         ++wrong;
-        std::printf("  pixel (%d, %d): %d, exactly %d (%+d)\n", pixels[i].c, pixels[i].r, deep, exact[i], deep - exact[i]);
+        std::printf("  pixel (%d, %d): %d, exactly %d (%+d)\n", pixels[i].c, pixels[i].r, deep, exact[i],
+                    deep - exact[i]);
     }
     std::printf("%zu of %zu sampled pixels wrong (%.2f %%); deep %.2f s, brute force %.1f s at %ld bits\n", wrong,
                 pixels.size(), 100.0 * wrong / pixels.size(), computed, SecondsSince(start), long(brute.Precision()));

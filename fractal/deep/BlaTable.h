@@ -231,7 +231,8 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
             im = orbit.im[m];
         }
         // It drops dz^2 exactly.
-        runs.push_back({re + re, im + im, {1.0}, {0.0}, FloatExp(epsilon * static_cast<double>(Modulus(re, im))), 1.0L});
+        const FloatExp radius(epsilon * static_cast<double>(Modulus(re, im)));
+        runs.push_back({re + re, im + im, {1.0}, {0.0}, radius, 1.0L});
     }
     BuildSegments(orbit, runs, reach);
     while (runs.size() >= 2) {

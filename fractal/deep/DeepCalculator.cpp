@@ -106,10 +106,11 @@ struct Job {
     // The first count's runs: in doubles where they suffice, else as the deltas.
     const BlaTable<double>* doubleBla;
     const BlaTable<T>* fastBla;
+    // The pixels' offsets from the reference.
     const T* columns;
     const T* rows;
+    // Where the careful pass may hand pixels on to double-doubles, their runs and the offsets; else null.
     const BlaTable<DoubleDouble>* preciseBla;
-    // The same in double-doubles where the careful pass may hand pixels on to them, else null.
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
     std::int32_t width;
@@ -130,7 +131,8 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
                 return count;
             const DoubleDouble dcr = job.preciseColumns[column];
             const DoubleDouble dci = job.preciseRows[row];
-            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseBla, dcr, dci, job.limit);
+            const std::int32_t precise =
+                Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseBla, dcr, dci, job.limit);
             if (precise != Perturbation::kUnsure)
                 return precise;
             return Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);

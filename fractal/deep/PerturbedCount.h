@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <limits>
 #include <type_traits>
-#include <vector>
 
 #include "BlaTable.h"
 #include "DoubleDouble.h"
@@ -57,8 +56,9 @@ T Wide(Z value)
 constexpr double kCarefulEpsilon = 0x1p-56;
 constexpr double kFirstPassEpsilon = 0x1p-16;
 // The double-doubles' runs: 2^8 under the long doubles' rounding; their
-// estimate sends the few pixels that need more to plain steps (in an
-// elephant valley at 1e50, 2^-80 took 1.4 times as long, 2^-88 3.6 times).
+// estimate sends the few pixels that need more to plain steps (the
+// double-double counts of an elephant valley at 1e50 took 1.4 times as long
+// at 2^-80, 3.6 times at 2^-88).
 constexpr double kPreciseEpsilon = 0x1p-72;
 
 // What CountIfSure returns when rounding or dropped terms may have moved the count.
@@ -275,8 +275,9 @@ inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<lo
 
 // The count with the deltas, the orbit and the runs in double-doubles, for
 // the pixels CountIfLikely is unsure of. With `bla`, kUnsure where the runs'
-// dropped squares may have moved the count; without, step by step. Needs
-// the orbit's rests.
+// dropped squares may have moved the count (once one was taken: before,
+// this is the count step by step); without, step by step. Needs the
+// orbit's rests.
 inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaTable<DoubleDouble>* bla,
                                          DoubleDouble dcr, DoubleDouble dci, std::int32_t limit)
 {
@@ -291,6 +292,7 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
     DoubleDouble savedI = savedR;
     std::int64_t restarts = 0;
     std::int64_t saveAt = 1;
+    bool ran = false;
     while (n < limit) {
         const double dzNorm = dzr.hi * dzr.hi + dzi.hi * dzi.hi;
         estimate.Add(ErrorEstimate::kDoubleDoubleShare * dzNorm);
@@ -302,6 +304,7 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
             const DoubleDouble r = (run->ar * dzr - run->ai * dzi) + (run->br * dcr - run->bi * dci);
             dzi = (run->ar * dzi + run->ai * dzr) + (run->br * dci + run->bi * dcr);
             dzr = r;
+            ran = true;
             widening = static_cast<double>(run->aNorm * run->aNorm);
             const double dz = std::sqrt(dzNorm);
             dropped = static_cast<double>((run->dzz * dz + 2 * run->dzc * dcNorm) * dz + run->dcc * dcNorm * dcNorm);
@@ -320,13 +323,13 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
         const DoubleDouble zr = orbit.PreciseRe(m) + dzr;
         const DoubleDouble zi = orbit.PreciseIm(m) + dzi;
         const double zNorm = zr.hi * zr.hi + zi.hi * zi.hi;
-        if (bla && !estimate.Step(widening, dropped * dropped, zNorm))
+        if (!estimate.Step(widening, dropped * dropped, zNorm) && ran)
             return kUnsure;
         // In double-doubles only where doubles could be on the wrong side of 4.
         if (zNorm > kNearFour && Exceeds(zr * zr + zi * zi, 4.0))
             return n;
         if (m == last || zNorm < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
-            if (bla && !estimate.Close())
+            if (ran && !estimate.Close())
                 return kUnsure;
             dzr = zr;
             dzi = zi;
