@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 #include "BlaTable.h"
+#include "DeepZoomCurve.h"
 #include "DoubleDouble.h"
 #include "FloatExp.h"
 #include "Mpfr.h"
@@ -99,6 +101,50 @@ std::vector<T> OffsetsOf(mpfr_srcptr step, mpfr_srcptr shift, std::int32_t size)
     return offsets;
 }
 
+struct Reference {
+    explicit Reference(mpfr_prec_t precision) : pointX(precision), pointY(precision) {}
+
+    ReferenceOrbit orbit;
+    // The point whose orbit it is.
+    Mpfr pointX;
+    Mpfr pointY;
+    // The centre less the reference point, exactly and rounded.
+    Mpfr exactShiftX {kOffsetBits};
+    Mpfr exactShiftY {kOffsetBits};
+    FloatExp shiftX;
+    FloatExp shiftY;
+};
+
+// The orbit's rests and the runs in double-doubles, made by the first pixel
+// that needs them: most views need none, and at high limits they cost about
+// what the reference orbit and its long double runs cost.
+class PreciseRuns {
+public:
+    PreciseRuns(Reference& reference, FloatExp reach, const std::atomic<bool>* cancel)
+        : m_reference(reference), m_reach(reach), m_cancel(cancel)
+    {
+    }
+
+    const BlaTable<DoubleDouble>& Get()
+    {
+        std::call_once(m_made, [this] {
+            m_reference.orbit.ComputeRests(m_reference.pointX, m_reference.pointY,
+                                           mpfr_get_prec(m_reference.pointX), m_cancel);
+            // On one of the pool's threads, whose MPFR memory would otherwise end with it.
+            FreeDeepThreadCaches();
+            m_runs.Build(m_reference.orbit, m_reach, Perturbation::kPreciseEpsilon);
+        });
+        return m_runs;
+    }
+
+private:
+    Reference& m_reference;
+    FloatExp m_reach;
+    const std::atomic<bool>* m_cancel;
+    std::once_flag m_made;
+    BlaTable<DoubleDouble> m_runs;
+};
+
 template <class T>
 struct Job {
     const ReferenceOrbit* orbit;
@@ -110,7 +156,7 @@ struct Job {
     const T* columns;
     const T* rows;
     // Where the careful pass may hand pixels on to double-doubles, their runs and the offsets; else null.
-    const BlaTable<DoubleDouble>* preciseBla;
+    PreciseRuns* preciseRuns;
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
     std::int32_t width;
@@ -131,8 +177,8 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
                 return count;
             const DoubleDouble dcr = job.preciseColumns[column];
             const DoubleDouble dci = job.preciseRows[row];
-            const std::int32_t precise =
-                Perturbation::CountInDoubleDoubles(*job.orbit, job.preciseBla, dcr, dci, job.limit);
+            const BlaTable<DoubleDouble>& runs = job.preciseRuns->Get();
+            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, &runs, dcr, dci, job.limit);
             if (precise != Perturbation::kUnsure)
                 return precise;
             return Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
@@ -196,14 +242,6 @@ bool FillColumns(WorkerPool& pool, const Job<T>& job, const DeepCalculator::Prog
 // The farthest pixel from the centre, rounded up.
 FloatExp ReachOf(const DeepView& view, FloatExp step) { return step * (0.5 * (view.width + view.height) + 1.0); }
 
-struct Reference {
-    ReferenceOrbit orbit;
-    // The centre less the reference point, exactly and rounded.
-    Mpfr exactShiftX {kOffsetBits};
-    Mpfr exactShiftY {kOffsetBits};
-    FloatExp shiftX;
-    FloatExp shiftY;
-};
 
 // The reference orbit: the centre's, or when the centre escapes before the
 // limit, that of a minibrot's nucleus in or near the view, whose orbit never
@@ -212,10 +250,11 @@ struct Reference {
 bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const DeepView& view, FloatExp step,
                      Reference& reference, const std::atomic<bool>* cancel)
 {
+    mpfr_set(reference.pointX, cx, MPFR_RNDN);
+    mpfr_set(reference.pointY, cy, MPFR_RNDN);
     mpfr_set_zero(reference.exactShiftX, 1);
     mpfr_set_zero(reference.exactShiftY, 1);
-    const bool withRests = InDoubles(step);
-    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel, withRests))
+    if (!reference.orbit.Compute(cx, cy, precision, view.limit, cancel))
         return false;
     if (reference.orbit.Last() >= view.limit)
         return true;
@@ -238,8 +277,10 @@ bool ChooseReference(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, cons
     const FloatExp farthest = reach * kFarthestNucleus;
     if (farthest * farthest < shiftX * shiftX + shiftY * shiftY)
         return true;
-    if (!reference.orbit.Compute(nx, ny, precision, period, cancel, withRests))
+    if (!reference.orbit.Compute(nx, ny, precision, period, cancel))
         return false;
+    mpfr_set(reference.pointX, nx, MPFR_RNDN);
+    mpfr_set(reference.pointY, ny, MPFR_RNDN);
     mpfr_set(reference.exactShiftX, dx, MPFR_RNDN);
     mpfr_set(reference.exactShiftY, dy, MPFR_RNDN);
     reference.shiftX = shiftX;
@@ -269,9 +310,8 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
     const std::vector<T> columns = OffsetsOf<T>(exactStep, reference.exactShiftX, view.width);
     const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
     std::vector<DoubleDouble> preciseColumns, preciseRows;
-    BlaTable<DoubleDouble> preciseBla;
+    PreciseRuns preciseRuns(reference, reach, cancel);
     if (inDoubles) {
-        preciseBla.Build(reference.orbit, reach, Perturbation::kPreciseEpsilon);
         preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
         preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
     }
@@ -281,7 +321,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
                       &fastBla,
                       columns.data(),
                       rows.data(),
-                      &preciseBla,
+                      &preciseRuns,
                       inDoubles ? preciseColumns.data() : nullptr,
                       inDoubles ? preciseRows.data() : nullptr,
                       view.width,
@@ -307,7 +347,7 @@ bool DeepCalculator::Compute(const DeepView& view, std::vector<std::int32_t>& co
     Mpfr exactStep(kOffsetBits);
     SetPixelStep(exactStep, zoom, view.width);
     const FloatExp step = ToFloatExp(exactStep);
-    Reference reference;
+    Reference reference(precision);
     if (!ChooseReference(cx, cy, precision, view, step, reference, cancel))
         return false;
     if (step.e > -kLongDoubleExponentRange && step.e < kLongDoubleExponentRange)

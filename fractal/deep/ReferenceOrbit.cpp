@@ -12,13 +12,10 @@ double RestOf(mpfr_srcptr value, long double kept, mpfr_ptr t)
 }
 } // namespace
 
-bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
-                             const std::atomic<bool>* cancel, bool withRests)
+template <class Keep>
+bool ReferenceOrbit::Iterate(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
+                             const std::atomic<bool>* cancel, Keep keep)
 {
-    re.assign(1, 0.0);
-    im.assign(1, 0.0);
-    reRest.assign(withRests ? 1 : 0, 0.0);
-    imRest.assign(withRests ? 1 : 0, 0.0);
     Mpfr x(precision), y(precision), xx(precision), yy(precision), t(precision);
     mpfr_set_zero(x, 1);
     mpfr_set_zero(y, 1);
@@ -33,12 +30,7 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
         mpfr_add(y, t, cy, MPFR_RNDN);
         mpfr_sub(t, xx, yy, MPFR_RNDN);
         mpfr_add(x, t, cx, MPFR_RNDN);
-        re.push_back(mpfr_get_ld(x, MPFR_RNDN));
-        im.push_back(mpfr_get_ld(y, MPFR_RNDN));
-        if (withRests) {
-            reRest.push_back(RestOf(x, re.back(), t));
-            imRest.push_back(RestOf(y, im.back(), t));
-        }
+        keep(x, y, t);
         mpfr_sqr(xx, x, MPFR_RNDN);
         mpfr_sqr(yy, y, MPFR_RNDN);
         mpfr_add(t, xx, yy, MPFR_RNDN);
@@ -46,6 +38,33 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
             break;
     }
     return true;
+}
+
+bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
+                             const std::atomic<bool>* cancel)
+{
+    re.assign(1, 0.0);
+    im.assign(1, 0.0);
+    return Iterate(cx, cy, precision, limit, cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_ptr) {
+        re.push_back(mpfr_get_ld(x, MPFR_RNDN));
+        im.push_back(mpfr_get_ld(y, MPFR_RNDN));
+    });
+}
+
+void ReferenceOrbit::ComputeRests(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision,
+                                  const std::atomic<bool>* cancel)
+{
+    reRest.assign(1, 0.0);
+    imRest.assign(1, 0.0);
+    reRest.reserve(re.size());
+    imRest.reserve(im.size());
+    Iterate(cx, cy, precision, Last(), cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_ptr t) {
+        const std::size_t n = reRest.size();
+        reRest.push_back(RestOf(x, re[n], t));
+        imRest.push_back(RestOf(y, im[n], t));
+    });
+    reRest.resize(re.size(), 0.0);
+    imRest.resize(im.size(), 0.0);
 }
 
 void ReferenceOrbit::KeepDoubles()

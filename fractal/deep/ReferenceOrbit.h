@@ -13,8 +13,8 @@
 struct ReferenceOrbit {
     std::vector<long double> re;
     std::vector<long double> im;
-    // What the long doubles leave out, rounded to doubles, when asked for:
-    // re[n] + reRest[n] holds about 117 bits.
+    // What the long doubles leave out, rounded to doubles, once
+    // ComputeRests() was called: re[n] + reRest[n] holds about 117 bits.
     std::vector<double> reRest;
     std::vector<double> imRest;
     // The same rounded to doubles, once KeepDoubles() was called.
@@ -26,15 +26,24 @@ struct ReferenceOrbit {
 
     // False when `cancel` was raised before the orbit was done.
     bool Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
-                 const std::atomic<bool>* cancel, bool withRests = false);
+                 const std::atomic<bool>* cancel);
+    // The rests of the orbit Compute() made from the same point and precision,
+    // for the counts in double-doubles. Where `cancel` was raised, zeros from there on.
+    void ComputeRests(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, const std::atomic<bool>* cancel);
     // For the first count in doubles.
     void KeepDoubles();
 
-    // Z(m) with its rest, when the orbit was computed with them.
+    // Z(m) with its rest, once ComputeRests() was called.
     DoubleDouble PreciseRe(std::int32_t m) const { return Precise(re[m], reRest[m]); }
     DoubleDouble PreciseIm(std::int32_t m) const { return Precise(im[m], imRest[m]); }
 
 private:
+    // Calls keep(x, y, scratch) with each Z(n) from n = 1, up to Z(limit) or
+    // the first that escapes; false when `cancel` was raised.
+    template <class Keep>
+    static bool Iterate(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
+                        const std::atomic<bool>* cancel, Keep keep);
+
     static DoubleDouble Precise(long double kept, double rest)
     {
         const auto hi = static_cast<double>(kept);
