@@ -113,6 +113,15 @@ TEST_F(ComputeEquivalence, TallColumnsComeOutWhole)
     ASSERT_TRUE(Matches({2, 20000, 1000, -0.5, 0.0, 0.2}));
 }
 
+// A row across the seahorse valley: while one pixel near the set runs for
+// tens of thousands of steps, the pixels after it finish and hundreds of
+// columns wait behind it to be reported, more than a queue keeps at once.
+TEST_F(ComputeEquivalence, ColumnsWaitingBehindOneLongOrbitAreAllReported)
+{
+    ASSERT_TRUE(Matches({1000, 1, 100000, -0.75, -0.05, 10.0}));
+    ASSERT_TRUE(Matches({2000, 1, 100000, -0.75, -0.01, 5.0}));
+}
+
 // Groups of rows wholly inside the set are settled without a step; the
 // rows around them, the slices' ends and the partial last group still step.
 TEST_F(ComputeEquivalence, ViewsMostlyInsideTheSet)

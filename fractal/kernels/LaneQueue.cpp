@@ -27,10 +27,6 @@ static_assert(kSliceRows % kPassRows == 0, "slices end on whole passes");
 
 } // namespace
 
-// Columns pending at once: one per queued entry at most (kMaxWanted plus the
-// column taken last) and one per lane.
-static_assert(LaneQueue::kMaxWanted + 1 + 64 <= 256);
-
 void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
                       ColumnScheduler& columns, bool reports, bool wide)
 {
@@ -68,6 +64,11 @@ void LaneQueue::Refill(int wanted)
     m_end = left;
     while (m_end < wanted && !m_dry) {
         if (m_sliceRow == 0) {
+            // Columns are retired oldest first, so one long orbit in a lane
+            // keeps every column taken after it pending: none is taken while
+            // they fill the ring (the lanes then finish what they hold).
+            if (m_pendingCount == kPendingCapacity)
+                break;
             if (m_reports)
                 m_columns->ReportFinished();
             if (!m_columns->Take(m_sliceColumn)) {
