@@ -135,6 +135,32 @@ enum class Tracking {
 // when that bound, with the rounding of Z(m) itself, does not keep every
 // escape test on the same side; with Tracking::Estimate, when the estimate
 // comes near an escape test or near |z|. Double deltas read the orbit in doubles.
+// Brent's check on the points a delta restarts from: true once it restarts
+// from the point saved at the last restart numbered by a power of two.
+template <class T>
+class RestartCycle {
+public:
+    explicit RestartCycle(T none) : m_savedR(none), m_savedI(none) {}
+
+    bool Repeats(const T& dzr, const T& dzi)
+    {
+        if (dzr == m_savedR && dzi == m_savedI)
+            return true;
+        if (++m_restarts == m_saveAt) {
+            m_savedR = dzr;
+            m_savedI = dzi;
+            m_saveAt *= 2;
+        }
+        return false;
+    }
+
+private:
+    T m_savedR;
+    T m_savedI;
+    std::int64_t m_restarts = 0;
+    std::int64_t m_saveAt = 1;
+};
+
 template <class T, Tracking kTracking>
 std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
@@ -162,10 +188,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     ErrorEstimate estimate;
     std::int32_t m = 0;
     std::int32_t n = 0;
-    T savedR = std::numeric_limits<double>::quiet_NaN();
-    T savedI = savedR;
-    std::int64_t restarts = 0;
-    std::int64_t saveAt = 1;
+    RestartCycle<T> cycle(T(std::numeric_limits<double>::quiet_NaN()));
     while (n < limit) {
         std::int32_t length = 1;
         const T dzNorm = dzr * dzr + dzi * dzi;
@@ -248,13 +271,8 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
                     return limit;
             }
             m = 0;
-            if (dzr == savedR && dzi == savedI)
+            if (cycle.Repeats(dzr, dzi))
                 return limit;
-            if (++restarts == saveAt) {
-                savedR = dzr;
-                savedI = dzi;
-                saveAt *= 2;
-            }
         }
     }
     return limit;
@@ -288,10 +306,7 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
     DoubleDouble dzr, dzi;
     std::int32_t m = 0;
     std::int32_t n = 0;
-    DoubleDouble savedR {std::numeric_limits<double>::quiet_NaN(), 0.0};
-    DoubleDouble savedI = savedR;
-    std::int64_t restarts = 0;
-    std::int64_t saveAt = 1;
+    RestartCycle<DoubleDouble> cycle(DoubleDouble {std::numeric_limits<double>::quiet_NaN(), 0.0});
     bool ran = false;
     while (n < limit) {
         const double dzNorm = dzr.hi * dzr.hi + dzi.hi * dzi.hi;
@@ -334,13 +349,8 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
             dzr = zr;
             dzi = zi;
             m = 0;
-            if (dzr == savedR && dzi == savedI)
+            if (cycle.Repeats(dzr, dzi))
                 return limit;
-            if (++restarts == saveAt) {
-                savedR = dzr;
-                savedI = dzi;
-                saveAt *= 2;
-            }
         }
     }
     return limit;
