@@ -68,13 +68,6 @@ void SetPixelStep(mpfr_ptr step, mpfr_srcptr zoom, std::int32_t width)
     mpfr_div_si(step, step, width, MPFR_RNDN);
 }
 
-FloatExp ToFloatExp(mpfr_srcptr value)
-{
-    long exponent = 0;
-    const double mantissa = mpfr_get_d_2exp(&exponent, value, MPFR_RNDN);
-    return FloatExp(mantissa, exponent);
-}
-
 // Offsets of the columns (or rows) from the reference point, (i - size / 2) s
 // plus the centre's offset from it, rounded once from MPFR: valleys hold
 // pixels whose count moves when their point moves by 1e-14 of a step.

@@ -7,13 +7,6 @@
 namespace NucleusSearch {
 namespace {
 constexpr int kMostNewtonSteps = 64;
-
-FloatExp ToFloatExp(mpfr_srcptr value)
-{
-    long exponent = 0;
-    const double mantissa = mpfr_get_d_2exp(&exponent, value, MPFR_RNDN);
-    return FloatExp(mantissa, exponent);
-}
 } // namespace
 
 std::int32_t BallPeriod(const ReferenceOrbit& orbit, FloatExp radius)
