@@ -78,9 +78,18 @@ void TakeBands(BandRun& run, bool calling, WriteBand&& writeBand)
     }
 }
 
-// body(calling) on as many threads as the source asks, the calling thread among them.
-int RunBands(BandRun& run, const std::function<void(bool calling)>& body)
+// work(maker, calling) on as many threads as the source asks, the calling
+// thread among them, each with a maker of its own.
+int RunBands(BandRun& run, const std::function<void(RowBands::Maker&, bool calling)>& work)
 {
+    const auto body = [&](bool calling) {
+        try {
+            const std::unique_ptr<RowBands::Maker> maker = run.source.NewMaker();
+            work(*maker, calling);
+        } catch (const std::bad_alloc&) {
+            run.Fail(ENOMEM);
+        }
+    };
     std::vector<std::thread> helpers;
     const auto cores = static_cast<std::size_t>(
         run.source.threads > 0 ? unsigned(run.source.threads) : std::max(1u, std::thread::hardware_concurrency()));
@@ -176,7 +185,7 @@ int DeflateBand(z_stream& z, RowBands::Maker& maker, std::int32_t height, std::i
     return 0;
 }
 
-void DeflateBands(BandRun& run, std::vector<Band>& bands, bool calling)
+void DeflateBands(BandRun& run, std::vector<Band>& bands, RowBands::Maker& maker, bool calling)
 {
     z_stream z {};
     if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
@@ -184,10 +193,9 @@ void DeflateBands(BandRun& run, std::vector<Band>& bands, bool calling)
         return;
     }
     try {
-        const std::unique_ptr<RowBands::Maker> maker = run.source.NewMaker();
         std::vector<Bytef> row(1 + std::size_t(run.source.width) * 3);
         TakeBands(run, calling, [&](std::int32_t b) {
-            return DeflateBand(z, *maker, run.source.height, b, row, bands[std::size_t(b)]);
+            return DeflateBand(z, maker, run.source.height, b, row, bands[std::size_t(b)]);
         });
     } catch (const std::bad_alloc&) {
         run.Fail(ENOMEM);
@@ -264,7 +272,8 @@ int WritePngFile(StagedFile& file, const RowBands& rows)
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
-    if (const int error = RunBands(run, [&](bool calling) { DeflateBands(run, bands, calling); }))
+    if (const int error =
+            RunBands(run, [&](RowBands::Maker& maker, bool calling) { DeflateBands(run, bands, maker, calling); }))
         return error;
     static const BYTE kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     file.Write(kSignature, sizeof kSignature);
@@ -347,15 +356,10 @@ int SectionWriters::WriteBmp(const std::string& target, const RowBands& rows)
         return Commit(file);
     BandRun run {rows, BandCount(rows.height)};
     std::mutex access;
-    const int error = RunBands(run, [&](bool calling) {
-        try {
-            const std::unique_ptr<RowBands::Maker> maker = rows.NewMaker();
-            std::vector<BYTE> scratch;
-            TakeBands(run, calling,
-                      [&](std::int32_t b) { return WriteBmpBand(file, access, *maker, rows.height, b, scratch); });
-        } catch (const std::bad_alloc&) {
-            run.Fail(ENOMEM);
-        }
+    const int error = RunBands(run, [&](RowBands::Maker& maker, bool calling) {
+        std::vector<BYTE> scratch;
+        TakeBands(run, calling,
+                  [&](std::int32_t b) { return WriteBmpBand(file, access, maker, rows.height, b, scratch); });
     });
     if (error) {
         file.Discard();
