@@ -55,12 +55,14 @@ def xaos_view(folder, cx, cy, zoom):
 
 
 def main():
-    build = sys.argv[1]
+    build = os.path.abspath(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     nivo = f"{build}/app/nivo"
     computes = warm_computes(build)
     xaos = shutil.which("xaos") and os.environ.get("DISPLAY")
     folder = tempfile.mkdtemp()
+    # XaoS leaves its frames in the current folder.
+    os.chdir(folder)
     print(f"{W} x {H}, limit {LIMIT}, {runs} runs each, medians in seconds")
     print("| scene | format | --render | floor | --render / floor | XaoS (PNG) | XaoS / --render |")
     print("|---|---|---|---|---|---|---|")
