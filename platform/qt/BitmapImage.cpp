@@ -4,6 +4,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/BlitRect.h"
 #include "platform/GdiObject.h"
@@ -69,6 +73,14 @@ NIVO_AVX2 void CopyRow24(const BYTE* pixel, QRgb* to, int count)
     }
     CopyRow(pixel, 3, to + column, count - column);
 }
+// Large copies are shared among a few cores: one core alone cannot use the
+// memory's bandwidth.
+int CopyThreads(std::int64_t pixels)
+{
+    constexpr std::int64_t kPixelsEach = 1 << 19;
+    static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    return static_cast<int>(std::clamp<std::int64_t>(pixels / kPixelsEach, 1, cores));
+}
 } // namespace
 
 QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
@@ -82,13 +94,30 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
     if (r.Empty())
         return {};
     static const bool avx2 = HasAvx2();
-    for (int row = r.top; row < r.bottom; ++row) {
-        const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX + r.left) * bytesPerPixel;
-        auto* to = reinterpret_cast<QRgb*>(image.scanLine(y + row)) + x + r.left;
-        if (avx2 && bytesPerPixel == 3)
-            CopyRow24(pixel, to, r.Width());
-        else
-            CopyRow(pixel, bytesPerPixel, to, r.Width());
+    uchar* const top = image.bits();
+    const qsizetype pitch = image.bytesPerLine();
+    const auto copyRows = [&](int first, int last) {
+        for (int row = first; row < last; ++row) {
+            const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX + r.left) * bytesPerPixel;
+            auto* to = reinterpret_cast<QRgb*>(top + (y + row) * pitch) + x + r.left;
+            if (avx2 && bytesPerPixel == 3)
+                CopyRow24(pixel, to, r.Width());
+            else
+                CopyRow(pixel, bytesPerPixel, to, r.Width());
+        }
+    };
+    const int threads = CopyThreads(std::int64_t(r.Width()) * r.Height());
+    std::vector<std::thread> helpers;
+    const auto rowOf = [&](int part) { return r.top + int(std::int64_t(r.Height()) * part / threads); };
+    for (int part = 1; part < threads; ++part) {
+        try {
+            helpers.emplace_back(copyRows, rowOf(part), rowOf(part + 1));
+        } catch (const std::system_error&) {
+            copyRows(rowOf(part), rowOf(part + 1));
+        }
     }
+    copyRows(r.top, rowOf(1));
+    for (std::thread& helper : helpers)
+        helper.join();
     return {x + r.left, y + r.top, r.Width(), r.Height()};
 }
