@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -20,6 +21,11 @@ constexpr std::int32_t kBlockColumns = 64;
 // A block is coloured this many rows at a time: the buffer is column by
 // column and the image row by row, and a tile of both stays in cache.
 constexpr std::int32_t kTileRows = 16;
+// Pictures this large are streamed out of the cache as they are coloured:
+// measured here, a 4K section (25 MB) was coloured and shown 3 ms sooner
+// that way, a 1080p one (6 MB) 0.4 ms later, since it was still cached
+// when it was shown.
+constexpr std::int64_t kStreamedBytes = std::int64_t(16) << 20;
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector
 // and then warn about it wherever they are inlined.
@@ -70,7 +76,8 @@ Kernel KernelFor(std::int32_t H)
 void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::int32_t W, std::int32_t H,
                            const ColourTable& colours, const Written& written)
 {
-    const Job job {image.m_topRow, image.m_pitch, counts, W, H, &colours, KernelFor(H)};
+    const bool stream = std::abs(image.m_pitch) * std::int64_t(H) >= kStreamedBytes;
+    const Job job {image.m_topRow, image.m_pitch, counts, W, H, &colours, KernelFor(H), stream};
     const std::int32_t blocks = (W + kBlockColumns - 1) / kBlockColumns;
     const ColumnScheduler::Report report = [&](std::int32_t block) {
         written(std::int64_t(std::min((block + 1) * kBlockColumns, W)) * H);
@@ -84,7 +91,7 @@ void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::in
 void FrameColourer::ColourRows(const std::int32_t* counts, std::int32_t W, std::int32_t H, const ColourTable& colours,
                                BYTE* topRow, std::ptrdiff_t pitch)
 {
-    const Job job {topRow, pitch, counts, W, H, &colours, KernelFor(H)};
+    const Job job {topRow, pitch, counts, W, H, &colours, KernelFor(H), false};
     for (std::int32_t first = 0; first < W; first += kBlockColumns)
         ColourBlock(job, first, std::min(first + kBlockColumns, W));
 }
@@ -117,6 +124,8 @@ void FrameColourer::ColourBlock(const Job& job, std::int32_t first, std::int32_t
             break;
         }
     }
+    // Streamed lines are in memory before the block counts as written.
+    _mm_sfence();
 }
 
 void FrameColourer::ColourTile(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
@@ -173,8 +182,13 @@ struct RowPainter {
 
     NIVO_AVX512_BYTES void Paint(__m512i rowCounts, int n, std::int32_t row, std::int32_t column) const
     {
+        PaintAt(rowCounts, n, row, column, topRow + row * pitch + std::ptrdiff_t(column) * 3);
+    }
+
+    // The pixels of (row, column) on go to `pixel`.
+    NIVO_AVX512_BYTES void PaintAt(__m512i rowCounts, int n, std::int32_t row, std::int32_t column, BYTE* pixel) const
+    {
         const auto lanes = static_cast<__mmask16>((1u << n) - 1);
-        BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(column) * 3;
         if (_mm512_mask_cmpge_epu32_mask(lanes, rowCounts, tableSize) != 0) {
             const std::int32_t* entry = counts + column * H + row;
             for (int i = 0; i < n; ++i, entry += H, pixel += 3)
@@ -207,6 +221,27 @@ NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int3
     const __m512i bgr = _mm512_load_si512(kBgrOrder.data());
     const RowPainter put {colour, job.counts, topRow, pitch, H, tableSize, bgr};
     std::int32_t column = firstColumn;
+    BYTE* const firstPixel = topRow + firstRow * pitch + std::ptrdiff_t(firstColumn) * 3;
+    if (job.stream && lastRow - firstRow == 16 && lastColumn - firstColumn == 64 && pitch % 64 == 0 &&
+        reinterpret_cast<std::uintptr_t>(firstPixel) % 64 == 0) {
+        // Sixteen rows of 192 bytes, three whole cache lines each: made in
+        // a staging tile and streamed out, so that no line of the picture
+        // is read before it is written.
+        alignas(64) BYTE stage[16][192];
+        for (int group = 0; group < 4; ++group, column += 16) {
+            __m512i tile[16];
+            for (int j = 0; j < 16; ++j)
+                tile[j] = _mm512_loadu_si512(job.counts + (column + j) * H + firstRow);
+            Transpose16(tile);
+            for (int i = 0; i < 16; ++i)
+                put.PaintAt(tile[i], 16, firstRow + i, column, stage[i] + 48 * group);
+        }
+        for (int i = 0; i < 16; ++i)
+            for (int line = 0; line < 3; ++line)
+                _mm512_stream_si512(reinterpret_cast<__m512i*>(firstPixel + i * pitch + 64 * line),
+                                    _mm512_load_si512(stage[i] + 64 * line));
+        return;
+    }
     if (lastRow - firstRow == 16)
         for (; column + 16 <= lastColumn; column += 16) {
             __m512i tile[16];

@@ -38,6 +38,7 @@ private:
         std::int32_t H;
         const ColourTable* colours;
         Kernel kernel;
+        bool stream; // whole lines stored past the cache
     };
 
     void ColourBlocks(const Job& job, bool reports);

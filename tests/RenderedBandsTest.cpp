@@ -24,6 +24,7 @@ const BandCase kCases[] = {
     {301, 64, {300, -0.5, 0.0, 2.0}},
     {300, 65, {1000, -0.743643887037151, 0.131825904205330, 1e5}},
     {257, 200, {1, -0.5, 0.0, 1.0}},
+    {2560, 2200, {50, -0.5, 0.0, 1.0}}, // a frame image large enough to be streamed out of the cache
 };
 
 TEST(RenderedBands, EveryBandHoldsTheFrameImagesRows)
