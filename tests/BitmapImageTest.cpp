@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <random>
 
 #include "Sections.h"
@@ -86,4 +87,56 @@ TEST(CopyBitmapToImage, LargeCopiesSharedAmongCoresWriteEveryRowOnce)
             ASSERT_EQ(image.pixel(x, y), inside ? PixelOf(*section, x - 2, y + 80) : kUntouched) << x << "," << y;
         }
     DeleteObject(section);
+}
+
+// The window's drawing copied straight into the image a painter paints on
+// must leave exactly what drawImage leaves, or nothing where it cannot.
+struct PainterCase {
+    const char* name;
+    qreal ratio;
+    QImage::Format format;
+    QTransform transform; // logical
+    QRegion region;       // logical
+    bool copies;
+};
+
+TEST(CopyImageToPainter, LeavesWhatDrawImageLeaves)
+{
+    const PainterCase cases[] = {
+        {"moved", 1, QImage::Format_RGB32, QTransform::fromTranslate(3, 4), QRect(0, 0, 25, 20), true},
+        {"past the left and bottom edges, two rects", 1, QImage::Format_RGB32, QTransform::fromTranslate(-5, 12),
+         QRegion(0, 0, 9, 30) + QRegion(14, 2, 30, 5), true},
+        {"onto premultiplied pixels", 1, QImage::Format_ARGB32_Premultiplied, QTransform::fromTranslate(1, 1),
+         QRect(2, 3, 10, 10), true},
+        {"at twice the scale", 2, QImage::Format_RGB32, QTransform::fromTranslate(3, 4), QRect(1, 0, 8, 7), true},
+        {"at one and a half", 1.5, QImage::Format_RGB32, QTransform(), QRect(0, 0, 20, 20), false},
+        {"half a pixel over", 1, QImage::Format_RGB32, QTransform::fromTranslate(0.5, 0), QRect(0, 0, 20, 20), false},
+        {"scaled by the painter", 1, QImage::Format_RGB32, QTransform::fromScale(2, 2), QRect(0, 0, 20, 20), false},
+        {"turned", 1, QImage::Format_RGB32, QTransform().rotate(90), QRect(0, 0, 20, 20), false},
+        {"onto 16-bit pixels", 1, QImage::Format_RGB16, QTransform(), QRect(0, 0, 20, 20), false},
+    };
+    std::mt19937 random(3);
+    for (const PainterCase& c : cases) {
+        QImage drawing(int(25 * c.ratio), int(20 * c.ratio), QImage::Format_RGB32);
+        for (int y = 0; y < drawing.height(); ++y)
+            for (int x = 0; x < drawing.width(); ++x)
+                drawing.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
+        drawing.setDevicePixelRatio(c.ratio);
+        QImage copied(int(40 * c.ratio), int(30 * c.ratio), c.format);
+        copied.fill(kUntouched);
+        copied.setDevicePixelRatio(c.ratio);
+        QImage drawn = copied.copy();
+        {
+            QPainter painter(&copied);
+            painter.setTransform(c.transform);
+            ASSERT_EQ(CopyImageToPainter(painter, drawing, c.region), c.copies) << c.name;
+        }
+        if (c.copies) {
+            QPainter painter(&drawn);
+            painter.setTransform(c.transform);
+            painter.setClipRegion(c.region);
+            painter.drawImage(QPoint(0, 0), drawing);
+        }
+        EXPECT_EQ(copied, drawn) << c.name;
+    }
 }

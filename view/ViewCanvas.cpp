@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "CNivoView.h"
+#include "platform/qt/BitmapImage.h"
 #include "platform/qt/DevicePixels.h"
 #include "platform/qt/InputFence.h"
 #include "platform/qt/PainterDC.h"
@@ -25,6 +26,8 @@ void ViewCanvas::paintEvent(QPaintEvent* event)
         // Whole logical pixels of the drawing; any part of one left over takes the background first.
         const QSizeF size = drawing->deviceIndependentSize();
         FillBackground(painter, event->region() - QRect(0, 0, int(size.width()), int(size.height())));
+        if (CopyImageToPainter(painter, *drawing, event->region()))
+            return;
         painter.setClipRegion(event->region());
         painter.drawImage(QPoint(0, 0), *drawing);
         return;

@@ -2,12 +2,18 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
+#include <functional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include <QPaintEngine>
+#include <QPainter>
 
 #include "platform/BlitRect.h"
 #include "platform/GdiObject.h"
@@ -73,13 +79,27 @@ NIVO_AVX2 void CopyRow24(const BYTE* pixel, QRgb* to, int count)
     }
     CopyRow(pixel, 3, to + column, count - column);
 }
-// Large copies are shared among a few cores: one core alone cannot use the
-// memory's bandwidth.
-int CopyThreads(std::int64_t pixels)
+
+// Calls copy(first, last) over rows [top, bottom) of a copy of `pixels`
+// pixels: large copies are shared among a few cores, since one core alone
+// cannot use the memory's bandwidth.
+void CopyRowsOnCores(int top, int bottom, std::int64_t pixels, const std::function<void(int, int)>& copy)
 {
     constexpr std::int64_t kPixelsEach = 1 << 19;
     static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-    return static_cast<int>(std::clamp<std::int64_t>(pixels / kPixelsEach, 1, cores));
+    const int threads = static_cast<int>(std::clamp<std::int64_t>(pixels / kPixelsEach, 1, cores));
+    const auto rowOf = [&](int part) { return top + int(std::int64_t(bottom - top) * part / threads); };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < threads; ++part) {
+        try {
+            helpers.emplace_back(copy, rowOf(part), rowOf(part + 1));
+        } catch (const std::system_error&) {
+            copy(rowOf(part), rowOf(part + 1));
+        }
+    }
+    copy(top, rowOf(1));
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 } // namespace
 
@@ -106,18 +126,45 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
                 CopyRow(pixel, bytesPerPixel, to, r.Width());
         }
     };
-    const int threads = CopyThreads(std::int64_t(r.Width()) * r.Height());
-    std::vector<std::thread> helpers;
-    const auto rowOf = [&](int part) { return r.top + int(std::int64_t(r.Height()) * part / threads); };
-    for (int part = 1; part < threads; ++part) {
-        try {
-            helpers.emplace_back(copyRows, rowOf(part), rowOf(part + 1));
-        } catch (const std::system_error&) {
-            copyRows(rowOf(part), rowOf(part + 1));
-        }
-    }
-    copyRows(r.top, rowOf(1));
-    for (std::thread& helper : helpers)
-        helper.join();
+    CopyRowsOnCores(r.top, r.bottom, std::int64_t(r.Width()) * r.Height(), copyRows);
     return {x + r.left, y + r.top, r.Width(), r.Height()};
+}
+
+bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& region)
+{
+    QPaintEngine* const engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return false;
+    QImage& target = *static_cast<QImage*>(engine->paintDevice());
+    const QImage::Format format = target.format();
+    if (image.format() != QImage::Format_RGB32 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied))
+        return false;
+    // One image pixel a device pixel, from a whole device pixel on: the
+    // painter may only move the image and scale it by the image's own whole ratio.
+    const QTransform t = painter.deviceTransform();
+    const qreal ratio = image.devicePixelRatio();
+    if (t.type() > QTransform::TxScale || t.m11() != ratio || t.m22() != ratio || ratio != std::round(ratio) ||
+        t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+        return false;
+    const int scale = int(ratio), dx = int(t.dx()), dy = int(t.dy());
+    QRegion covered;
+    for (const QRect& r : region)
+        covered += QRect(r.x() * scale + dx, r.y() * scale + dy, r.width() * scale, r.height() * scale);
+    covered &= QRect(dx, dy, image.width(), image.height()) & target.rect();
+    if (const QRegion system = engine->systemClip(); !system.isEmpty())
+        covered &= system;
+    // Where the engine paints, whether or not the image is shared.
+    uchar* const top = const_cast<uchar*>(std::as_const(target).constBits());
+    for (const QRect& r : covered) {
+        const auto copyRows = [&](int first, int last) {
+            for (int row = first; row < last; ++row)
+                std::memcpy(top + row * target.bytesPerLine() + std::ptrdiff_t(r.x()) * 4,
+                            image.constScanLine(row - dy) + std::ptrdiff_t(r.x() - dx) * 4, std::size_t(r.width()) * 4);
+        };
+        CopyRowsOnCores(r.top(), r.bottom() + 1, std::int64_t(r.width()) * r.height(), copyRows);
+    }
+    return true;
 }

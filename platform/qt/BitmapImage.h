@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
+
+class QPainter;
 
 class GdiObject;
 
@@ -13,3 +16,9 @@ QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int heigh
 // rectangle of the image it wrote.
 QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
                         int y);
+// Copies a 32-bit image, drawn at the painter's origin one device pixel a
+// pixel, straight into the raster image the painter paints on, within
+// `region` (logical): what drawImage would do, on several cores. False,
+// having done nothing, where the painter does not paint on such an image or
+// would scale the image.
+bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& region);
