@@ -8,6 +8,8 @@
 #include <mutex>
 #include <utility>
 
+#include "CoreSplit.h"
+
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
@@ -65,8 +67,13 @@ void* LargeBlock::AllocateZeroed(std::size_t size)
 {
     if (!TakesHugePages(size))
         return std::calloc(size, 1);
-    if (void* kept = TakeKept(size))
-        return std::memset(kept, 0, size);
+    if (void* kept = TakeKept(size)) {
+        auto* bytes = static_cast<char*>(kept);
+        SplitAmongCores(std::int64_t(size), std::int64_t(size), [bytes](std::int64_t first, std::int64_t last) {
+            std::memset(bytes + first, 0, std::size_t(last - first));
+        });
+        return kept;
+    }
     return MapZeroed(size);
 }
 

@@ -6,16 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include <QPaintEngine>
 #include <QPainter>
 
 #include "platform/BlitRect.h"
+#include "platform/CoreSplit.h"
 #include "platform/GdiObject.h"
 
 QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int height)
@@ -80,27 +77,6 @@ NIVO_AVX2 void CopyRow24(const BYTE* pixel, QRgb* to, int count)
     CopyRow(pixel, 3, to + column, count - column);
 }
 
-// Calls copy(first, last) over rows [top, bottom) of a copy of `pixels`
-// pixels: large copies are shared among a few cores, since one core alone
-// cannot use the memory's bandwidth.
-void CopyRowsOnCores(int top, int bottom, std::int64_t pixels, const std::function<void(int, int)>& copy)
-{
-    constexpr std::int64_t kPixelsEach = 1 << 19;
-    static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-    const int threads = static_cast<int>(std::clamp<std::int64_t>(pixels / kPixelsEach, 1, cores));
-    const auto rowOf = [&](int part) { return top + int(std::int64_t(bottom - top) * part / threads); };
-    std::vector<std::thread> helpers;
-    for (int part = 1; part < threads; ++part) {
-        try {
-            helpers.emplace_back(copy, rowOf(part), rowOf(part + 1));
-        } catch (const std::system_error&) {
-            copy(rowOf(part), rowOf(part + 1));
-        }
-    }
-    copy(top, rowOf(1));
-    for (std::thread& helper : helpers)
-        helper.join();
-}
 } // namespace
 
 QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
@@ -126,7 +102,9 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
                 CopyRow(pixel, bytesPerPixel, to, r.Width());
         }
     };
-    CopyRowsOnCores(r.top, r.bottom, std::int64_t(r.Width()) * r.Height(), copyRows);
+    SplitAmongCores(r.Height(), std::int64_t(r.Width()) * r.Height() * 4, [&](std::int64_t first, std::int64_t last) {
+        copyRows(r.top + int(first), r.top + int(last));
+    });
     return {x + r.left, y + r.top, r.Width(), r.Height()};
 }
 
@@ -164,7 +142,8 @@ bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& r
                 std::memcpy(top + row * target.bytesPerLine() + std::ptrdiff_t(r.x()) * 4,
                             image.constScanLine(row - dy) + std::ptrdiff_t(r.x() - dx) * 4, std::size_t(r.width()) * 4);
         };
-        CopyRowsOnCores(r.top(), r.bottom() + 1, std::int64_t(r.width()) * r.height(), copyRows);
+        SplitAmongCores(r.height(), std::int64_t(r.width()) * r.height() * 4,
+                        [&](std::int64_t first, std::int64_t last) { copyRows(r.top() + int(first), r.top() + int(last)); });
     }
     return true;
 }
