@@ -63,6 +63,12 @@ constexpr std::array<char, 64> MakeBgrOrder()
 }
 alignas(64) constexpr std::array<char, 64> kBgrOrder = MakeBgrOrder();
 
+// Asks for a column's counts two tiles below `counts`.
+inline void Prefetch(const std::int32_t* counts)
+{
+    _mm_prefetch(reinterpret_cast<const char*>(counts + 2 * kTileRows), _MM_HINT_T0);
+}
+
 Kernel KernelFor(std::int32_t H)
 {
     static const Kernel fastest = FastestKernel();
@@ -171,12 +177,11 @@ NIVO_AVX512_BYTES inline void Transpose16(__m512i v[16])
 }
 
 // Sixteen counts of a column, and a request for those some tiles further
-// down: a block reads 64 columns at once, more streams than the processor
-// follows by itself.
+// down (Prefetch): a block reads 64 columns at once, more streams than the
+// processor follows by itself.
 NIVO_AVX512_BYTES inline __m512i LoadAndPrefetch(const std::int32_t* counts)
 {
-    constexpr int kRowsAhead = 32;
-    _mm_prefetch(reinterpret_cast<const char*>(counts + kRowsAhead), _MM_HINT_T0);
+    Prefetch(counts);
     return _mm512_loadu_si512(counts);
 }
 
@@ -284,6 +289,8 @@ NIVO_AVX2 void FrameColourer::ColourTileAvx2(const Job& job, std::int32_t firstC
     const __m256i lastInTable = _mm256_set1_epi32(static_cast<int>(colour.size) - 1);
     const __m256i bgr = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
                                          9, 8, 14, 13, 12, -1, -1, -1, -1);
+    for (std::int32_t column = firstColumn; column < lastColumn; ++column)
+        Prefetch(job.counts + column * H + firstRow);
     for (std::int32_t row = firstRow; row < lastRow; ++row) {
         const std::int32_t* entry = job.counts + firstColumn * H + row;
         BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(firstColumn) * 3;
