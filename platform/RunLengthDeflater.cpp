@@ -184,13 +184,13 @@ struct RunLengthDeflater::Codes {
     std::uint16_t runDistanceCode;
 };
 
-// Bits into the output, first bit lowest; words are stored whole into room
-// reserved ahead.
+// Bits into the output, first bit lowest; words are stored whole, so a
+// reservation covers what is put after it and a word more.
 class RunLengthDeflater::Bits {
 public:
     explicit Bits(std::vector<std::uint8_t>& out) : m_out(out), m_used(out.size()) {}
 
-    void Reserve(std::size_t bytes) { m_out.resize(std::max(m_out.size(), m_used + bytes + 8)); }
+    void Reserve(std::size_t bytes) { m_out.resize(std::max(m_out.size(), m_used + bytes + 16)); }
     void Put(std::uint64_t value, int count)
     {
         m_buffer |= value << m_count;
@@ -234,7 +234,7 @@ void RunLengthDeflater::Deflate(const std::uint8_t* data, std::size_t size, bool
         WriteBlock(data + start, at - start, last && at == size, bits);
     } while (at < size);
     if (!last) {
-        bits.Reserve(8);
+        bits.Reserve(16);
         bits.Put(0, 3);
         bits.AlignToByte();
         bits.Put(0xffff0000u, 32);
@@ -316,7 +316,7 @@ void RunLengthDeflater::WriteBlock(const std::uint8_t* bytes, std::size_t size, 
     const std::size_t storedBlocks = std::max<std::size_t>(1, (size + kLargestStored - 1) / kLargestStored);
     if (8 * size + 42 * storedBlocks < std::min(fixedBits, dynamicBits)) {
         // Bytes that runs and codes cannot shorten go as they are.
-        bits.Reserve(size + 8 * storedBlocks);
+        bits.Reserve(size + 16 * storedBlocks);
         std::size_t done = 0;
         do {
             const std::size_t n = std::min(size - done, kLargestStored);
