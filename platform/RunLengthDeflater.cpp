@@ -180,8 +180,7 @@ int LengthRunExtraBits(int symbol) { return symbol == 16 ? 2 : symbol == 17 ? 3 
 struct RunLengthDeflater::Codes {
     std::uint8_t lengths[kFixedSymbols] {};
     std::uint16_t codes[kFixedSymbols];
-    std::uint8_t runDistanceLength; // a run's distance is always 1: code 0
-    std::uint16_t runDistanceCode;
+    std::uint8_t runDistanceLength; // a run's distance is always 1: code 0, all bits zero
 };
 
 // Bits into the output, first bit lowest; words are stored whole, so a
@@ -281,12 +280,10 @@ void RunLengthDeflater::WriteBlock(const std::uint8_t* bytes, std::size_t size, 
         fixedBits += std::uint64_t(m_frequencies[s]) * fixed.lengths[s];
     fixedBits += extraBits + runs * 5;
     fixed.runDistanceLength = 5;
-    fixed.runDistanceCode = 0;
 
     Codes dynamic;
     BuildLengths(m_frequencies, kLiteralSymbols, kLongestCode, dynamic.lengths);
     dynamic.runDistanceLength = 1;
-    dynamic.runDistanceCode = 0;
     int literalCount = kLiteralSymbols;
     while (literalCount > 257 && dynamic.lengths[literalCount - 1] == 0)
         --literalCount;
@@ -355,8 +352,7 @@ void RunLengthDeflater::WriteBlock(const std::uint8_t* bytes, std::size_t size, 
         const std::size_t run = s - 256u;
         const int symbol = kRuns.symbol[run];
         const int length = codes.lengths[symbol], extra = kRuns.extraBits[run];
-        bits.Put(codes.codes[symbol] | std::uint64_t(kRuns.extra[run]) << length |
-                     std::uint64_t(codes.runDistanceCode) << (length + extra),
+        bits.Put(codes.codes[symbol] | std::uint64_t(kRuns.extra[run]) << length,
                  length + extra + codes.runDistanceLength);
     }
     bits.Put(codes.codes[kEndOfBlock], codes.lengths[kEndOfBlock]);

@@ -92,8 +92,8 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
     static const bool avx2 = HasAvx2();
     uchar* const top = image.bits();
     const qsizetype pitch = image.bytesPerLine();
-    const auto copyRows = [&](int first, int last) {
-        for (int row = first; row < last; ++row) {
+    SplitAmongCores(r.Height(), std::int64_t(r.Width()) * r.Height() * 4, [&](std::int64_t first, std::int64_t last) {
+        for (int row = r.top + int(first); row < r.top + int(last); ++row) {
             const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX + r.left) * bytesPerPixel;
             auto* to = reinterpret_cast<QRgb*>(top + (y + row) * pitch) + x + r.left;
             if (avx2 && bytesPerPixel == 3)
@@ -101,9 +101,6 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
             else
                 CopyRow(pixel, bytesPerPixel, to, r.Width());
         }
-    };
-    SplitAmongCores(r.Height(), std::int64_t(r.Width()) * r.Height() * 4, [&](std::int64_t first, std::int64_t last) {
-        copyRows(r.top + int(first), r.top + int(last));
     });
     return {x + r.left, y + r.top, r.Width(), r.Height()};
 }
@@ -136,14 +133,11 @@ bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& r
         covered &= system;
     // Where the engine paints, whether or not the image is shared.
     uchar* const top = const_cast<uchar*>(std::as_const(target).constBits());
-    for (const QRect& r : covered) {
-        const auto copyRows = [&](int first, int last) {
-            for (int row = first; row < last; ++row)
+    for (const QRect& r : covered)
+        SplitAmongCores(r.height(), std::int64_t(r.width()) * r.height() * 4, [&](std::int64_t first, std::int64_t last) {
+            for (int row = r.top() + int(first); row < r.top() + int(last); ++row)
                 std::memcpy(top + row * target.bytesPerLine() + std::ptrdiff_t(r.x()) * 4,
                             image.constScanLine(row - dy) + std::ptrdiff_t(r.x() - dx) * 4, std::size_t(r.width()) * 4);
-        };
-        SplitAmongCores(r.height(), std::int64_t(r.width()) * r.height() * 4,
-                        [&](std::int64_t first, std::int64_t last) { copyRows(r.top() + int(first), r.top() + int(last)); });
-    }
+        });
     return true;
 }
