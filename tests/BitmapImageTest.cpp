@@ -1,4 +1,4 @@
-// Bitmaps copied into the window's 32-bit image: every width (the copy goes
+// Bitmaps copied into the window's 32-bit images: every width (the copy goes
 // eight pixels at a time where it can), clipped at both ends, nothing written
 // outside what it reports.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include "Sections.h"
 #include "platform/GdiObject.h"
 #include "platform/qt/BitmapImage.h"
+#include "platform/qt/SurfaceDrawing.h"
 
 namespace {
 constexpr QRgb kUntouched = 0xFF345678;
@@ -89,18 +90,18 @@ TEST(CopyBitmapToImage, LargeCopiesSharedAmongCoresWriteEveryRowOnce)
     DeleteObject(section);
 }
 
-// The window's drawing copied straight into the image a painter paints on
-// must leave exactly what drawImage leaves, or nothing where it cannot.
+// A window's drawing painted onto its backing store, straight where it can:
+// exactly what drawImage leaves of the same bitmaps drawn into an image.
 struct PainterCase {
     const char* name;
     qreal ratio;
     QImage::Format format;
     QTransform transform; // logical
     QRegion region;       // logical
-    bool copies;
+    bool straight;
 };
 
-TEST(CopyImageToPainter, LeavesWhatDrawImageLeaves)
+TEST(SurfaceDrawing, LeavesWhatDrawImageLeaves)
 {
     const PainterCase cases[] = {
         {"moved", 1, QImage::Format_RGB32, QTransform::fromTranslate(3, 4), QRect(0, 0, 25, 20), true},
@@ -117,26 +118,40 @@ TEST(CopyImageToPainter, LeavesWhatDrawImageLeaves)
     };
     std::mt19937 random(3);
     for (const PainterCase& c : cases) {
-        QImage drawing(int(25 * c.ratio), int(20 * c.ratio), QImage::Format_RGB32);
-        for (int y = 0; y < drawing.height(); ++y)
-            for (int x = 0; x < drawing.width(); ++x)
-                drawing.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
-        drawing.setDevicePixelRatio(c.ratio);
-        QImage copied(int(40 * c.ratio), int(30 * c.ratio), c.format);
-        copied.fill(kUntouched);
-        copied.setDevicePixelRatio(c.ratio);
-        QImage drawn = copied.copy();
+        const QSize size(int(25 * c.ratio), int(20 * c.ratio));
+        HBITMAP picture = NewSection(size.width() + 5, size.height() + 4);
+        HBITMAP patch = NewSection(5, 5);
+        FillRandomly(*picture, random);
+        FillRandomly(*patch, random);
+        // The picture covers the surface from (3, 2) of its own; the patch goes over it.
+        SurfaceDrawing drawing;
+        drawing.Begin(size, c.ratio);
+        ASSERT_EQ(drawing.Add(*picture, 3, 2, 1000, 1000, 0, 0), QRect(QPoint(0, 0), size)) << c.name;
+        ASSERT_EQ(drawing.Add(*patch, 1, 0, 5, 5, 4, 6), QRect(4, 6, 4, 5)) << c.name;
+        QImage image(size, QImage::Format_RGB32);
+        CopyBitmapToImage(*picture, 3, 2, size.width(), size.height(), image, 0, 0);
+        CopyBitmapToImage(*patch, 1, 0, 5, 5, image, 4, 6);
+        image.setDevicePixelRatio(c.ratio);
+
+        QImage painted(int(40 * c.ratio), int(30 * c.ratio), c.format);
+        painted.fill(kUntouched);
+        painted.setDevicePixelRatio(c.ratio);
+        QImage drawn = painted.copy();
         {
-            QPainter painter(&copied);
+            QPainter painter(&painted);
             painter.setTransform(c.transform);
-            ASSERT_EQ(CopyImageToPainter(painter, drawing, c.region), c.copies) << c.name;
+            ASSERT_EQ(RasterTargetOf(painter, c.ratio, c.region).has_value(), c.straight) << c.name;
+            drawing.Paint(painter, c.region);
         }
-        if (c.copies) {
+        {
             QPainter painter(&drawn);
             painter.setTransform(c.transform);
             painter.setClipRegion(c.region);
-            painter.drawImage(QPoint(0, 0), drawing);
+            painter.drawImage(QPoint(0, 0), image);
         }
-        EXPECT_EQ(copied, drawn) << c.name;
+        EXPECT_EQ(painted, drawn) << c.name;
+        drawing.End();
+        DeleteObject(picture);
+        DeleteObject(patch);
     }
 }

@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include "CNivoView.h"
-#include "platform/qt/BitmapImage.h"
 #include "platform/qt/DevicePixels.h"
 #include "platform/qt/InputFence.h"
 #include "platform/qt/PainterDC.h"
@@ -22,14 +21,11 @@ ViewCanvas::ViewCanvas(CNivoView& view) : QWidget(nullptr), m_view(view)
 void ViewCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    if (const QImage* drawing = m_view.Window().PendingDrawing()) {
+    if (SurfaceDrawing* drawing = m_view.Window().PendingDrawing()) {
         // Whole logical pixels of the drawing; any part of one left over takes the background first.
-        const QSizeF size = drawing->deviceIndependentSize();
+        const QSizeF size = drawing->LogicalSize();
         FillBackground(painter, event->region() - QRect(0, 0, int(size.width()), int(size.height())));
-        if (CopyImageToPainter(painter, *drawing, event->region()))
-            return;
-        painter.setClipRegion(event->region());
-        painter.drawImage(QPoint(0, 0), *drawing);
+        drawing->Paint(painter, event->region());
         return;
     }
     FillBackground(painter, event->region());

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <QPaintEngine>
@@ -105,39 +106,57 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
     return {x + r.left, y + r.top, r.Width(), r.Height()};
 }
 
-bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& region)
+std::optional<RasterTarget> RasterTargetOf(QPainter& painter, qreal ratio, const QRegion& region)
 {
     QPaintEngine* const engine = painter.paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
-        engine->paintDevice()->devType() != QInternal::Image)
-        return false;
-    QImage& target = *static_cast<QImage*>(engine->paintDevice());
-    const QImage::Format format = target.format();
-    if (image.format() != QImage::Format_RGB32 ||
-        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
-         format != QImage::Format_ARGB32_Premultiplied))
-        return false;
-    // One image pixel a device pixel, from a whole device pixel on: the
-    // painter may only move the image and scale it by the image's own whole ratio.
+        engine->paintDevice()->devType() != QInternal::Image || painter.hasClipping())
+        return std::nullopt;
+    QImage& image = *static_cast<QImage*>(engine->paintDevice());
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return std::nullopt;
+    // One drawing pixel a device pixel, from a whole device pixel on: the
+    // painter may only move the drawing and scale it by its own whole ratio.
     const QTransform t = painter.deviceTransform();
-    const qreal ratio = image.devicePixelRatio();
     if (t.type() > QTransform::TxScale || t.m11() != ratio || t.m22() != ratio || ratio != std::round(ratio) ||
         t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
-        return false;
-    const int scale = int(ratio), dx = int(t.dx()), dy = int(t.dy());
-    QRegion covered;
+        return std::nullopt;
+    const int scale = int(ratio);
+    RasterTarget target {image, QPoint(int(t.dx()), int(t.dy())), {}};
     for (const QRect& r : region)
-        covered += QRect(r.x() * scale + dx, r.y() * scale + dy, r.width() * scale, r.height() * scale);
-    covered &= QRect(dx, dy, image.width(), image.height()) & target.rect();
+        target.covered += QRect(r.x() * scale + target.origin.x(), r.y() * scale + target.origin.y(),
+                                r.width() * scale, r.height() * scale);
+    target.covered &= image.rect();
     if (const QRegion system = engine->systemClip(); !system.isEmpty())
-        covered &= system;
+        target.covered &= system;
+    return target;
+}
+
+void CopyBitmapToRaster(const GdiObject& bitmap, int sourceX, int sourceY, const QRect& placed,
+                        const RasterTarget& target)
+{
+    const int bytesPerPixel = bitmap.Header().biBitCount / 8;
+    if (bytesPerPixel != 3 && bytesPerPixel != 4)
+        return;
+    static const bool avx2 = HasAvx2();
     // Where the engine paints, whether or not the image is shared.
-    uchar* const top = const_cast<uchar*>(std::as_const(target).constBits());
-    for (const QRect& r : covered)
+    uchar* const top = const_cast<uchar*>(std::as_const(target.image).constBits());
+    const qsizetype pitch = target.image.bytesPerLine();
+    const QRegion covered = target.covered & placed.translated(target.origin);
+    for (const QRect& r : covered) {
+        const int fromX = sourceX + r.x() - target.origin.x() - placed.x();
+        const int fromY = sourceY + r.y() - target.origin.y() - placed.y();
         SplitAmongCores(r.height(), std::int64_t(r.width()) * r.height() * 4, [&](std::int64_t first, std::int64_t last) {
-            for (int row = r.top() + int(first); row < r.top() + int(last); ++row)
-                std::memcpy(top + row * target.bytesPerLine() + std::ptrdiff_t(r.x()) * 4,
-                            image.constScanLine(row - dy) + std::ptrdiff_t(r.x() - dx) * 4, std::size_t(r.width()) * 4);
+            for (int row = int(first); row < int(last); ++row) {
+                const BYTE* pixel = bitmap.Row(fromY + row) + std::ptrdiff_t(fromX) * bytesPerPixel;
+                auto* to = reinterpret_cast<QRgb*>(top + (r.y() + row) * pitch) + r.x();
+                if (avx2 && bytesPerPixel == 3)
+                    CopyRow24(pixel, to, r.width());
+                else
+                    CopyRow(pixel, bytesPerPixel, to, r.width());
+            }
         });
-    return true;
+    }
 }

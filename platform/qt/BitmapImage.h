@@ -1,5 +1,7 @@
 #pragma once
 // Bitmap pixels as Qt images, upright.
+#include <optional>
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -16,9 +18,19 @@ QImage ImageOfBitmap(const GdiObject& bitmap, int x, int y, int width, int heigh
 // rectangle of the image it wrote.
 QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
                         int y);
-// Copies a 32-bit image, drawn at the painter's origin one device pixel a
-// pixel, straight into the raster image the painter paints on, within
-// `region` (logical): what drawImage would do, on several cores. False,
-// having done nothing, where the painter does not paint on such an image or
-// would scale the image.
-bool CopyImageToPainter(QPainter& painter, const QImage& image, const QRegion& region);
+// The raster image a painter paints on, where a drawing of whole device
+// pixel ratio `ratio`, placed at the painter's origin, lands one drawing
+// pixel a device pixel: where the origin falls in it, and the device pixels
+// of `region` (logical) it may paint. None where the painter paints on
+// anything else, clips, or would scale or move the drawing by part of a pixel.
+struct RasterTarget {
+    QImage& image;
+    QPoint origin;
+    QRegion covered;
+};
+std::optional<RasterTarget> RasterTargetOf(QPainter& painter, qreal ratio, const QRegion& region);
+// Copies the pixels of a 24- or 32-bit bitmap from (sourceX, sourceY) onto
+// `placed` (device pixels of the drawing) in the target, within what it may
+// paint, on several cores: what drawing them as a 32-bit image would leave.
+void CopyBitmapToRaster(const GdiObject& bitmap, int sourceX, int sourceY, const QRect& placed,
+                        const RasterTarget& target);

@@ -2,26 +2,24 @@
 
 #include <QPainter>
 
-#include "BitmapImage.h"
 #include "DevicePixels.h"
 #include "GdiFlush.h"
 #include "platform/DeviceContext.h"
 
 namespace {
-// Copies bitmaps into the window's image, one image pixel per bitmap pixel,
-// and notes the parts it covered.
+// Hands bitmaps to the window's drawing, one screen pixel per bitmap pixel,
+// and notes the parts they cover.
 class SurfaceDC : public DeviceContext {
 public:
-    SurfaceDC(QImage& image, QRegion& drawn) : m_image(image), m_drawn(drawn) {}
+    SurfaceDC(SurfaceDrawing& drawing, QRegion& drawn) : m_drawing(drawing), m_drawn(drawn) {}
     BOOL DrawBitmap(int x, int y, int width, int height, const GdiObject& source, int sourceX, int sourceY) override
     {
-        const QRect covered = CopyBitmapToImage(source, sourceX, sourceY, width, height, m_image, x, y);
-        m_drawn += covered;
+        m_drawn += m_drawing.Add(source, sourceX, sourceY, width, height, x, y);
         return 1;
     }
 
 private:
-    QImage& m_image;
+    SurfaceDrawing& m_drawing;
     QRegion& m_drawn;
 };
 
@@ -54,9 +52,7 @@ HDC QtWindow::AcquireDC()
     QSize size = DevicePixels(*m_surface);
     if (m_client)
         size = size.boundedTo(DevicePixels(*m_client));
-    if (m_drawing.size() != size)
-        m_drawing = QImage(size, QImage::Format_RGB32);
-    m_drawing.setDevicePixelRatio(m_surface->devicePixelRatioF());
+    m_drawing.Begin(size, m_surface->devicePixelRatioF());
     m_drawn = QRegion();
     return new SurfaceDC(m_drawing, m_drawn);
 }
@@ -64,12 +60,11 @@ HDC QtWindow::AcquireDC()
 void QtWindow::ReleaseAcquiredDC(HDC dc)
 {
     delete dc;
-    if (!m_surface || !m_surface->isVisible())
-        return;
-    if (m_drawn.isEmpty())
-        return;
-    m_flushing = true;
-    m_surface->repaint(LogicalRegion(*m_surface, m_drawn));
-    m_flushing = false;
-    GdiFlush();
+    if (m_surface && m_surface->isVisible() && !m_drawn.isEmpty()) {
+        m_flushing = true;
+        m_surface->repaint(LogicalRegion(*m_surface, m_drawn));
+        m_flushing = false;
+        GdiFlush();
+    }
+    m_drawing.End();
 }

@@ -3,11 +3,11 @@
 // `client` in screen pixels; drawing through GetDC lands on `surface` at
 // once, one screen pixel per pixel drawn, and what was not drawn on stays
 // as it was.
-#include <QImage>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
+#include "SurfaceDrawing.h"
 #include "platform/WindowObject.h"
 
 class QtWindow : public WindowObject {
@@ -19,16 +19,14 @@ public:
     void ReleaseAcquiredDC(HDC dc) override;
     void Destroy() override {}
 
-    // While a GetDC drawing is being shown, the surface's paint handler draws
-    // this image (in screen pixels, with the surface's scale) over the parts
-    // that were drawn on.
-    const QImage* PendingDrawing() const { return m_flushing ? &m_drawing : nullptr; }
+    // While a GetDC drawing is being shown, the surface's paint handler paints
+    // it over the parts that were drawn on.
+    SurfaceDrawing* PendingDrawing() { return m_flushing ? &m_drawing : nullptr; }
 
 private:
     QPointer<QWidget> m_surface;
     QPointer<QWidget> m_client;
-    // Kept from one drawing to the next, so showing a picture allocates nothing.
-    QImage m_drawing;
+    SurfaceDrawing m_drawing;
     QRegion m_drawn;
     bool m_flushing = false;
 };
