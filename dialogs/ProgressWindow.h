@@ -1,8 +1,8 @@
 #pragma once
 // The box of dialog template 131: captionless, a thin border and one smooth
 // bar, drawn inside the main window over the picture. A render handles no
-// events while it runs, so the box paints itself at once when shown and on
-// each new position; being a child widget it needs neither the window
+// events while it runs, so the box paints itself at once when shown and as
+// its bar moves, at most once a frame; being a child widget it needs neither the window
 // manager nor the event loop to appear, and it never takes the focus.
 #include <QFrame>
 
