@@ -2,8 +2,9 @@
 // The box of dialog template 131: captionless, a thin border and one smooth
 // bar, drawn inside the main window over the picture. A render handles no
 // events while it runs, so the box paints itself at once when shown and as
-// its bar moves, at most once a frame; being a child widget it needs neither the window
-// manager nor the event loop to appear, and it never takes the focus.
+// its bar moves, at most once a frame; being a child widget it needs neither
+// the window manager nor the event loop to appear, and it never takes the
+// focus.
 #include <QFrame>
 
 #include "platform/WindowObject.h"
