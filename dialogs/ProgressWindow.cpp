@@ -4,7 +4,6 @@
 #include <QProgressBar>
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 #include "CProgressDlg.h"
 #include "DialogUnits.h"
@@ -34,37 +33,45 @@ public:
         if (msg == PBM_SETPOS) {
             const int previous = value();
             const int position = static_cast<int>(wParam);
+            const bool starting = !m_started;
+            m_started = true;
             if (position != previous) {
                 // QProgressBar would repaint itself at once: the pace is the bar's own.
                 setUpdatesEnabled(false);
                 setValue(position);
                 setUpdatesEnabled(true);
-                if (isVisible() && DueForPainting()) {
-                    repaint();
-                    GdiFlush();
-                }
+                if (isVisible() && (starting || DueForPainting()))
+                    Paint();
             }
             return previous;
         }
         return 0;
     }
 
+    // The box was just painted, bar and all.
+    void Shown()
+    {
+        m_painted = std::chrono::steady_clock::now();
+        m_started = false;
+    }
+
 private:
     // Painting the bar again waits for the display to have taken the last
-    // painting (a round trip to the X server, 0.2 to 0.4 ms): painted at
-    // every position, the bar cost a render more than its colouring. It is
-    // painted at its first position, then at most once a frame.
-    bool DueForPainting()
+    // painting (a round trip to the X server, 0.2 to 5 ms while the render
+    // keeps the cores busy): painted at every position, the bar cost a render
+    // more than its colouring. The position it starts at is painted at once,
+    // the rest at most once a frame.
+    bool DueForPainting() const { return std::chrono::steady_clock::now() - m_painted >= kFrame; }
+    void Paint()
     {
-        const auto now = std::chrono::steady_clock::now();
-        if (m_painted && now - *m_painted < kFrame)
-            return false;
-        m_painted = now;
-        return true;
+        repaint();
+        GdiFlush();
+        m_painted = std::chrono::steady_clock::now();
     }
 
     static constexpr std::chrono::milliseconds kFrame {10};
-    std::optional<std::chrono::steady_clock::time_point> m_painted;
+    std::chrono::steady_clock::time_point m_painted;
+    bool m_started = false;
 };
 
 ProgressWindow::ProgressWindow(QWidget* host) : QFrame(host), m_bar(new Bar(this))
@@ -101,6 +108,7 @@ void ProgressWindow::Show(int)
     if (isVisible()) {
         repaint();
         GdiFlush();
+        m_bar->Shown();
     }
 }
 
