@@ -1,5 +1,7 @@
 #include "Sections.h"
 
+#include "platform/GdiObject.h"
+
 HBITMAP NewSection(LONG width, LONG height, BYTE** bits)
 {
     BITMAPINFO info {};
@@ -13,4 +15,11 @@ HBITMAP NewSection(LONG width, LONG height, BYTE** bits)
     if (bits)
         *bits = static_cast<BYTE*>(pixels);
     return section;
+}
+
+void FillRandomly(const GdiObject& bitmap, std::mt19937& random)
+{
+    for (LONG row = 0; row < bitmap.Height(); ++row)
+        for (LONG i = 0; i < bitmap.Stride(); ++i)
+            bitmap.Row(row)[i] = static_cast<BYTE>(random());
 }
