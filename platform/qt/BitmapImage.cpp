@@ -78,6 +78,24 @@ NIVO_AVX2 void CopyRow24(const BYTE* pixel, QRgb* to, int count)
     CopyRow(pixel, 3, to + column, count - column);
 }
 
+// Converts `rows` rows of `width` pixels of a 24- or 32-bit bitmap, from
+// (sourceX, sourceY) on, into 32-bit rows `pitch` bytes apart from `to` on,
+// shared among the cores.
+void ConvertRows(const GdiObject& bitmap, int sourceX, int sourceY, int width, int rows, uchar* to, qsizetype pitch)
+{
+    static const bool avx2 = HasAvx2();
+    const int bytesPerPixel = bitmap.Header().biBitCount / 8;
+    SplitAmongCores(rows, std::int64_t(width) * rows * 4, [&](std::int64_t first, std::int64_t last) {
+        for (int row = int(first); row < int(last); ++row) {
+            const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX) * bytesPerPixel;
+            auto* out = reinterpret_cast<QRgb*>(to + row * pitch);
+            if (avx2 && bytesPerPixel == 3)
+                CopyRow24(pixel, out, width);
+            else
+                CopyRow(pixel, bytesPerPixel, out, width);
+        }
+    });
+}
 } // namespace
 
 QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int width, int height, QImage& image, int x,
@@ -90,19 +108,9 @@ QRect CopyBitmapToImage(const GdiObject& bitmap, int sourceX, int sourceY, int w
         BlitRect::Of(x, y, width, height, sourceX, sourceY, bitmap.Width(), bitmap.Height(), image.width(), image.height());
     if (r.Empty())
         return {};
-    static const bool avx2 = HasAvx2();
-    uchar* const top = image.bits();
     const qsizetype pitch = image.bytesPerLine();
-    SplitAmongCores(r.Height(), std::int64_t(r.Width()) * r.Height() * 4, [&](std::int64_t first, std::int64_t last) {
-        for (int row = r.top + int(first); row < r.top + int(last); ++row) {
-            const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX + r.left) * bytesPerPixel;
-            auto* to = reinterpret_cast<QRgb*>(top + (y + row) * pitch) + x + r.left;
-            if (avx2 && bytesPerPixel == 3)
-                CopyRow24(pixel, to, r.Width());
-            else
-                CopyRow(pixel, bytesPerPixel, to, r.Width());
-        }
-    });
+    ConvertRows(bitmap, sourceX + r.left, sourceY + r.top, r.Width(), r.Height(),
+                image.bits() + (y + r.top) * pitch + std::ptrdiff_t(x + r.left) * 4, pitch);
     return {x + r.left, y + r.top, r.Width(), r.Height()};
 }
 
@@ -140,23 +148,11 @@ void CopyBitmapToRaster(const GdiObject& bitmap, int sourceX, int sourceY, const
     const int bytesPerPixel = bitmap.Header().biBitCount / 8;
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         return;
-    static const bool avx2 = HasAvx2();
     // Where the engine paints, whether or not the image is shared.
     uchar* const top = const_cast<uchar*>(std::as_const(target.image).constBits());
     const qsizetype pitch = target.image.bytesPerLine();
-    const QRegion covered = target.covered & placed.translated(target.origin);
-    for (const QRect& r : covered) {
-        const int fromX = sourceX + r.x() - target.origin.x() - placed.x();
-        const int fromY = sourceY + r.y() - target.origin.y() - placed.y();
-        SplitAmongCores(r.height(), std::int64_t(r.width()) * r.height() * 4, [&](std::int64_t first, std::int64_t last) {
-            for (int row = int(first); row < int(last); ++row) {
-                const BYTE* pixel = bitmap.Row(fromY + row) + std::ptrdiff_t(fromX) * bytesPerPixel;
-                auto* to = reinterpret_cast<QRgb*>(top + (r.y() + row) * pitch) + r.x();
-                if (avx2 && bytesPerPixel == 3)
-                    CopyRow24(pixel, to, r.width());
-                else
-                    CopyRow(pixel, bytesPerPixel, to, r.width());
-            }
-        });
-    }
+    for (const QRect& r : target.covered & placed.translated(target.origin))
+        ConvertRows(bitmap, sourceX + r.x() - target.origin.x() - placed.x(),
+                    sourceY + r.y() - target.origin.y() - placed.y(), r.width(), r.height(),
+                    top + r.y() * pitch + std::ptrdiff_t(r.x()) * 4, pitch);
 }
