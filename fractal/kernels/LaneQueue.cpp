@@ -25,6 +25,68 @@ constexpr int kPassRows = 8 * kGroups;
 constexpr std::int32_t kSliceRows = 4096;
 static_assert(kSliceRows % kPassRows == 0, "slices end on whole passes");
 
+// A lockstep chunk may go untested where every c of the pass has |c| < 2: an
+// orbit that fails a test is then past |z| = 2 for good (|z'| >= |z|^2 - |c|),
+// rounding taking it back by less than 1e-10 in eight steps, so its |z|^2
+// after the chunk exceeds this bound. A chunk after which no lane's does saw
+// no escape; one after which some lane's does runs again, tested.
+constexpr double kUntestedBound = 4.0 - 0x1p-20;
+
+// Eight untested steps of every group; false, with the orbits as they were,
+// when a candidate lane may have escaped in them.
+NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kGroups], __m256d x, const __m256d (&y)[kGroups],
+                                   const unsigned (&candidates)[kGroups])
+{
+    using namespace LaneStepsAvx2;
+    Orbit start[kGroups];
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        start[g] = o[g];
+    for (int k = 0; k < kLockstep; ++k) {
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g)
+            StepWithoutTest(o[g], x, y[g]);
+    }
+    unsigned beyond = 0;
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        beyond |= candidates[g] & Beyond(o[g].re, o[g].im, kUntestedBound);
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g) {
+        if (beyond == 0)
+            o[g].n = _mm256_add_epi64(o[g].n, _mm256_and_si256(_mm256_castpd_si256(o[g].alive),
+                                                                _mm256_set1_epi64x(kLockstep)));
+        else
+            o[g] = start[g];
+    }
+    return beyond == 0;
+}
+
+NIVO_AVX512_INLINE bool StepUntested(LaneStepsAvx512::Orbit (&o)[kGroups], __m512d x, const __m512d (&y)[kGroups],
+                                     const __mmask8 (&candidates)[kGroups])
+{
+    using namespace LaneStepsAvx512;
+    Orbit start[kGroups];
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        start[g] = o[g];
+    for (int k = 0; k < kLockstep; ++k) {
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g)
+            Step(o[g], x, y[g]);
+    }
+    __mmask8 beyond = 0;
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        beyond |= Beyond(candidates[g], o[g].re, o[g].im, kUntestedBound);
+    if (beyond == 0)
+        return true;
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        o[g] = start[g];
+    return false;
+}
+
 } // namespace
 
 void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out,
@@ -45,6 +107,7 @@ void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
         v->resize(capacity);
     m_count.resize(capacity);
+    m_lockstepEnds.assign(static_cast<std::size_t>(m_rows) / kPassRows + 1, 0);
     m_index.resize(capacity);
     m_cursor = m_end = 0;
     m_nextSequence = 0.0;
@@ -115,15 +178,26 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
                 m_out[base + r + std::countr_zero(lanes)] = m_limit;
             o[g] = {_mm256_setzero_pd(), _mm256_setzero_pd(), Mask(candidates[g]), _mm256_setzero_si256()};
         }
-        unsigned anyCandidate = 0;
-        for (int g = 0; g < kGroups; ++g)
+        unsigned anyCandidate = 0, outside = 0;
+        for (int g = 0; g < kGroups; ++g) {
             anyCandidate |= candidates[g];
+            outside |= candidates[g] & Beyond(x, y[g], kUntestedBound);
+        }
         // Every pixel here is inside the set or past the slice: all are settled.
         if (anyCandidate == 0)
             continue;
         // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
-        for (int done = 0; done < m_limit;) {
+        int& lastEnd = m_lockstepEnds[r0 / kPassRows];
+        int done = 0;
+        while (done < m_limit) {
             const int chunk = std::min(kLockstep, m_limit - done);
+            const bool untested = outside == 0 && chunk == kLockstep && done + kLockstep != lastEnd;
+            if (untested && StepUntested(o, x, y, candidates)) {
+                done += chunk;
+                if (done >= kLongestLockstep)
+                    break;
+                continue;
+            }
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g)
@@ -137,6 +211,7 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
             if (escaped != 0 || done >= kLongestLockstep)
                 break;
         }
+        lastEnd = done;
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
             const std::int32_t r = r0 + 4 * g;
@@ -198,9 +273,24 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
         // test, and the tests of the last few steps, kept as masks (a store
         // costs no vector instruction), count those that escaped in them.
         __mmask8 passed[kLockstep][kGroups];
+        // Chunks go untested where they may, but for the one in which these
+        // rows escaped in the last column: that one would mostly run twice.
+        __mmask8 outside = 0;
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g)
+            outside |= Beyond(candidates[g], x, y[g], kUntestedBound);
+        int& lastEnd = m_lockstepEnds[r0 / kPassRows];
         int done = 0, chunk = 0;
         while (anyCandidate != 0 && done < m_limit) {
             chunk = std::min(kLockstep, m_limit - done);
+            const bool untested = outside == 0 && chunk == kLockstep && done + kLockstep != lastEnd;
+            if (untested && StepUntested(o, x, y, candidates)) {
+                done += chunk;
+                chunk = 0;
+                if (done >= kLongestLockstep)
+                    break;
+                continue;
+            }
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g) {
@@ -216,6 +306,7 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
             if (escaped != 0 || done >= kLongestLockstep)
                 break;
         }
+        lastEnd = done;
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
             __m512i n = _mm512_set1_epi64(done - chunk);

@@ -81,6 +81,8 @@ private:
     std::vector<std::int64_t> m_count;
     std::vector<std::int64_t> m_index;
     std::vector<double> m_sequence;
+    // Where the lockstep of each pass of rows ended in the last column.
+    std::vector<int> m_lockstepEnds;
     // The column being queued, and its next row (0: none is being queued).
     std::int32_t m_sliceColumn = 0;
     std::int32_t m_sliceRow = 0;

@@ -72,17 +72,36 @@ struct Orbit {
 
 // The escape test of the current point, then the next point, with the
 // operations and order of LiteralEscapeCount (the test without its square root).
-NIVO_AVX2_INLINE void Step(Orbit& o, __m256d cx, __m256d cy)
+// The next point, from the current one and its squared parts.
+NIVO_AVX2_INLINE void Advance(Orbit& o, __m256d rr, __m256d ii, __m256d cx, __m256d cy)
 {
-    const __m256d bound = _mm256_set1_pd(ScalarKernel::kEscapeBound);
-    const __m256d two = _mm256_set1_pd(2.0);
-    const __m256d rr = _mm256_mul_pd(o.re, o.re);
-    const __m256d ii = _mm256_mul_pd(o.im, o.im);
-    o.alive = _mm256_and_pd(o.alive, _mm256_cmp_pd(_mm256_add_pd(rr, ii), bound, _CMP_LE_OQ));
-    o.n = _mm256_sub_epi64(o.n, _mm256_castpd_si256(o.alive));
-    const __m256d t = _mm256_mul_pd(_mm256_mul_pd(o.im, o.re), two);
+    const __m256d t = _mm256_mul_pd(_mm256_mul_pd(o.im, o.re), _mm256_set1_pd(2.0));
     o.re = _mm256_add_pd(_mm256_sub_pd(rr, ii), cx);
     o.im = _mm256_add_pd(t, cy);
+}
+
+NIVO_AVX2_INLINE void Step(Orbit& o, __m256d cx, __m256d cy)
+{
+    const __m256d rr = _mm256_mul_pd(o.re, o.re);
+    const __m256d ii = _mm256_mul_pd(o.im, o.im);
+    o.alive = _mm256_and_pd(o.alive, _mm256_cmp_pd(_mm256_add_pd(rr, ii), _mm256_set1_pd(ScalarKernel::kEscapeBound),
+                                                   _CMP_LE_OQ));
+    o.n = _mm256_sub_epi64(o.n, _mm256_castpd_si256(o.alive));
+    Advance(o, rr, ii, cx, cy);
+}
+
+// The step alone, untested and uncounted.
+NIVO_AVX2_INLINE void StepWithoutTest(Orbit& o, __m256d cx, __m256d cy)
+{
+    Advance(o, _mm256_mul_pd(o.re, o.re), _mm256_mul_pd(o.im, o.im), cx, cy);
+}
+
+// The lanes (4 bits) whose x^2 + y^2, as the escape test rounds it, is not at
+// most `bound` (NaN included).
+NIVO_AVX2_INLINE unsigned Beyond(__m256d x, __m256d y, double bound)
+{
+    const __m256d squared = _mm256_add_pd(_mm256_mul_pd(x, x), _mm256_mul_pd(y, y));
+    return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(squared, _mm256_set1_pd(bound), _CMP_NLE_UQ)));
 }
 
 // InteriorRegion::Contains for four points, with the same operations.

@@ -30,16 +30,35 @@ struct Orbit {
 // The escape test of the current point, then the next point, with the
 // operations and order of LiteralEscapeCount (the test without its square root);
 // n is left to the caller.
-NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
+// The next point, from the current one and its squared parts.
+NIVO_AVX512_INLINE void Advance(Orbit& o, __m512d rr, __m512d ii, __m512d cx, __m512d cy)
 {
-    const __m512d bound = _mm512_set1_pd(ScalarKernel::kEscapeBound);
-    const __m512d two = _mm512_set1_pd(2.0);
-    const __m512d rr = _mm512_mul_pd(o.re, o.re);
-    const __m512d ii = _mm512_mul_pd(o.im, o.im);
-    o.alive = _mm512_mask_cmp_pd_mask(o.alive, _mm512_add_pd(rr, ii), bound, _CMP_LE_OQ);
-    const __m512d t = _mm512_mul_pd(_mm512_mul_pd(o.im, o.re), two);
+    const __m512d t = _mm512_mul_pd(_mm512_mul_pd(o.im, o.re), _mm512_set1_pd(2.0));
     o.re = _mm512_add_pd(_mm512_sub_pd(rr, ii), cx);
     o.im = _mm512_add_pd(t, cy);
+}
+
+NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
+{
+    const __m512d rr = _mm512_mul_pd(o.re, o.re);
+    const __m512d ii = _mm512_mul_pd(o.im, o.im);
+    o.alive = _mm512_mask_cmp_pd_mask(o.alive, _mm512_add_pd(rr, ii), _mm512_set1_pd(ScalarKernel::kEscapeBound),
+                                      _CMP_LE_OQ);
+    Advance(o, rr, ii, cx, cy);
+}
+
+// The step alone, untested.
+NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+{
+    Advance(o, _mm512_mul_pd(o.re, o.re), _mm512_mul_pd(o.im, o.im), cx, cy);
+}
+
+// The lanes of `lanes` whose x^2 + y^2, as the escape test rounds it, is not
+// at most `bound` (NaN included).
+NIVO_AVX512_INLINE __mmask8 Beyond(__mmask8 lanes, __m512d x, __m512d y, double bound)
+{
+    return _mm512_mask_cmp_pd_mask(lanes, _mm512_add_pd(_mm512_mul_pd(x, x), _mm512_mul_pd(y, y)),
+                                   _mm512_set1_pd(bound), _CMP_NLE_UQ);
 }
 
 // Stores a mask straight from its mask register: left to itself, GCC gathers
