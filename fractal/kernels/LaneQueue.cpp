@@ -18,8 +18,9 @@ constexpr int kLockstep = 8;
 constexpr int kLongestLockstep = 256;
 // Groups of rows (one vector each) stepped together, for instruction-level parallelism.
 constexpr int kGroups = 4;
-// Most rows one pass of the lockstep takes: four groups of eight.
+// Most rows one pass of the lockstep takes: four groups of eight, or of four on AVX2.
 constexpr int kPassRows = 8 * kGroups;
+constexpr int kNarrowPassRows = 4 * kGroups;
 // Rows queued at a time: a tall column is queued in slices, so that the
 // queue's size does not grow with the picture's height.
 constexpr std::int32_t kSliceRows = 4096;
@@ -107,7 +108,7 @@ void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
         v->resize(capacity);
     m_count.resize(capacity);
-    m_lockstepEnds.assign(static_cast<std::size_t>(m_rows) / kPassRows + 1, 0);
+    m_lockstepEnds.assign(static_cast<std::size_t>(m_rows) / kNarrowPassRows + 1, 0);
     m_index.resize(capacity);
     m_cursor = m_end = 0;
     m_nextSequence = 0.0;
@@ -162,7 +163,7 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
     const __m256i limit = _mm256_set1_epi64x(m_limit);
     const int first = m_end;
     const std::int32_t end = SliceEnd();
-    for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += 4 * kGroups) {
+    for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += kNarrowPassRows) {
         Orbit o[kGroups];
         __m256d y[kGroups];
         unsigned candidates[kGroups];
@@ -187,7 +188,7 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
         if (anyCandidate == 0)
             continue;
         // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
-        int& lastEnd = m_lockstepEnds[r0 / kPassRows];
+        int& lastEnd = m_lockstepEnds[r0 / kNarrowPassRows];
         int done = 0;
         while (done < m_limit) {
             const int chunk = std::min(kLockstep, m_limit - done);
