@@ -179,14 +179,16 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
                 m_out[base + r + std::countr_zero(lanes)] = m_limit;
             o[g] = {_mm256_setzero_pd(), _mm256_setzero_pd(), Mask(candidates[g]), _mm256_setzero_si256()};
         }
-        unsigned anyCandidate = 0, outside = 0;
-        for (int g = 0; g < kGroups; ++g) {
+        unsigned anyCandidate = 0;
+        for (int g = 0; g < kGroups; ++g)
             anyCandidate |= candidates[g];
-            outside |= candidates[g] & Beyond(x, y[g], kUntestedBound);
-        }
         // Every pixel here is inside the set or past the slice: all are settled.
         if (anyCandidate == 0)
             continue;
+        unsigned outside = 0;
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g)
+            outside |= candidates[g] & Beyond(x, y[g], kUntestedBound);
         // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
         int& lastEnd = m_lockstepEnds[r0 / kNarrowPassRows];
         int done = 0;
@@ -277,9 +279,11 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
         // Chunks go untested where they may, but for the one in which these
         // rows escaped in the last column: that one would mostly run twice.
         __mmask8 outside = 0;
+        if (anyCandidate != 0) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g)
-            outside |= Beyond(candidates[g], x, y[g], kUntestedBound);
+            for (int g = 0; g < kGroups; ++g)
+                outside |= Beyond(candidates[g], x, y[g], kUntestedBound);
+        }
         int& lastEnd = m_lockstepEnds[r0 / kPassRows];
         int done = 0, chunk = 0;
         while (anyCandidate != 0 && done < m_limit) {
