@@ -52,15 +52,18 @@ NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kGroups], __m256d x
 #pragma GCC unroll 8
     for (int g = 0; g < kGroups; ++g)
         beyond |= candidates[g] & Beyond(o[g].re, o[g].im, kUntestedBound);
+    if (beyond != 0) {
 #pragma GCC unroll 8
-    for (int g = 0; g < kGroups; ++g) {
-        if (beyond == 0)
-            o[g].n = _mm256_add_epi64(o[g].n, _mm256_and_si256(_mm256_castpd_si256(o[g].alive),
-                                                                _mm256_set1_epi64x(kLockstep)));
-        else
+        for (int g = 0; g < kGroups; ++g)
             o[g] = start[g];
+        return false;
     }
-    return beyond == 0;
+    // The lanes still running passed all eight tests.
+#pragma GCC unroll 8
+    for (int g = 0; g < kGroups; ++g)
+        o[g].n = _mm256_add_epi64(o[g].n, _mm256_and_si256(_mm256_castpd_si256(o[g].alive),
+                                                            _mm256_set1_epi64x(kLockstep)));
+    return true;
 }
 
 NIVO_AVX512_INLINE bool StepUntested(LaneStepsAvx512::Orbit (&o)[kGroups], __m512d x, const __m512d (&y)[kGroups],
@@ -74,7 +77,7 @@ NIVO_AVX512_INLINE bool StepUntested(LaneStepsAvx512::Orbit (&o)[kGroups], __m51
     for (int k = 0; k < kLockstep; ++k) {
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g)
-            Step(o[g], x, y[g]);
+            StepWithoutTest(o[g], x, y[g]);
     }
     __mmask8 beyond = 0;
 #pragma GCC unroll 8

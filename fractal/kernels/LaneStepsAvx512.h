@@ -48,7 +48,7 @@ NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
 }
 
 // The step alone, untested.
-NIVO_AVX512_INLINE void Step(Orbit& o, __m512d cx, __m512d cy)
+NIVO_AVX512_INLINE void StepWithoutTest(Orbit& o, __m512d cx, __m512d cy)
 {
     Advance(o, _mm512_mul_pd(o.re, o.re), _mm512_mul_pd(o.im, o.im), cx, cy);
 }
