@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fractal/ComputeSettings.h"
@@ -117,15 +118,18 @@ using Doubles4 = double __attribute__((vector_size(32)));
 __attribute__((target("avx512f"))) double PeakAvx512() { return PeakOperationsPerNs<Doubles8, true>(); }
 __attribute__((target("avx2"))) double PeakAvx2() { return PeakOperationsPerNs<Doubles4, false>(); }
 
-// The clock the system reports, in GHz (0 when it reports none).
-double ReportedGHz()
+// The first processor's `field` in /proc/cpuinfo, empty when it has none.
+std::string CpuInfo(const std::string& field)
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
     for (std::string line; std::getline(cpuinfo, line);)
-        if (line.rfind("cpu MHz", 0) == 0)
-            return std::atof(line.c_str() + line.find(':') + 1) / 1000.0;
-    return 0;
+        if (line.rfind(field, 0) == 0 && line.find(':') != std::string::npos)
+            return line.substr(std::min(line.find(':') + 2, line.size()));
+    return {};
 }
+
+// The clock the system reports, in GHz (0 when it reports none).
+double ReportedGHz() { return std::atof(CpuInfo("cpu MHz").c_str()) / 1000.0; }
 
 // A step of eight lanes is eight floating-point operations: three squares and
 // products, the doubling, the sum tested, the difference and the two adds of
@@ -265,7 +269,8 @@ int main(int argc, char** argv)
     SilentProgress silent;
     const int threads = ComputeSettings::Current().ResolvedThreads();
     const bool wide = ComputeSettings::Current().widest == Kernel::Avx512 && __builtin_cpu_supports("avx512f");
-    std::printf("threads: %d%s\n", threads, wide ? "" : ", AVX2 kernels");
+    std::printf("machine: %s, %u logical processors, %s kernels; threads: %d\n", CpuInfo("model name").c_str(),
+                std::thread::hardware_concurrency(), wide ? "AVX-512" : "AVX2", threads);
     const StepBound bound = MeasureStepBound(wide);
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;

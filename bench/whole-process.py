@@ -46,6 +46,12 @@ def warm_computes(build):
     return computes
 
 
+def machine():
+    with open("/proc/cpuinfo") as cpuinfo:
+        model = next((line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name")), "unknown")
+    return f"{model}, {os.cpu_count()} logical processors"
+
+
 def xaos_view(folder, cx, cy, zoom):
     width = 3.6 / zoom
     path = os.path.join(folder, "view.xaf")
@@ -63,6 +69,7 @@ def main():
     folder = tempfile.mkdtemp()
     # XaoS leaves its frames in the current folder.
     os.chdir(folder)
+    print(f"machine: {machine()}")
     print(f"{W} x {H}, limit {LIMIT}, {runs} runs each, medians in seconds")
     print("| scene | format | --render | floor | --render / floor | XaoS (PNG) | XaoS / --render |")
     print("|---|---|---|---|---|---|---|")
