@@ -11,6 +11,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -164,8 +165,13 @@ double MemoryFloorSeconds(int W, int H, int threads)
     const std::int64_t section = std::int64_t((3 * W + 3) / 4 * 4) * H;
     std::vector<char> from(window, 1), to(window, 1);
     WorkerPool pool;
+    // One part a thread, taken in turn: a pool thread that cannot start leaves its part to the others.
     const auto onThreads = [&](std::int64_t bytes, const std::function<void(std::int64_t, std::int64_t)>& pass) {
-        pool.Run(threads, [&](int t) { pass(bytes * t / threads, bytes * (t + 1) / threads); });
+        std::atomic<int> next {0};
+        pool.Run(threads, [&](int) {
+            for (int part; (part = next++) < threads;)
+                pass(bytes * part / threads, bytes * (part + 1) / threads);
+        });
     };
     const double zero = Seconds(
         [&] { onThreads(section, [&](std::int64_t a, std::int64_t b) { std::memset(to.data() + a, 0, b - a); }); },
