@@ -70,8 +70,6 @@ struct Orbit {
     __m256i n;
 };
 
-// The escape test of the current point, then the next point, with the
-// operations and order of LiteralEscapeCount (the test without its square root).
 // The next point, from the current one and its squared parts.
 NIVO_AVX2_INLINE void Advance(Orbit& o, __m256d rr, __m256d ii, __m256d cx, __m256d cy)
 {
@@ -80,6 +78,8 @@ NIVO_AVX2_INLINE void Advance(Orbit& o, __m256d rr, __m256d ii, __m256d cx, __m2
     o.im = _mm256_add_pd(t, cy);
 }
 
+// The escape test of the current point, then the next point, with the
+// operations and order of LiteralEscapeCount (the test without its square root).
 NIVO_AVX2_INLINE void Step(Orbit& o, __m256d cx, __m256d cy)
 {
     const __m256d rr = _mm256_mul_pd(o.re, o.re);

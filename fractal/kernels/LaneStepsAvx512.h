@@ -27,9 +27,6 @@ struct Orbit {
     __mmask8 alive;
 };
 
-// The escape test of the current point, then the next point, with the
-// operations and order of LiteralEscapeCount (the test without its square root);
-// n is left to the caller.
 // The next point, from the current one and its squared parts.
 NIVO_AVX512_INLINE void Advance(Orbit& o, __m512d rr, __m512d ii, __m512d cx, __m512d cy)
 {
@@ -38,6 +35,9 @@ NIVO_AVX512_INLINE void Advance(Orbit& o, __m512d rr, __m512d ii, __m512d cx, __
     o.im = _mm512_add_pd(t, cy);
 }
 
+// The escape test of the current point, then the next point, with the
+// operations and order of LiteralEscapeCount (the test without its square root);
+// n is left to the caller.
 NIVO_AVX512_INLINE void TestAndStep(Orbit& o, __m512d cx, __m512d cy)
 {
     const __m512d rr = _mm512_mul_pd(o.re, o.re);
