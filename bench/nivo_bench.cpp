@@ -155,10 +155,10 @@ StepBound MeasureStepBound(bool wide)
 }
 
 // The least time the passes after the calculator can take here: the bytes
-// they move (zeroing the section, reading the counts into it, reading it
-// into the window's 32-bit backing store) at the speed this machine zeroes
-// and copies a block of the same size on `threads` threads. Render/Compute
-// cannot go below (Compute + this) / Compute.
+// they move (reading the counts into the section, reading it into the
+// window's 32-bit backing store) at the speed this machine copies a block
+// of the same size on `threads` threads. Render/Compute cannot go below
+// (Compute + this) / Compute.
 double MemoryFloorSeconds(int W, int H, int threads)
 {
     const auto counts = std::int64_t(4) * W * H, window = counts;
@@ -173,16 +173,13 @@ double MemoryFloorSeconds(int W, int H, int threads)
                 pass(bytes * part / threads, bytes * (part + 1) / threads);
         });
     };
-    const double zero = Seconds(
-        [&] { onThreads(section, [&](std::int64_t a, std::int64_t b) { std::memset(to.data() + a, 0, b - a); }); },
-        21);
     const double copy = Seconds(
         [&] {
             onThreads(window, [&](std::int64_t a, std::int64_t b) { std::memcpy(to.data() + a, from.data() + a, b - a); });
         },
         21);
     // A copy moves its bytes twice, read and written.
-    return zero + double(counts + 2 * section + window) * copy / (2.0 * window);
+    return double(counts + 2 * section + window) * copy / (2.0 * window);
 }
 
 struct Scene {

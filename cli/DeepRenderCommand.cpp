@@ -34,7 +34,7 @@ std::unique_ptr<CDibImage> RenderDeep(const CommandLine& line, RenderProgress& p
         std::vector<std::int32_t> counts;
         ComputeCounts(view, counts, progress);
         auto image = std::make_unique<CDibImage>();
-        image->CreateDib(view.width, view.height);
+        image->CreateDibToColour(view.width, view.height);
         if (!image->m_bitmap)
             return nullptr;
         FrameRenderer renderer;

@@ -6,16 +6,28 @@
 #include "DeviceContext.h"
 #include "GdiObject.h"
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, void*, DWORD)
+namespace {
+HBITMAP NewSection(const BITMAPINFO* info, UINT usage, void** bits, GdiObject::Pixels pixels)
 {
     if (bits)
         *bits = nullptr;
     if (!info || usage != DIB_RGB_COLORS || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
         return nullptr;
-    GdiObject* bitmap = GdiObject::NewSection(info->bmiHeader);
+    GdiObject* bitmap = GdiObject::NewSection(info->bmiHeader, pixels);
     if (bitmap && bits)
         *bits = bitmap->Bits();
     return bitmap;
+}
+} // namespace
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, void*, DWORD)
+{
+    return NewSection(info, usage, bits, GdiObject::Pixels::Zero);
+}
+
+HBITMAP CreateDIBSectionToOverwrite(const BITMAPINFO* info, void** bits)
+{
+    return NewSection(info, DIB_RGB_COLORS, bits, GdiObject::Pixels::Unset);
 }
 
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) { return GdiObject::NewDeviceBitmap(width, height, 32); }

@@ -1,5 +1,6 @@
 #include "GdiObject.h"
 
+#include <cstring>
 #include <new>
 
 #include "LargeBlock.h"
@@ -13,12 +14,13 @@ std::int64_t StrideOf(std::int64_t width, int bitsPerPixel) { return ((width * b
 constexpr std::int64_t kMaxBitmapBytes = 0x7fffffff;
 } // namespace
 
-// A new bitmap's bytes are zero. Large blocks come zeroed from the system,
-// or from the block of the picture before, zeroed in place.
-GdiObject::Bytes GdiObject::ZeroedBytes(std::int64_t size)
+// Large blocks come zeroed from the system, or from the block of the picture
+// before: zeroed in place, or left as they are for pixels all set anyway.
+GdiObject::Bytes GdiObject::BlockOf(std::int64_t size, Pixels pixels)
 {
     const auto bytes = static_cast<std::size_t>(size);
-    auto* block = static_cast<BYTE*>(LargeBlock::AllocateZeroed(bytes));
+    auto* block = static_cast<BYTE*>(pixels == Pixels::Zero ? LargeBlock::AllocateZeroed(bytes)
+                                                            : LargeBlock::Allocate(bytes));
     if (!block)
         return nullptr;
     try {
@@ -29,7 +31,7 @@ GdiObject::Bytes GdiObject::ZeroedBytes(std::int64_t size)
     }
 }
 
-GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
+GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header, Pixels pixels)
 {
     const std::int64_t width = header.biWidth;
     const std::int64_t height = header.biHeight < 0 ? -std::int64_t(header.biHeight) : header.biHeight;
@@ -39,7 +41,7 @@ GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
     if (stride > kMaxBitmapBytes / height)
         return nullptr;
     const std::int64_t size = stride * height;
-    Bytes bits = ZeroedBytes(size);
+    Bytes bits = BlockOf(size, pixels);
     if (!bits)
         return nullptr;
     auto* object = new (std::nothrow) GdiObject;
@@ -50,7 +52,19 @@ GdiObject* GdiObject::NewSection(const BITMAPINFOHEADER& header)
     object->m_header.biSizeImage = static_cast<DWORD>(size);
     object->m_stride = static_cast<LONG>(stride);
     object->m_bits = std::move(bits);
+    if (pixels == Pixels::Unset)
+        object->ZeroPadding();
     return object;
+}
+
+// Files take the rows whole: their padding must not carry an older picture.
+void GdiObject::ZeroPadding()
+{
+    const std::int64_t used = std::int64_t(Width()) * (m_header.biBitCount / 8);
+    if (used == m_stride)
+        return;
+    for (LONG row = 0; row < Height(); ++row)
+        std::memset(m_bits.get() + std::int64_t(row) * m_stride + used, 0, std::size_t(m_stride - used));
 }
 
 GdiObject* GdiObject::NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel)
@@ -66,7 +80,7 @@ GdiObject* GdiObject::NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel
     const std::int64_t stride = StrideOf(width, bitsPerPixel);
     if (stride > kMaxBitmapBytes / height)
         return nullptr;
-    Bytes bits = ZeroedBytes(stride * height);
+    Bytes bits = BlockOf(stride * height, Pixels::Zero);
     if (!bits)
         return nullptr;
     auto* object = new GdiObject;

@@ -9,7 +9,11 @@
 
 class GdiObject {
 public:
-    static GdiObject* NewSection(const BITMAPINFOHEADER& header);
+    // What a new section's pixels hold: zero, or whatever its memory held
+    // before (the rows' padding is zero all the same).
+    enum class Pixels { Zero, Unset };
+
+    static GdiObject* NewSection(const BITMAPINFOHEADER& header, Pixels pixels = Pixels::Zero);
     static GdiObject* NewDeviceBitmap(LONG width, LONG height, WORD bitsPerPixel);
 
     bool IsSection() const { return m_isSection; }
@@ -31,7 +35,8 @@ private:
     BITMAPINFOHEADER m_header {};
     LONG m_stride = 0;
     using Bytes = std::shared_ptr<BYTE>;
-    static Bytes ZeroedBytes(std::int64_t size);
+    static Bytes BlockOf(std::int64_t size, Pixels pixels);
+    void ZeroPadding();
 
     Bytes m_bits;
 };

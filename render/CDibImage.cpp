@@ -19,7 +19,8 @@ CDibImage::~CDibImage()
         DeleteObject(DetachBitmap());
 }
 
-void CDibImage::CreateDib(std::int32_t width, std::int32_t height)
+namespace {
+BITMAPINFO SectionInfo(std::int32_t width, std::int32_t height)
 {
     BITMAPINFO info {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -28,7 +29,25 @@ void CDibImage::CreateDib(std::int32_t width, std::int32_t height)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_topRow), nullptr, 0);
+    return info;
+}
+} // namespace
+
+void CDibImage::CreateDib(std::int32_t width, std::int32_t height)
+{
+    const BITMAPINFO info = SectionInfo(width, height);
+    TakeSection(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_topRow), nullptr, 0),
+                height);
+}
+
+void CDibImage::CreateDibToColour(std::int32_t width, std::int32_t height)
+{
+    const BITMAPINFO info = SectionInfo(width, height);
+    TakeSection(CreateDIBSectionToOverwrite(&info, reinterpret_cast<void**>(&m_topRow)), height);
+}
+
+void CDibImage::TakeSection(HBITMAP bitmap, std::int32_t height)
+{
     if (!bitmap)
         return;
     m_bitmap = bitmap;

@@ -15,6 +15,9 @@ public:
     CDibImage& operator=(const CDibImage&) = delete;
 
     void CreateDib(std::int32_t width, std::int32_t height);
+    // The same section, for a caller that colours every pixel before any is
+    // read: its memory is not zeroed first.
+    void CreateDibToColour(std::int32_t width, std::int32_t height);
     void AdoptBitmap(HBITMAP bitmap, RowOrder order);
     HDC GetImageDC();
     void ReleaseImageDC();
@@ -36,4 +39,7 @@ public:
     HDC m_memDC = nullptr;
     std::int32_t m_memDCUses = 0;
     HBITMAP m_savedBitmap = nullptr;
+
+private:
+    void TakeSection(HBITMAP bitmap, std::int32_t height);
 };

@@ -1,5 +1,8 @@
 #include "FrameRenderer.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "CDibImage.h"
 #include "platform/Gdi32.h"
 
@@ -7,6 +10,16 @@ namespace {
 int ColourProgress(std::int64_t i, std::int64_t total)
 {
     return 50 - static_cast<std::int32_t>((i * -50.0) / static_cast<double>(total));
+}
+
+// Without counts the picture is black, as a zeroed section shows it, even
+// in a section made to be coloured.
+void Blacken(CDibImage& image)
+{
+    if (!image.m_topRow)
+        return;
+    for (std::int32_t row = 0; row < image.m_height; ++row)
+        std::memset(image.m_topRow + std::ptrdiff_t(row) * image.m_pitch, 0, std::size_t(std::abs(image.m_pitch)));
 }
 } // namespace
 
@@ -26,6 +39,8 @@ void FrameRenderer::Colour(CDibImage& image, RenderProgress& progress)
     // Never read past what the buffer holds.
     if (m_calculator.m_buffer && W > 0 && H > 0 && std::int64_t(W) * H <= m_calculator.BufferSize())
         ColourCounts(image, m_calculator.m_buffer, W, H, m_limit, progress);
+    else
+        Blacken(image);
     progress.End();
 }
 
@@ -43,7 +58,7 @@ std::unique_ptr<CDibImage> FrameRenderer::Render(std::int32_t W, std::int32_t H,
 {
     Compute(W, H, view, progress);
     auto image = std::make_unique<CDibImage>();
-    image->CreateDib(W, H);
+    image->CreateDibToColour(W, H);
     Colour(*image, progress);
     return image;
 }

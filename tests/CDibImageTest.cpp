@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "ProcessMemory.h"
+#include "fractal/ComputeSettings.h"
 #include "platform/DeviceContext.h"
 #include "platform/Gdi32.h"
 #include "platform/GdiObject.h"
 #include "render/CDibImage.h"
+#include "render/FrameRenderer.h"
 #include "render/MemoryDCCache.h"
 
 namespace {
@@ -182,5 +187,57 @@ TEST(CDibImage, DetachedBitmapOutlivesTheImage)
     EXPECT_EQ(GetObjectA(bitmap, sizeof ds, &ds), int(sizeof ds));
     EXPECT_EQ(ds.dsBmih.biWidth, 5);
     DeleteObject(bitmap);
+}
+// A picture made to be coloured takes a deleted picture's memory as it is:
+// its rows' padding is zero all the same, since files take rows whole;
+// without counts it is black; with them, every kernel sets every pixel, at
+// widths and heights that no tile or block divides.
+TEST(CDibImage, AnImageToColourShowsNothingOfThePictureBefore)
+{
+    constexpr std::int32_t kHeight = 1000; // a section of megabytes, whose memory is kept
+    const ComputeSettings saved = ComputeSettings::Current();
+    const auto rows = [](const CDibImage& image, auto&& each) {
+        for (std::int32_t row = 0; row < image.m_height; ++row)
+            each(image.m_topRow + std::ptrdiff_t(row) * image.m_pitch, std::size_t(std::abs(image.m_pitch)));
+    };
+    const auto fill = [&](const CDibImage& image) {
+        rows(image, [](BYTE* row, std::size_t bytes) { std::memset(row, 0xab, bytes); });
+    };
+    for (const Kernel kernel : {Kernel::Scalar, Kernel::Avx2, Kernel::Avx512})
+        for (const std::int32_t width : {1000, 1001, 1002, 1003}) {
+            SCOPED_TRACE(testing::Message() << KernelName(kernel) << ", width " << width);
+            ComputeSettings::Set({0, kernel});
+            const std::size_t used = 3 * std::size_t(width);
+            {
+                CDibImage before;
+                before.CreateDib(width, kHeight);
+                ASSERT_NE(before.m_topRow, nullptr);
+                fill(before);
+            }
+            CDibImage image;
+            image.CreateDibToColour(width, kHeight);
+            ASSERT_NE(image.m_topRow, nullptr);
+            ASSERT_EQ(image.m_topRow[0], 0xab) << "not the memory of the picture before";
+            rows(image, [&](BYTE* row, std::size_t bytes) {
+                ASSERT_TRUE(std::all_of(row + used, row + bytes, [](BYTE b) { return b == 0; }));
+            });
+            FrameRenderer renderer;
+            SilentProgress progress;
+            renderer.Colour(image, progress);
+            rows(image, [](BYTE* row, std::size_t bytes) {
+                ASSERT_TRUE(std::all_of(row, row + bytes, [](BYTE b) { return b == 0; }));
+            });
+
+            renderer.Compute(width, kHeight, {50, -0.5, 0.25, 1.5}, progress);
+            fill(image);
+            renderer.Colour(image, progress);
+            CDibImage zeroed;
+            zeroed.CreateDib(width, kHeight);
+            renderer.Colour(zeroed, progress);
+            for (std::int32_t row = 0; row < kHeight; ++row)
+                ASSERT_EQ(std::memcmp(image.m_topRow + std::ptrdiff_t(row) * image.m_pitch,
+                                      zeroed.m_topRow + std::ptrdiff_t(row) * zeroed.m_pitch, used), 0) << row;
+        }
+    ComputeSettings::Set(saved);
 }
 } // namespace

@@ -129,7 +129,7 @@ void CNivoView::Render()
 
     delete m_image;
     m_image = new CDibImage;
-    m_image->CreateDib(W, H);
+    m_image->CreateDibToColour(W, H);
     m_renderer.Colour(*m_image, progress);
 
     HDC dc = GetDC(WindowHandle());
