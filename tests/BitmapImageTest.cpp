@@ -63,20 +63,26 @@ TEST(CopyBitmapToImage, ThirtyTwoBitBitmapsDropTheirFourthByte)
     }
 }
 
+// Past 16 MiB the pixels are stored past the cache from each row's first
+// 32-byte boundary on: rows of 2103 pixels start at every alignment.
 TEST(CopyBitmapToImage, LargeCopiesSharedAmongCoresWriteEveryRowOnce)
 {
     std::mt19937 random(11);
-    HBITMAP section = NewSection(1200, 1100);
-    ASSERT_NE(section, nullptr);
-    FillRandomly(*section, random);
-    QImage image(1203, 1000, QImage::Format_RGB32);
-    image.fill(kUntouched);
-    // Clipped at both ends: the rows the cores share start 30 rows into the copy.
-    ASSERT_EQ(CopyBitmapToImage(*section, 0, 50, 1200, 1100, image, 2, -30), QRect(2, 0, 1200, 1000));
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const bool inside = x >= 2 && x < 1202;
-            ASSERT_EQ(image.pixel(x, y), inside ? PixelOf(*section, x - 2, y + 80) : kUntouched) << x << "," << y;
-        }
-    DeleteObject(section);
+    for (const QSize size : {QSize(1200, 1100), QSize(2100, 2100)}) {
+        SCOPED_TRACE(size.width());
+        HBITMAP section = NewSection(size.width(), size.height());
+        ASSERT_NE(section, nullptr);
+        FillRandomly(*section, random);
+        QImage image(size.width() + 3, size.height() - 100, QImage::Format_RGB32);
+        image.fill(kUntouched);
+        // Clipped at both ends: the rows the cores share start 30 rows into the copy.
+        ASSERT_EQ(CopyBitmapToImage(*section, 0, 50, size.width(), size.height(), image, 2, -30),
+                  QRect(2, 0, size.width(), image.height()));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const bool inside = x >= 2 && x < size.width() + 2;
+                ASSERT_EQ(image.pixel(x, y), inside ? PixelOf(*section, x - 2, y + 80) : kUntouched) << x << "," << y;
+            }
+        DeleteObject(section);
+    }
 }
