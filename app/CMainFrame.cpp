@@ -102,6 +102,8 @@ bool CMainFrame::CreateStatusBar()
         m_panes[i]->setObjectName(names[i]);
     }
     m_panes[0]->setFrameShape(QFrame::NoFrame);
+    // A prompt longer than the pane is cut, never widens the window.
+    m_panes[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_wndStatusBar->addWidget(m_panes[0], 1);
     for (int i = 1; i < 3; ++i) {
         m_panes[i]->setFrameShape(QFrame::Panel);

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include <QLayout>
 #include <chrono>
 #include <thread>
 
@@ -122,6 +123,15 @@ TEST_F(MainWindow, HiddenStatusBarStillReceivesCoordinates)
     frame->RunCommand(ID_VIEW_TOOLBAR);
     EXPECT_FALSE(frame->ToolBar()->isVisible());
     EXPECT_FALSE(frame->Action(ID_VIEW_TOOLBAR)->isChecked());
+}
+
+TEST_F(MainWindow, ALongPromptNeverWidensTheWindow)
+{
+    const int narrowest = frame->layout()->minimumSize().width();
+    frame->ShowPrompt(QString(400, QChar('x')));
+    QApplication::processEvents();
+    EXPECT_EQ(frame->layout()->minimumSize().width(), narrowest);
+    EXPECT_EQ(Pane(0), QString(400, QChar('x')));
 }
 
 TEST_F(MainWindow, PromptsShowWhileAnItemIsHighlighted)
