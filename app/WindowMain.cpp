@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     // Past the file size limit (ulimit -f) a write fails with EFBIG, and the
     // save says so, rather than the process being killed.
     std::signal(SIGXFSZ, SIG_IGN);
+    CommandModes::OpenClosedStandardDescriptors();
     const CommandLine line = CommandModes::Read(argc, argv);
     if (CommandModes::IsWindowless(line.mode))
         return CommandModes::RunWindowless(line, argc, argv);

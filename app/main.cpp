@@ -28,6 +28,7 @@ int main(int argc, char** argv)
     // Past the file size limit (ulimit -f) a write fails with EFBIG, and the
     // save says so, rather than the process being killed.
     std::signal(SIGXFSZ, SIG_IGN);
+    CommandModes::OpenClosedStandardDescriptors();
     const CommandLine line = CommandModes::Read(argc, argv);
     // Before the encoders are looked for, as Qt would need to.
     if (line.mode == CommandLine::Mode::Render && !CommandModes::LeavesQtRoom())

@@ -1,6 +1,7 @@
 #include "CommandModes.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,17 @@ bool CommandModes::LeavesQtRoom()
     std::fprintf(stderr, "nivo: trop de fichiers ouverts : la limite (ulimit -n) n'en laisse pas %d de libres\n",
                  kFewestFreeDescriptors);
     return false;
+}
+
+void CommandModes::OpenClosedStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // The lowest free descriptor is this one.
+            const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened >= 0 && opened != fd)
+                ::close(opened);
+        }
 }
 
 int CommandModes::RunWindowless(const CommandLine& line, int argc, char** argv)

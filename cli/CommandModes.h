@@ -12,4 +12,7 @@ bool IsWindowless(CommandLine::Mode mode);
 int RunWindowless(const CommandLine& line, int argc, char** argv);
 // Whether Qt has the file descriptors it needs to start; says why not on standard error.
 bool LeavesQtRoom();
+// Opens on /dev/null the standard descriptors the parent closed: the first
+// file opened would take one, and messages would be written into it.
+void OpenClosedStandardDescriptors();
 } // namespace CommandModes

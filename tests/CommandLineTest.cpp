@@ -641,6 +641,22 @@ TEST(RenderCommand, ResourceLimitsAreNamedInFrench)
     }
 }
 
+// Started with a standard descriptor closed, a render (that warns on
+// standard error) writes the same picture, and nothing but the picture.
+TEST(RenderCommand, AClosedStandardDescriptorChangesNothing)
+{
+    QTemporaryDir dir;
+    const QStringList view = {"--size", "30x20", "--zoom", "1e16"};
+    QString errors;
+    ASSERT_EQ(RunLimited(QStringList {"--render", dir.filePath("open.bmp")} + view, [] {}, &errors), 0);
+    const QByteArray expected = Contents(dir.filePath("open.bmp"));
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        const QString file = dir.filePath(QString("closed%1.bmp").arg(fd));
+        EXPECT_EQ(RunLimited(QStringList {"--render", file} + view, [fd] { close(fd); }, &errors), 0) << fd;
+        EXPECT_EQ(Contents(file), expected) << fd;
+    }
+}
+
 // Nothing but the picture: no note from Qt on a successful render, even
 // where it would complain of the environment.
 TEST(RenderCommand, ASuccessfulRenderSaysNothing)
