@@ -33,6 +33,7 @@
 #include "dialogs/CProgressDlg.h"
 #include "cli/CommandLine.h"
 #include "cli/MovieProgress.h"
+#include "cli/PrintableName.h"
 #include "fractal/deep/DeepZoomCurve.h"
 #include "cli/TerminalProgress.h"
 #include "app/SettingsText.h"
@@ -382,6 +383,22 @@ TEST(RenderCommand, ALinkLoopOrAPlantedLinkIsRefusedAndNamed)
     EXPECT_TRUE(errors.contains(QString::fromUtf8("lien symbolique d'un autre utilisateur"))) << errors.toStdString();
     EXPECT_EQ(Contents(dir.filePath("notes.txt")), "mine");
     EXPECT_EQ(Entries(dir.filePath("shared")), QStringList {"out.png"});
+}
+
+// Names in messages cannot move the cursor or send escapes to the terminal.
+TEST(PrintableName, ShowsControlCharactersAndBytesThatAreNotUtf8AsHex)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"été 雪.png", "été 雪.png"},
+        {"a\nb\tc.png", "a\\x0ab\\x09c.png"},
+        {"\x1b]0;pwned\x07\x1b[31m.png", "\\x1b]0;pwned\\x07\\x1b[31m.png"},
+        {"del\x7f.png", "del\\x7f.png"},
+        {"csi\xc2\x9b" "31m.png", "csi\\xc2\\x9b31m.png"},
+        {"nbsp\xc2\xa0.png", "nbsp\xc2\xa0.png"},
+        {"v\xff\n.png", "v\\xff\\x0a.png"},
+    };
+    for (const auto& [name, shown] : cases)
+        EXPECT_EQ(PrintableName(name), QByteArray(shown)) << shown;
 }
 
 TEST(RenderCommand, ANameThatIsNotUtf8IsRefusedAndNoOtherFileIsWritten)
