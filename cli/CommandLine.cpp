@@ -125,6 +125,16 @@ bool ReadPictureOption(const QString& option, const QString& value, CommandLine&
 
 QString UnknownOption(const QString& option) { return QString::fromUtf8("option inconnue « %1 »").arg(option); }
 
+// The refusal of an option given last, with no value after it: `own` are the
+// command's options besides those every picture takes.
+CommandLine RefuseLast(const QString& option, const QStringList& own)
+{
+    static const QStringList picture = {"--size", "--iterations", "--center", "--centre"};
+    if (picture.contains(option) || own.contains(option))
+        return Refuse(QString::fromUtf8("%1 attend une valeur").arg(option));
+    return Refuse(UnknownOption(option));
+}
+
 // Whether --deep stands where an option does; it takes no value.
 bool AsksDeep(const QStringList& args)
 {
@@ -147,7 +157,7 @@ CommandLine ParseRender(const QStringList& args)
         if (const QString why = MisplacedOption(option, "--render"); !why.isEmpty())
             return Refuse(why);
         if (i + 1 >= args.size())
-            return Refuse(QString::fromUtf8("%1 attend une valeur").arg(option));
+            return RefuseLast(option, {"--render", "--zoom"});
         const QString value = args[++i];
         QString why;
         if (option == "--render") {
@@ -279,7 +289,7 @@ CommandLine ParseMovie(const QStringList& args)
         if (const QString why = MisplacedOption(option, "--movie"); !why.isEmpty())
             return Refuse(why);
         if (i + 1 >= args.size())
-            return Refuse(QString::fromUtf8("%1 attend une valeur").arg(option));
+            return RefuseLast(option, {"--movie", "--range", "--zoom", "--frames", "--fps", "--codec"});
         const QString value = args[++i];
         QString why;
         if (option == "--movie") {

@@ -97,6 +97,9 @@ TEST(CommandLine, RefusalsNameTheCause)
           Refusal {{"--render", "a.png", "--center", "1e-400,0"}, "« 1e-400 » est trop proche de zéro"},
           Refusal {{"--render", "a.png", "--zoom", "1e-400"}, "« 1e-400 » est trop proche de zéro"},
           Refusal {{"--render", "a.png", "extra"}, "argument en trop « extra »"},
+          Refusal {{"--render", "a.png", "--bogus"}, "option inconnue « --bogus »"},
+          Refusal {{"--render", "a.png", "--size=10x10"}, "option inconnue « --size=10x10 »"},
+          Refusal {{"--render", "a.png", "--frames"}, "option inconnue « --frames »"},
           Refusal {{"--render", "a.png", "extra", "more"}, "argument en trop « extra »"},
           Refusal {{"--render", "a.png", "--help"}, "« --help » ne va pas avec --render"},
           Refusal {{"--render", "a.png", "--version"}, "« --version » ne va pas avec --render"},
@@ -1067,6 +1070,8 @@ TEST(CommandLine, MovieValuesAreRefusedNamingWhatIsWrong)
         {base + QStringList {"--zoom", "1:9", "--size", "0x5"}, "--size « 0x5 » refusé"},
         {base + QStringList {"--zoom", "1:9", "--colour", "red"}, "option inconnue « --colour »"},
         {base + QStringList {"--zoom"}, "--zoom attend une valeur"},
+        {base + QStringList {"--zoom", "1:9", "--bogus"}, "option inconnue « --bogus »"},
+        {base + QStringList {"--zoom", "1:9", "--size"}, "--size attend une valeur"},
         // A render keeps its own options.
         {{"--render", "a.png", "--frames", "12"}, "option inconnue « --frames »"},
         {{"--render", "a.png", "--zoom", "1:9"}, "--zoom « 1:9 » refusé : nombre positif attendu"},
