@@ -56,10 +56,10 @@ bool FramePipeline::MakeImages()
     return true;
 }
 
-void FramePipeline::Render(std::int32_t k, CDibImage& image)
+bool FramePipeline::Render(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel)
 {
     if (m_shot.deep)
-        return RenderDeep(k, image);
+        return RenderDeep(k, image, cancel);
     SilentProgress silent;
     const Clock::time_point start = Clock::now();
     m_renderer.Compute(m_shot.width, m_shot.height,
@@ -68,10 +68,11 @@ void FramePipeline::Render(std::int32_t k, CDibImage& image)
                      silent);
     m_renderer.Colour(image, silent);
     m_computeSeconds += SecondsSince(start);
+    return true;
 }
 
 // Throws std::bad_alloc when the counts or the reference orbit find no memory.
-void FramePipeline::RenderDeep(std::int32_t k, CDibImage& image)
+bool FramePipeline::RenderDeep(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel)
 {
     SilentProgress silent;
     const Clock::time_point start = Clock::now();
@@ -82,9 +83,11 @@ void FramePipeline::RenderDeep(std::int32_t k, CDibImage& image)
     view.limit = m_shot.iterations;
     view.width = m_shot.width;
     view.height = m_shot.height;
-    m_deep.Compute(view, m_deepCounts);
+    if (!m_deep.Compute(view, m_deepCounts, {}, cancel))
+        return false;
     m_renderer.Colour(image, m_deepCounts.data(), view.width, view.height, view.limit, silent);
     m_computeSeconds += SecondsSince(start);
+    return true;
 }
 
 void FramePipeline::Produce()
@@ -101,7 +104,8 @@ void FramePipeline::ProduceFrames()
         if (!image)
             return;
         try {
-            Render(k, *image);
+            if (!Render(k, *image, &m_cancel))
+                return;
         } catch (const std::bad_alloc&) {
             const std::lock_guard guard(m_lock);
             m_outOfMemory = true;
@@ -138,7 +142,8 @@ FramePipeline::End FramePipeline::RunInOrder(const Encode& encode, const std::at
         if (stop)
             return End::Stopped;
         try {
-            Render(k, *m_images.front());
+            if (!Render(k, *m_images.front(), &stop))
+                return End::Stopped;
         } catch (const std::bad_alloc&) {
             return End::NoMemory;
         }
@@ -179,5 +184,6 @@ void FramePipeline::Quit()
 {
     const std::lock_guard guard(m_lock);
     m_quit = true;
+    m_cancel = true;
     m_changed.notify_all();
 }

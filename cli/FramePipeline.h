@@ -56,8 +56,9 @@ private:
     bool MakeImages();
     void Produce();
     void ProduceFrames();
-    void Render(std::int32_t k, CDibImage& image);
-    void RenderDeep(std::int32_t k, CDibImage& image);
+    // False when `cancel` stopped a deep frame before it was done.
+    bool Render(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel);
+    bool RenderDeep(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel);
     End RunInOrder(const Encode& encode, const std::atomic<bool>& stop);
     End Consume(const Encode& encode, const std::atomic<bool>& stop);
     CDibImage* TakeFree();
@@ -75,6 +76,8 @@ private:
     std::deque<CDibImage*> m_free;
     std::deque<CDibImage*> m_ready;
     bool m_quit = false;
+    // Raised with m_quit: a deep frame can take minutes, and stops at once.
+    std::atomic<bool> m_cancel {false};
     // A deep frame found no memory for its counts or its reference orbit.
     bool m_outOfMemory = false;
     double m_computeSeconds = 0;

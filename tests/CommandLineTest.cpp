@@ -1282,6 +1282,24 @@ TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
     }
 }
 
+// A deep frame inside the set takes minutes: Ctrl+C stops it, not the movie after it.
+TEST(MovieCommand, CtrlCStopsADeepFrameHalfWay)
+{
+    QTemporaryDir dir;
+    QProcess nivo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    nivo.setProcessEnvironment(env);
+    nivo.start(NIVO_BINARY, {"--movie", dir.filePath("deep.mkv"), "--deep", "--size", "4000x1", "--iterations",
+                             "3000000", "--center", "0,0", "--zoom", "1e5:1e6", "--frames", "2"});
+    ASSERT_TRUE(nivo.waitForStarted());
+    ASSERT_FALSE(nivo.waitForFinished(2500)) << "the movie ended before it could be interrupted";
+    ::kill(pid_t(nivo.processId()), SIGINT);
+    ASSERT_TRUE(nivo.waitForFinished(20000)) << "the frame went on";
+    EXPECT_EQ(nivo.exitStatus(), QProcess::CrashExit);
+    EXPECT_TRUE(Entries(dir.path()).isEmpty());
+}
+
 TEST(MovieProgress, SaysFramesDoneFramesASecondAndTimeLeft)
 {
     EXPECT_EQ(MovieProgress::Line(12, 300, 4.0), "Film : 12/300 images, 3.0 images/s, reste 1:36");
