@@ -23,6 +23,7 @@ int main(int argc, char** argv)
         return CommandModes::RunWindowless(line, argc, argv);
     if (!CommandModes::LeavesQtRoom())
         return 1;
+    ExplainMissingDisplay();
     if (line.mode == CommandLine::Mode::Print) {
         // Prints and ends without showing a window, so no display is needed.
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

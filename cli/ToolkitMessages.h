@@ -4,3 +4,6 @@
 // the program says every outcome itself, in French, so they are dropped;
 // a fatal one still ends the program, with a word in French.
 void SilenceToolkitMessages();
+// For the window: where no display can take it, the program says so in
+// French and ends with status 1, instead of Qt's English abort.
+void ExplainMissingDisplay();

@@ -677,6 +677,25 @@ TEST(RenderCommand, AClosedStandardDescriptorChangesNothing)
     }
 }
 
+// The window with no display to go to: a word in French and status 1, not Qt's abort.
+TEST(WindowCommand, WithoutADisplayTheWindowSaysSoAndEnds)
+{
+    for (const QString& display : {QString(), QString(":987")}) {
+        QProcess nivo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
+        nivo.setProcessEnvironment(env);
+        nivo.start(NIVO_BINARY, {});
+        ASSERT_TRUE(nivo.waitForFinished(60000));
+        EXPECT_EQ(nivo.exitStatus(), QProcess::NormalExit) << display.toStdString();
+        EXPECT_EQ(nivo.exitCode(), 1) << display.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(nivo.readAllStandardError()).contains("aucun affichage")) << display.toStdString();
+    }
+}
+
 // Nothing but the picture: no note from Qt on a successful render, even
 // where it would complain of the environment.
 TEST(RenderCommand, ASuccessfulRenderSaysNothing)
