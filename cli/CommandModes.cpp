@@ -29,6 +29,18 @@ bool HasFreeDescriptors(int wanted)
     return count == wanted;
 }
 
+// A text lost on its way (a full disk, a closed output) is a failure, as
+// for any program whose output a script reads.
+int EndOfText()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fputs(errno == ENOSPC ? "nivo: erreur d'écriture sur la sortie standard : disque plein\n"
+                               : "nivo: erreur d'écriture sur la sortie standard\n",
+               stderr);
+    return 1;
+}
+
 [[noreturn]] void Render(const CommandLine& line, int argc, char** argv)
 {
     // No window, no display, no fonts: Qt's core is all a picture and its file need.
@@ -85,10 +97,10 @@ int CommandModes::RunWindowless(const CommandLine& line, int argc, char** argv)
     switch (line.mode) {
     case CommandLine::Mode::Help:
         std::fputs(CommandLine::HelpText().toUtf8().constData(), stdout);
-        return 0;
+        return EndOfText();
     case CommandLine::Mode::Version:
         std::printf("nivo %s\n", NIVO_VERSION);
-        return 0;
+        return EndOfText();
     case CommandLine::Mode::Render:
         if (!LeavesQtRoom())
             return 1;

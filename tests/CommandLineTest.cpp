@@ -677,6 +677,19 @@ TEST(RenderCommand, AClosedStandardDescriptorChangesNothing)
     }
 }
 
+// Help or version lost on a full disk is a failure, said on standard error.
+TEST(CommandLine, ATextThatCannotBeWrittenEndsWithStatus1)
+{
+    for (const char* option : {"--help", "--version"}) {
+        QProcess nivo;
+        nivo.setStandardOutputFile("/dev/full");
+        nivo.start(NIVO_BINARY, {option});
+        ASSERT_TRUE(nivo.waitForFinished(60000));
+        EXPECT_EQ(nivo.exitCode(), 1) << option;
+        EXPECT_TRUE(QString::fromUtf8(nivo.readAllStandardError()).contains("erreur d'écriture")) << option;
+    }
+}
+
 // The window with no display to go to: a word in French and status 1, not Qt's abort.
 TEST(WindowCommand, WithoutADisplayTheWindowSaysSoAndEnds)
 {
