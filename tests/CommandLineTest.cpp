@@ -1203,6 +1203,29 @@ QByteArray RgbRows(const QImage& image)
 
 // Each frame, decoded from a lossless movie, is byte for byte the render of
 // its zoom; the first and last are the ends of the zoom, the others between.
+// On a pipe a movie writes nothing on standard error, whatever its encoder;
+// one the encoder refuses is told in French alone.
+TEST(MovieCommand, EncodersSayNothingOnAPipe)
+{
+    QTemporaryDir dir;
+    for (const char* codec : {"libx264", "libx265", "libsvtav1"}) {
+        QString errors;
+        const int status = RunNivo({"--movie", dir.filePath("q.mkv"), "--codec", codec, "--size", "128x64", "--zoom",
+                                    "1:2", "--frames", "3"},
+                                   &errors);
+        if (status == 2 && errors.contains("n'a pas ce codec"))
+            continue;
+        EXPECT_EQ(status, 0) << codec;
+        EXPECT_EQ(errors, "") << codec;
+    }
+    QString errors;
+    EXPECT_EQ(RunNivo({"--movie", dir.filePath("big.mkv"), "--size", "20000x10000", "--zoom", "1:2", "--frames", "2"},
+                      &errors),
+              1);
+    EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.startsWith("nivo: ")) << errors.toStdString();
+}
+
 TEST(MovieCommand, EachFrameIsTheRenderOfItsZoom)
 {
     if (!HasFfmpeg())

@@ -1,5 +1,11 @@
 #include "platform/AviServices.h"
 
+#include <cstdlib>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "AviFileObject.h"
 #include "AviStreamObject.h"
 #include "MovieEncoder.h"
@@ -32,6 +38,19 @@ constexpr AviServices kServices {
     OpenFile, CreateStream, MakeCompressedStream, SetFormat, Write, ReleaseStream, ReleaseFile,
     AvailableCompressors, FindCompressor, &MovieEncoder::kServices,
 };
+
+// The encoders' statistics, notes and errors are in English and for their
+// developers: the program tells its users every outcome itself, in French.
+// SVT-AV1 takes its level from the environment only; a user's own is kept.
+void QuietEncoders()
+{
+    av_log_set_level(AV_LOG_QUIET);
+    ::setenv("SVT_LOG", "0", 0);
+}
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const AviServices* NivoAviServices() { return &kServices; }
+extern "C" __attribute__((visibility("default"))) const AviServices* NivoAviServices()
+{
+    QuietEncoders();
+    return &kServices;
+}

@@ -44,6 +44,8 @@ struct Tuning {
 const Tuning kTunings[] = {
     {"libvpx-vp9", "crf=32:b=0:row-mt=1:cpu-used=4", 0},
     {"mpeg4", "", 3},
+    // x265 writes its notes itself, past FFmpeg's log.
+    {"libx265", "x265-params=log-level=none", 0},
 };
 
 const Container* ContainerOf(const char* path)
@@ -206,8 +208,6 @@ const MovieServices MovieEncoder::kServices {OpenMovie, WriteFrame, FinishMovie,
 MovieEncoder* MovieEncoder::Open(const MovieSettings& settings, MovieFailure& failure)
 {
     failure = {};
-    // The encoders' statistics and notes are not for the user of a command line.
-    av_log_set_level(AV_LOG_ERROR);
     const Container* container = ContainerOf(settings.path);
     const AVOutputFormat* format = container ? av_guess_format(container->muxer, nullptr, nullptr) : nullptr;
     if (!format) {
