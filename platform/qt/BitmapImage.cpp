@@ -108,10 +108,8 @@ void ConvertRows(const GdiObject& bitmap, int sourceX, int sourceY, int width, i
         for (int row = int(first); row < int(last); ++row) {
             const BYTE* pixel = bitmap.Row(sourceY + row) + std::ptrdiff_t(sourceX) * bytesPerPixel;
             auto* out = reinterpret_cast<QRgb*>(to + row * pitch);
-            if (avx2 && bytesPerPixel == 3 && stream)
-                CopyRow24<true>(pixel, out, width);
-            else if (avx2 && bytesPerPixel == 3)
-                CopyRow24<false>(pixel, out, width);
+            if (avx2 && bytesPerPixel == 3)
+                stream ? CopyRow24<true>(pixel, out, width) : CopyRow24<false>(pixel, out, width);
             else
                 CopyRow(pixel, bytesPerPixel, out, width);
         }
