@@ -291,4 +291,32 @@ TEST_F(ImageSave, SaysWhyTheFileWasNotWritten)
     EXPECT_EQ(GetLastError(), ERROR_FILE_TOO_LARGE);
     EXPECT_EQ(wide.Save((dir / "wide.png").string().c_str()), S_OK);
 }
+
+// A file holds the picture it was given, or none is written.
+TEST_F(ImageSave, WritesOnlyTheSizesAFormatHolds)
+{
+    const struct {
+        const char* name;
+        int width, height;
+        DWORD error; // ERROR_SUCCESS: written
+    } cases[] = {
+        {"a.ico", 256, 256, ERROR_SUCCESS},  {"b.ico", 257, 16, ERROR_FILE_TOO_LARGE},
+        {"c.cur", 16, 300, ERROR_FILE_TOO_LARGE},
+        {"d.icns", 16, 16, ERROR_SUCCESS},   {"e.icns", 256, 256, ERROR_SUCCESS},
+        {"f.icns", 100, 30, ERROR_INVALID_DATA}, {"g.icns", 2048, 2048, ERROR_FILE_TOO_LARGE},
+        {"h.ppm", 40000, 1, ERROR_SUCCESS}, // more than Qt reads back
+    };
+    for (const auto& c : cases) {
+        CDibImage image;
+        image.CreateDib(c.width, c.height);
+        ASSERT_NE(image.m_bitmap, nullptr) << c.name;
+        const bool holds = c.error == ERROR_SUCCESS;
+        EXPECT_EQ(image.Save((dir / c.name).string().c_str()), holds ? S_OK : E_FAIL) << c.name;
+        if (!holds)
+            EXPECT_EQ(GetLastError(), c.error) << c.name;
+        EXPECT_EQ(fs::exists(dir / c.name), holds) << c.name;
+    }
+    EXPECT_EQ(QImageReader(QString::fromStdString((dir / "e.icns").string())).read().size(), QSize(256, 256));
+    EXPECT_EQ(ReadAll(dir / "h.ppm").substr(0, 11), "P6\n40000 1\n");
+}
 } // namespace

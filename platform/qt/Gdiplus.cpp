@@ -29,6 +29,11 @@ int LargestSide(std::string_view format)
         return 65500;
     if (format == "webp")
         return 16383;
+    // Larger pictures are written scaled down.
+    if (format == "ico" || format == "cur")
+        return 256;
+    if (format == "icns")
+        return 1024;
     return INT_MAX;
 }
 
@@ -46,14 +51,20 @@ bool HasRoomToEncode(const QImage& picture)
     return true;
 }
 
-// What a writer lost on the way shows in its header: the file must describe
-// the picture it was given.
-bool DescribesPicture(QByteArray& bytes, const char* format, QSize size)
+// The size of the picture a file holds, from its header, or by decoding it
+// where the header alone does not tell (ICNS); invalid where Qt cannot read
+// the file back (PPM 32768 pixels wide and more), which says nothing of it.
+QSize SizeHeld(QByteArray& bytes, const char* format)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    return !reader.canRead() || reader.size() == size;
+    if (!reader.canRead())
+        return {};
+    if (const QSize header = reader.size(); header.isValid())
+        return header;
+    const QImage decoded = reader.read();
+    return decoded.isNull() ? QSize() : decoded.size();
 }
 
 GpStatus EncodeHere(const QImage& picture, const char* format, QByteArray& bytes)
@@ -66,8 +77,11 @@ GpStatus EncodeHere(const QImage& picture, const char* format, QByteArray& bytes
         QImageWriter writer(&buffer, format);
         if (!writer.write(picture))
             return Fail(ERROR_INVALID_DATA);
-        if (!DescribesPicture(bytes, format, picture.size()))
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        // What a writer lost on the way shows in the file: an empty picture
+        // when its own copy found no memory, a scaled one where the format
+        // holds only some sizes.
+        if (const QSize held = SizeHeld(bytes, format); held.isValid() && held != picture.size())
+            return Fail(held.isEmpty() ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_DATA);
     } catch (const std::bad_alloc&) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
