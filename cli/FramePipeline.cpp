@@ -60,13 +60,15 @@ bool FramePipeline::Render(std::int32_t k, CDibImage& image, const std::atomic<b
 {
     if (m_shot.deep)
         return RenderDeep(k, image, cancel);
-    SilentProgress silent;
+    CancellableProgress progress(cancel);
     const Clock::time_point start = Clock::now();
     m_renderer.Compute(m_shot.width, m_shot.height,
                      {m_shot.iterations, m_shot.centerX, m_shot.centerY,
                       FrameZoom(m_shot.zoomStart, m_shot.zoomEnd, k, m_shot.frames)},
-                     silent);
-    m_renderer.Colour(image, silent);
+                     progress);
+    if (progress.Stopped())
+        return false;
+    m_renderer.Colour(image, progress);
     m_computeSeconds += SecondsSince(start);
     return true;
 }

@@ -56,7 +56,7 @@ private:
     bool MakeImages();
     void Produce();
     void ProduceFrames();
-    // False when `cancel` stopped a deep frame before it was done.
+    // False when `cancel` stopped the frame before it was done.
     bool Render(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel);
     bool RenderDeep(std::int32_t k, CDibImage& image, const std::atomic<bool>* cancel);
     End RunInOrder(const Encode& encode, const std::atomic<bool>& stop);

@@ -116,6 +116,7 @@ void CNivoDoc::Fill(std::int32_t W, std::int32_t H, std::int32_t maxIterations, 
         const std::int64_t rows = m_grid.Rows();
         m_engine.Fill(m_grid, maxIterations, m_buffer, [&](std::int32_t column) {
             progress.Move(ComputeProgress((column + 1) * rows, total));
+            return !progress.Stopped();
         });
         ClearFrom(m_grid.Columns() * rows);
     } catch (const std::bad_alloc&) {

@@ -28,16 +28,24 @@ void ColumnScheduler::Finish(std::int32_t column)
     m_done[column].notify_one();
 }
 
+void ColumnScheduler::Stop()
+{
+    for (std::int32_t c = m_next.exchange(m_columns, std::memory_order_relaxed); c < m_columns; ++c)
+        Finish(c);
+}
+
 void ColumnScheduler::ReportFinished()
 {
     while (m_reported < m_columns && m_done[m_reported].load(std::memory_order_acquire))
-        (*m_report)(m_reported++);
+        if (!(*m_report)(m_reported++))
+            Stop();
 }
 
 void ColumnScheduler::ReportRemaining()
 {
     while (m_reported < m_columns) {
         m_done[m_reported].wait(0, std::memory_order_acquire);
-        (*m_report)(m_reported++);
+        if (!(*m_report)(m_reported++))
+            Stop();
     }
 }

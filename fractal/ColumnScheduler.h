@@ -8,7 +8,9 @@
 
 class ColumnScheduler {
 public:
-    using Report = std::function<void(std::int32_t column)>;
+    // False: no column is handed out after this report, and the columns
+    // nobody took count as finished.
+    using Report = std::function<bool(std::int32_t column)>;
 
     // Before any thread takes a column. The flag storage is kept for the next compute.
     void Reset(std::int32_t columns, const Report* report);
@@ -24,6 +26,8 @@ public:
     void ReportRemaining();
 
 private:
+    void Stop();
+
     std::unique_ptr<std::atomic<int>[]> m_done;
     std::int32_t m_capacity = 0;
     std::int32_t m_columns = 0;

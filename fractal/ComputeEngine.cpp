@@ -15,7 +15,7 @@ void ComputeEngine::Fill(const SampleGrid& grid, std::int32_t maxIterations, std
 
 void ComputeEngine::FillOnThisThread(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out)
 {
-    static const Report none = [](std::int32_t) {};
+    static const Report none = [](std::int32_t) { return true; };
     Run(grid, maxIterations, out, none, 1);
 }
 

@@ -20,7 +20,8 @@ public:
 
     // Writes out[c * rows + r] for every column c and row r of the grid and
     // calls report(c) for every column, on this thread, in order, once the
-    // column is written.
+    // column is written; after a report that returns false, the columns
+    // not yet begun are left as they are.
     void Fill(const SampleGrid& grid, std::int32_t maxIterations, std::int32_t* out, const Report& report);
     // The same entries, on the calling thread alone: for callers that share
     // their work among threads themselves.

@@ -87,6 +87,7 @@ void FrameColourer::Colour(CDibImage& image, const std::int32_t* counts, std::in
     const std::int32_t blocks = (W + kBlockColumns - 1) / kBlockColumns;
     const ColumnScheduler::Report report = [&](std::int32_t block) {
         written(std::int64_t(std::min((block + 1) * kBlockColumns, W)) * H);
+        return true;
     };
     m_blocks.Reset(blocks, &report);
     const int threads = std::min(ComputeSettings::Current().ResolvedThreads(), static_cast<int>(blocks));

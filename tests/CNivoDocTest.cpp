@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,9 @@
 #include "FakeWindows.h"
 #include "ProcessMemory.h"
 #include "fractal/CNivoDoc.h"
+#include "fractal/ComputeEngine.h"
+#include "fractal/ComputeSettings.h"
+#include "fractal/SampleGrid.h"
 #include "fractal/LiteralEscape.h"
 
 namespace {
@@ -263,6 +267,39 @@ TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
     doc.Compute(50, -0.5, 0.0, 1.0, DialogBars());
     ASSERT_EQ(doc.BufferSize(), 12);
     EXPECT_EQ(doc.m_buffer[7], 50);
+}
+
+// A stop leaves the columns nobody began as they were, on every kernel and
+// whether the stop comes with the first report or a later one. On one
+// thread, which reports, the columns begun are few; with more, the others
+// may run far ahead of the first report.
+TEST(ComputeEngine, AReportThatStopsLeavesTheColumnsNotYetBegun)
+{
+    constexpr std::int32_t W = 3000, H = 64;
+    SampleGrid grid;
+    ASSERT_TRUE(grid.BuildView(W, H, -0.5, 0.0, 1.0));
+    const ComputeSettings saved = ComputeSettings::Current();
+    for (const int threads : {1, 2})
+        for (const Kernel kernel : {Kernel::Scalar, Kernel::Avx2, Kernel::Avx512})
+            for (const std::int32_t stopAt : {0, 100}) {
+                ComputeSettings::Set({threads, kernel});
+                std::vector<std::int32_t> counts(std::size_t(W) * H, -1);
+                std::int32_t reported = 0;
+                ComputeEngine().Fill(grid, 1000, counts.data(), [&](std::int32_t column) {
+                    EXPECT_EQ(column, reported++);
+                    return column < stopAt;
+                });
+                const std::string at = std::to_string(threads) + " threads, " + KernelName(kernel) + ", stopped at " +
+                                       std::to_string(stopAt);
+                EXPECT_EQ(reported, W) << at;
+                EXPECT_NE(counts[std::size_t(stopAt) * H], -1) << at;
+                // Every column is begun whole; the queues hold a few hundred at most.
+                const auto begun = std::count_if(counts.begin(), counts.end(), [](std::int32_t n) { return n != -1; });
+                EXPECT_EQ(begun % H, 0) << at;
+                if (threads == 1)
+                    EXPECT_LT(begun / H, stopAt + 300) << at;
+            }
+    ComputeSettings::Set(saved);
 }
 
 constexpr int kCannotDrop = 99;
