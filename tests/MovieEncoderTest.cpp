@@ -130,10 +130,37 @@ TEST_P(LosslessMovie, KeepsEveryByteOfEveryFrame)
 INSTANTIATE_TEST_SUITE_P(Codecs, LosslessMovie,
                          testing::Values(LosslessCase {"ffv1", "m.mkv", false}, LosslessCase {"ffv1", "m.mkv", true},
                                          LosslessCase {"utvideo", "m.avi", false},
-                                         LosslessCase {"utvideo", "m.avi", true}),
+                                         LosslessCase {"utvideo", "m.avi", true},
+                                         LosslessCase {"rawvideo", "m.avi", false},
+                                         LosslessCase {"rawvideo", "m.mkv", true}),
                          [](const auto& info) {
                              return std::string(info.param.codec) + (info.param.bottomUp ? "_BottomUp" : "_TopDown");
                          });
+
+// Colour planes of half the width: an odd row's last pixel keeps its own
+// colour, not that of the padding or the next row after it.
+TEST_F(MovieEncoderTest, AnOddWidthKeepsTheColourOfItsLastColumn)
+{
+    constexpr int W = 33, H = 20, kPitch = 112;
+    const std::uint8_t bgr[3] = {200, 40, 10};
+    std::vector<std::uint8_t> bytes(std::size_t(kPitch) * H, 0xEE);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W * 3; ++x)
+            bytes[std::size_t(y) * kPitch + x] = bgr[x % 3];
+    const fs::path target = dir / "m.avi";
+    MovieFailure failure;
+    MovieEncoder* encoder = Open(target, "mpeg4", W, H, failure);
+    ASSERT_NE(encoder, nullptr) << int(failure.cause) << " " << failure.detail;
+    ASSERT_TRUE(movie->write(encoder, bytes.data(), kPitch, failure));
+    ASSERT_TRUE(movie->finish(encoder, failure)) << int(failure.cause);
+    const std::string decoded = Decoded(target);
+    if (decoded.empty())
+        GTEST_SKIP() << "ffmpeg could not decode the movie";
+    ASSERT_EQ(decoded.size(), std::size_t(W) * H * 3);
+    for (int y = 0; y < H; ++y)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(std::uint8_t(decoded[(std::size_t(y) * W + W - 1) * 3 + c]), bgr[c], 6) << "row " << y;
+}
 
 TEST_F(MovieEncoderTest, TheOldFileStaysUntilTheNewOneIsFinishedAndADiscardedMovieLeavesNothing)
 {

@@ -114,8 +114,9 @@ bool IsExact(AVPixelFormat format)
 // the size is odd and half-size colour planes would not fit.
 AVPixelFormat PixelFormatFor(const AVCodec* codec, int width, int height)
 {
+    // A codec that names no formats takes any: raw video keeps the rows as they are.
     if (!codec->pix_fmts)
-        return AV_PIX_FMT_YUV420P;
+        return LosslessOnly(codec) ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_YUV420P;
     if (LosslessOnly(codec))
         for (const AVPixelFormat format : kExactFormats)
             if (Supports(codec, format))
@@ -298,7 +299,12 @@ bool MovieEncoder::OpenCodec(const MovieSettings& settings, const AVCodec* codec
         return Fail(failure, Cause::Memory);
     if (!OpenScaler())
         return Fail(failure, Cause::Codec);
-    if (avformat_write_header(m_muxer, nullptr) < 0)
+    // Matroska holds raw RGB video only in its Video for Windows mode.
+    AVDictionary* muxing = nullptr;
+    av_dict_set(&muxing, "allow_raw_vfw", "1", 0);
+    const int header = avformat_write_header(m_muxer, &muxing);
+    av_dict_free(&muxing);
+    if (header < 0)
         return Fail(failure, m_output.Intact() ? Cause::Codec : Cause::File);
     return true;
 }
@@ -307,8 +313,11 @@ bool MovieEncoder::OpenScaler()
 {
     if (IsExact(m_encoder->pix_fmt))
         return true;
+    // Half-width colour taken from pairs of pixels would read one past an
+    // odd row's end: such rows have their colour taken at every pixel.
+    const int flags = SWS_BICUBIC | (m_encoder->width % 2 ? SWS_FULL_CHR_H_INP : 0);
     m_scaler = sws_getContext(m_encoder->width, m_encoder->height, AV_PIX_FMT_BGR24, m_encoder->width,
-                              m_encoder->height, m_encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+                              m_encoder->height, m_encoder->pix_fmt, flags, nullptr, nullptr, nullptr);
     return m_scaler != nullptr;
 }
 
