@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "AviFileObject.h"
+#include "BgrScaler.h"
 
 namespace {
 struct CodecChoice {
@@ -184,8 +185,7 @@ HRESULT AviStreamObject::OpenEncoder()
     m_frame->height = m_encoder->height;
     if (av_frame_get_buffer(m_frame, 0) < 0)
         return AVIERR_MEMORY;
-    m_scaler = sws_getContext(m_encoder->width, m_encoder->height, AV_PIX_FMT_BGR24, m_encoder->width,
-                              m_encoder->height, m_encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    m_scaler = OpenBgrScaler(m_encoder->width, m_encoder->height, m_encoder->pix_fmt);
     return m_scaler ? AVIERR_OK : AVIERR_COMPRESSOR;
 }
 

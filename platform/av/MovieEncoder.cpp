@@ -14,6 +14,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "BgrScaler.h"
 #include "StagedOutput.h"
 
 namespace {
@@ -313,11 +314,7 @@ bool MovieEncoder::OpenScaler()
 {
     if (IsExact(m_encoder->pix_fmt))
         return true;
-    // Half-width colour taken from pairs of pixels would read one past an
-    // odd row's end: such rows have their colour taken at every pixel.
-    const int flags = SWS_BICUBIC | (m_encoder->width % 2 ? SWS_FULL_CHR_H_INP : 0);
-    m_scaler = sws_getContext(m_encoder->width, m_encoder->height, AV_PIX_FMT_BGR24, m_encoder->width,
-                              m_encoder->height, m_encoder->pix_fmt, flags, nullptr, nullptr, nullptr);
+    m_scaler = OpenBgrScaler(m_encoder->width, m_encoder->height, m_encoder->pix_fmt);
     return m_scaler != nullptr;
 }
 
