@@ -79,8 +79,8 @@ QString ReadDeepOption(const QString& option, const QString& value, CommandLine&
     return ReadCentre(option, value, line);
 }
 
-bool BeyondTheDoubles(const CommandLine& line)
+bool BeyondTheDoubles(const CommandLine& line, double zoom)
 {
-    const double step = 3.6 / (line.zoom * line.width);
+    const double step = 3.6 / (zoom * line.width);
     return step < std::max(std::fabs(line.centerX), std::fabs(line.centerY)) * kFinestStepShare;
 }

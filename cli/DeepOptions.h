@@ -8,5 +8,5 @@ struct CommandLine;
 // Stores the value of --iterations, --center (--centre) or --zoom; returns why it was refused, or an empty text.
 QString ReadDeepOption(const QString& option, const QString& value, CommandLine& line);
 
-// Whether the window's doubles can no longer tell the pixels of this view apart.
-bool BeyondTheDoubles(const CommandLine& line);
+// Whether the window's doubles can no longer tell the pixels of this view apart at `zoom`.
+bool BeyondTheDoubles(const CommandLine& line, double zoom);

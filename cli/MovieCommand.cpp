@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "DeepOptions.h"
 #include "FramePipeline.h"
 #include "MovieProgress.h"
 #include "PrintableName.h"
@@ -134,6 +135,13 @@ int RunMovieCommand(const CommandLine& line, const char* output)
         return 1;
     const MovieServices& movie = *services->movie;
     const StopOnSignals stopOnSignals;
+    // The zoom curve is monotone: the deepest frame is at one end of the range.
+    if (!line.deep && (BeyondTheDoubles(line, FrameZoom(line.zoom, line.zoomEnd, line.firstFrame, line.frames)) ||
+                       BeyondTheDoubles(line, FrameZoom(line.zoom, line.zoomEnd, line.lastFrame, line.frames))))
+        std::fputs("nivo: attention : aux grossissements les plus forts de ce film, les nombres de la fenêtre ne "
+                   "distinguent plus les pixels voisins ; ces images sont celles que la fenêtre montrerait, --deep "
+                   "donne les vraies images\n",
+                   stderr);
     MovieFailure failure;
     MovieEncoder* encoder =
         movie.open({output, line.codec.toStdString(), line.width, line.height, line.framesPerSecond}, failure);

@@ -145,7 +145,7 @@ int RunRenderCommand(const CommandLine& line, const char* output)
         const std::unique_ptr<CDibImage> image = RenderDeep(line, progress);
         return image ? Save(*image, output) : NoRoom(line);
     }
-    if (BeyondTheDoubles(line))
+    if (BeyondTheDoubles(line, line.zoom))
         std::fputs("nivo: attention : à ce grossissement, les nombres de la fenêtre ne distinguent plus les pixels "
                    "voisins ; l'image enregistrée est celle que la fenêtre montrerait, --deep donne la vraie image\n",
                    stderr);

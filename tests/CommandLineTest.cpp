@@ -292,6 +292,25 @@ TEST(RenderCommand, SaysWhenOnlyDeepShowsTheRealPicture)
     EXPECT_FALSE(errors.contains("--deep")) << errors.toStdString();
 }
 
+// The deepest frame of the range written decides, whichever way the movie zooms.
+TEST(MovieCommand, SaysWhenOnlyDeepShowsTheRealFrames)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char* zoom;
+        const char* range;
+        bool warned;
+    } cases[] = {{"1e9:1e14", "0-2", true}, {"1e14:1e9", "0-0", true}, {"1e9:1e14", "0-0", false}};
+    for (const auto& c : cases) {
+        QString errors;
+        EXPECT_EQ(RunNivo({"--movie", dir.filePath("m.mkv"), "--codec", "ffv1", "--size", "64x36", "--center",
+                           "-0.743643887037151,0.13182590420533", "--zoom", c.zoom, "--frames", "3", "--range", c.range},
+                          &errors),
+                  0);
+        EXPECT_EQ(errors.contains("--deep donne les vraies images"), c.warned) << c.zoom << " " << c.range;
+    }
+}
+
 // Qt writes BMP and PNG itself: their renders load no image plugin, while a
 // format a plugin writes still finds it.
 TEST(RenderCommand, APictureQtWritesItselfLoadsNoImagePluginAndBmpOrPngNoGuiLibrary)
