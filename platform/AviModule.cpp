@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string_view>
 
 #include "AviServices.h"
 #include "ProgramFolder.h"
@@ -23,6 +24,15 @@ LoaderState& State()
     return state;
 }
 
+// The loader maps the module and its libraries; under a tight address-space
+// limit the map fails, which it says in its own words.
+bool OutOfMemory(const char* loaderError)
+{
+    const std::string_view text = loaderError ? loaderError : "";
+    return text.find("failed to map segment") != std::string_view::npos ||
+           text.find("Cannot allocate memory") != std::string_view::npos;
+}
+
 void Tell(const AviModule::Notice& notice, const std::string& message)
 {
     std::fprintf(stderr, "nivo: %s\n", message.c_str());
@@ -35,7 +45,9 @@ const AviServices* AviModule::Open(const std::string& path, std::string& error)
 {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        error = "Module vidéo introuvable ou illisible (" + path + ") : l'export vidéo est indisponible.";
+        error = (OutOfMemory(dlerror()) ? "Mémoire insuffisante pour charger le module vidéo ("
+                                        : "Module vidéo introuvable ou illisible (") +
+                path + ") : l'export vidéo est indisponible.";
         return nullptr;
     }
     auto* entry = reinterpret_cast<const AviServices* (*)()>(dlsym(handle, NIVO_AVI_SERVICES_ENTRY));

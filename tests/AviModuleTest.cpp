@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -36,6 +41,7 @@ TEST_F(AviModuleTest, FilesThatAreNotTheModuleAreRefusedWithAReason)
     const std::string missing = (m_folder / "absent.so").string();
     EXPECT_EQ(AviModule::Open(missing, error), nullptr);
     EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_NE(error.find("introuvable"), std::string::npos) << error;
     EXPECT_NE(error.find("l'export vidéo est indisponible"), std::string::npos) << error;
 
     const fs::path text = m_folder / "text.so";
@@ -48,6 +54,33 @@ TEST_F(AviModuleTest, FilesThatAreNotTheModuleAreRefusedWithAReason)
     error.clear();
     EXPECT_EQ(AviModule::Open("libm.so.6", error), nullptr);
     EXPECT_NE(error.find("n'est pas le module vidéo"), std::string::npos) << error;
+}
+
+// The module and FFmpeg's libraries need room to be mapped: without it the
+// user is told of memory, not of a missing file.
+TEST_F(AviModuleTest, NoRoomToMapTheModuleIsToldAsLackOfMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+            _exit(2);
+        const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 4 * kMiB;
+        const rlimit space {room, room};
+        setrlimit(RLIMIT_AS, &space);
+        std::string error;
+        const bool refused = !AviModule::Open(AviModule::DefaultPath(), error);
+        _exit(refused && error.find("Mémoire insuffisante") == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(AviModuleTest, TheBuiltModuleGivesEveryServiceAndTheUncompressedChoice)
