@@ -395,7 +395,7 @@ QString CommandLine::HelpText()
         "  --zoom Z0:Z1           (film) grossissements de la première et de la dernière image ;\n"
         "                         l'image k est au grossissement Z0 * (Z1 / Z0)^(k / (K - 1))\n"
         "  --frames K             (film) nombre d'images, au moins 2\n"
-        "  --fps F                (film) images par seconde (30 par défaut)\n"
+        "  --fps F                (film) images par seconde, de 0.01 à 1000 (30 par défaut)\n"
         "  --codec NOM            (film) codec de FFmpeg : libx264, ffv1, libvpx-vp9, mpeg4...\n"
         "                         (par défaut : libx264 en .mkv et .mp4, libvpx-vp9 en .webm,\n"
         "                         mpeg4 en .avi)\n"
