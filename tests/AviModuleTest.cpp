@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,24 +58,12 @@ TEST_F(AviModuleTest, NoRoomToMapTheModuleIsToldAsLackOfMemory)
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
 #endif
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        long pages = 0;
-        std::FILE* statm = std::fopen("/proc/self/statm", "r");
-        if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
-            _exit(2);
-        const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 4 * kMiB;
-        const rlimit space {room, room};
-        setrlimit(RLIMIT_AS, &space);
-        std::string error;
-        const bool refused = !AviModule::Open(AviModule::DefaultPath(), error);
-        _exit(refused && error.find("Mémoire insuffisante") == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ExitStatusWithRoom(4 * kMiB, [] {
+                  std::string error;
+                  const bool refused = !AviModule::Open(AviModule::DefaultPath(), error);
+                  return refused && error.find("Mémoire insuffisante") == 0 ? 0 : 1;
+              }),
+              0);
 }
 
 TEST_F(AviModuleTest, TheBuiltModuleGivesEveryServiceAndTheUncompressedChoice)

@@ -226,38 +226,19 @@ TEST(CNivoDocWithoutDialog, TheLongestSideAWindowCanHaveIsStillComputed)
     EXPECT_EQ(doc.m_buffer[0], LiteralEscapeCount(-2.3, y, 2));
 }
 
-// The address space the process holds now, from the kernel's own count.
-std::int64_t AddressSpace()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmSize:", 0) == 0)
-            return std::stoll(line.substr(7)) * 1024;
-    return 0;
-}
-
 TEST(CNivoDocWithoutDialog, NoRoomForTheSamplePointsLeavesNoBufferAndNoCrash)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
 #endif
     // Room for the 64 MiB of counts of the longest row, not for its 128 MiB of x coordinates.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const rlim_t limit = rlim_t(AddressSpace() + 100 * kMiB);
-        const rlimit room {limit, limit};
-        if (setrlimit(RLIMIT_AS, &room) != 0)
-            _exit(2);
-        FakeWindow window(16777215, 1);
-        CNivoDoc doc(&window);
-        doc.Compute(2, -0.5, 0.0, 1.0, DialogBars());
-        _exit(doc.m_buffer == nullptr && doc.BufferSize() == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the calculator died of signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ExitStatusWithRoom(100 * kMiB, [] {
+                  FakeWindow window(16777215, 1);
+                  CNivoDoc doc(&window);
+                  doc.Compute(2, -0.5, 0.0, 1.0, DialogBars());
+                  return doc.m_buffer == nullptr && doc.BufferSize() == 0 ? 0 : 1;
+              }),
+              0);
 }
 
 TEST(CNivoDocWithoutDialog, ComputesWhenNoProgressTemplateIsRegistered)
@@ -296,8 +277,9 @@ TEST(ComputeEngine, AReportThatStopsLeavesTheColumnsNotYetBegun)
                 // Every column is begun whole; the queues hold a few hundred at most.
                 const auto begun = std::count_if(counts.begin(), counts.end(), [](std::int32_t n) { return n != -1; });
                 EXPECT_EQ(begun % H, 0) << at;
-                if (threads == 1)
+                if (threads == 1) {
                     EXPECT_LT(begun / H, stopAt + 300) << at;
+                }
             }
     ComputeSettings::Set(saved);
 }

@@ -312,8 +312,9 @@ TEST_F(ImageSave, WritesOnlyTheSizesAFormatHolds)
         ASSERT_NE(image.m_bitmap, nullptr) << c.name;
         const bool holds = c.error == ERROR_SUCCESS;
         EXPECT_EQ(image.Save((dir / c.name).string().c_str()), holds ? S_OK : E_FAIL) << c.name;
-        if (!holds)
+        if (!holds) {
             EXPECT_EQ(GetLastError(), c.error) << c.name;
+        }
         EXPECT_EQ(fs::exists(dir / c.name), holds) << c.name;
     }
     EXPECT_EQ(QImageReader(QString::fromStdString((dir / "e.icns").string())).read().size(), QSize(256, 256));
