@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <cmath>
 
 #include "DialogUnits.h"
 #include "ModalFrame.h"
@@ -116,6 +117,10 @@ bool CParamDlg::ReadValues()
 
 bool CParamDlg::ReadDouble(QLineEdit* field, double& member)
 {
+    // Clicks can take the view past the doubles' range: "inf" or "nan" is no
+    // number to type, but left as the dialog showed it, it keeps its value.
+    if (!std::isfinite(member) && field->text().toStdString() == FormatDouble(member))
+        return true;
     const auto value = ParseDouble(field->text().toStdString());
     if (!value) {
         RefuseField(field, QStringLiteral("Entrez un nombre."));

@@ -91,25 +91,11 @@ std::optional<double> LargestShown(std::string_view text)
         return std::nullopt;
     return std::signbit(value) ? -kMax : kMax;
 }
-
-// Clicks can take the view's numbers past the doubles' range; the dialog
-// shows them as these texts, and takes them back as they are.
-std::optional<double> NonFiniteShown(std::string_view text)
-{
-    constexpr double kInfinity = std::numeric_limits<double>::infinity();
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    for (const double value : {kInfinity, -kInfinity, kNaN, -kNaN})
-        if (text == FormatDouble(value))
-            return value;
-    return std::nullopt;
-}
 } // namespace
 
 std::optional<double> ParseDouble(std::string_view text)
 {
     text = Trim(text);
-    if (const auto shown = NonFiniteShown(text))
-        return shown;
     if (!IsPlainDecimal(text))
         return std::nullopt;
     if (text.front() == '+')

@@ -1,6 +1,8 @@
 #include "MainWindowFixture.h"
 
+#include <cmath>
 #include <limits>
+#include <memory>
 
 TEST_F(MainWindow, ParametersDialogShowsTheViewAndAppliesClamps)
 {
@@ -57,6 +59,34 @@ TEST_F(MainWindow, AcceptingUnchangedAppendsADuplicateAndRenders)
     EXPECT_EQ(view->m_history.Count(), 2u);
     EXPECT_EQ(view->m_history.Last(), (ViewRecord {50, -0.5, 0.0, 1.0}));
     EXPECT_NE(view->m_image, nullptr);
+}
+
+// Clicks can take the view past the doubles' range; "inf" and "nan", which
+// are no numbers to type, are taken back where the dialog showed them.
+TEST_F(MainWindow, ValuesPastTheDoublesAreTakenBackAsShown)
+{
+    SetClient(200, 150);
+    view->m_zoom = std::numeric_limits<double>::infinity();
+    view->m_centerY = -std::numeric_limits<double>::quiet_NaN();
+    const auto refused = std::make_shared<bool>(false);
+    OnNextModal([refused](QWidget* modal) {
+        EXPECT_EQ(modal->findChild<QLineEdit*>("IDC_ZOOM")->text(), "inf");
+        EXPECT_EQ(modal->findChild<QLineEdit*>("IDC_CENTER_Y")->text(), "-nan");
+        // A refusal's message box would wait for ever.
+        QTimer::singleShot(0, [refused, modal] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                *refused = true;
+                box->close();
+                QTimer::singleShot(0, [modal] { static_cast<QDialog*>(modal)->reject(); });
+            }
+        });
+        modal->findChild<QPushButton*>("IDOK")->click();
+    });
+    view->EditParameters();
+    EXPECT_FALSE(*refused);
+    EXPECT_EQ(view->m_history.Count(), 2u);
+    EXPECT_EQ(view->m_zoom, std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(std::isnan(view->m_centerY));
 }
 
 TEST_F(MainWindow, BadTextKeepsTheDialogOpenWithFocusOnTheField)

@@ -31,7 +31,7 @@ struct ParseCase {
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"' << (c.ok ? " reads" : " refused"); }
 class ParseDoubleCases : public testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseDoubleCases, AcceptsDecimalsAndTheNonFiniteValuesShown)
+TEST_P(ParseDoubleCases, AcceptsFiniteDecimalsOnly)
 {
     const auto parsed = ParseDouble(GetParam().text);
     ASSERT_EQ(parsed.has_value(), GetParam().ok) << GetParam().text;
@@ -45,10 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ParseCase {"-0.5", true, -0.5}, ParseCase {"+2", true, 2}, ParseCase {".5", true, 0.5},
                     ParseCase {"5.", true, 5}, ParseCase {"1e3", true, 1000}, ParseCase {"1E-3", true, 0.001},
                     ParseCase {" 7 ", true, 7}, ParseCase {"-0", true, -0.0}, ParseCase {"", false, 0},
-                    ParseCase {"abc", false, 0}, ParseCase {"1,5", false, 0}, ParseCase {"NaN", false, 0},
-                    ParseCase {" inf ", true, std::numeric_limits<double>::infinity()},
-                    ParseCase {"-inf", true, -std::numeric_limits<double>::infinity()},
-                    ParseCase {"+inf", false, 0}, ParseCase {"-infinity", false, 0}, ParseCase {"1e400", false, 0},
+                    ParseCase {"abc", false, 0}, ParseCase {"1,5", false, 0}, ParseCase {"nan", false, 0},
+                    ParseCase {"inf", false, 0}, ParseCase {"-infinity", false, 0}, ParseCase {"1e400", false, 0},
                     ParseCase {"1e", false, 0}, ParseCase {"e5", false, 0}, ParseCase {".", false, 0},
                     ParseCase {"0x10", false, 0}, ParseCase {"1..2", false, 0}, ParseCase {"--1", false, 0},
                     ParseCase {"1.79769313486232e+308", true, std::numeric_limits<double>::max()},
@@ -59,15 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NumberText, EveryShownDoubleIsTakenBackAndThenStaysTheSame)
 {
     constexpr double kMax = std::numeric_limits<double>::max();
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     for (double value : {kMax, -kMax, std::nextafter(kMax, 0.0), 1.7976931348623150e308, 0.1 + 0.2, -0.0,
-                         std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(), 1e308,
-                         std::numeric_limits<double>::infinity(), kNaN, -kNaN}) {
+                         std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(), 1e308}) {
         const std::string shown = FormatDouble(value);
         const auto read = ParseDouble(shown);
         ASSERT_TRUE(read.has_value()) << shown;
         EXPECT_EQ(FormatDouble(*read), shown);
-        EXPECT_EQ(FormatDouble(ParseDouble(FormatDouble(*read)).value_or(0)), shown);
+        EXPECT_EQ(ParseDouble(FormatDouble(*read)), read) << shown;
     }
 }
 
