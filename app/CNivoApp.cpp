@@ -137,6 +137,10 @@ void CNivoApp::UseToolbarStyle()
 // Kerberos), which a window that never prints does not need.
 QPrinter* CNivoApp::Printer()
 {
+    // A print that found no memory even to end its page leaves its printer
+    // painted for good: the next use gets a new one.
+    if (m_printer && m_printer->paintingActive())
+        m_printer.reset();
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     return m_printer.get();

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <new>
 
 #include "CNivoView.h"
 
@@ -39,7 +40,13 @@ PrintPreview::PrintPreview(QMainWindow& frame, CNivoView& view, QPrinter& printe
         Close();
         view.FilePrint();
     });
-    connect(m_pages, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* target) { m_view.PaintPage(*target); });
+    connect(m_pages, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* target) {
+        // A page that finds no memory stays blank.
+        try {
+            m_view.PaintPage(*target);
+        } catch (const std::bad_alloc&) {
+        }
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

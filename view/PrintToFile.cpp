@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <cerrno>
+#include <new>
 #include <string>
 
 #include "platform/StagedFile.h"
@@ -29,7 +30,14 @@ int PrintToStagedFile(QPrinter& printer, const std::function<bool(QPrinter&)>& p
     // the format stays as chosen, for the name has no suffix.
     const QString reachable = QString::fromStdString(staged.ReachableName());
     printer.setOutputFileName(reachable);
-    const bool painted = paint(printer);
+    bool painted = false;
+    try {
+        painted = paint(printer);
+    } catch (const std::bad_alloc&) {
+        // Qt's PDF writer holds the page's picture whole; the old file stays.
+        printer.setOutputFileName(target);
+        return ENOMEM;
+    }
     printer.setOutputFileName(target);
     if (!painted || !EndsWholly(reachable))
         return EIO;

@@ -4,6 +4,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <cerrno>
+#include <memory>
+#include <new>
 
 #include "CNivoView.h"
 #include "PrintPreview.h"
@@ -24,6 +26,8 @@ QString PrintFileCause(int error)
         return QString::fromUtf8("écriture refusée");
     case EFBIG:
         return QString::fromUtf8("fichier plus grand que la taille permise");
+    case ENOMEM:
+        return QString::fromUtf8("mémoire insuffisante");
     default:
         return QString::fromUtf8("erreur d'écriture");
     }
@@ -40,24 +44,47 @@ bool CNivoView::OnPreparePrinting(QPrinter& printer)
 
 bool CNivoView::PrintPage(QPrinter& printer)
 {
-    if (printer.outputFileName().isEmpty())
-        return PaintPage(printer);
+    if (printer.outputFileName().isEmpty()) {
+        try {
+            return PaintPage(printer);
+        } catch (const std::bad_alloc&) {
+            m_printFileError = ENOMEM;
+            return false;
+        }
+    }
     m_printFileError = PrintToStagedFile(printer, [this](QPrinter& staged) { return PaintPage(staged); });
     return m_printFileError == 0;
 }
 
+// Qt's PDF writer can run out of memory while it takes the picture or ends
+// the page. The painter is ended here, never by its destructor, which could
+// only abort the program; should even the end find no memory, the painter is
+// left as it is. The lack of memory then goes on to the caller.
 bool CNivoView::PaintPage(QPrinter& printer)
 {
     OnBeginPrinting();
-    QPainter painter;
-    if (!painter.begin(&printer))
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(&printer))
         return false;
     // The picture goes onto the page as it is, never through JPEG.
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    PainterDC dc(&painter);
-    OnDraw(&dc);
-    const bool printed = painter.end();
+    painter->setRenderHint(QPainter::LosslessImageRendering);
+    bool drawn = true;
+    try {
+        PainterDC dc(painter.get());
+        OnDraw(&dc);
+    } catch (const std::bad_alloc&) {
+        drawn = false;
+    }
+    bool printed = false;
+    try {
+        printed = painter->end();
+    } catch (const std::bad_alloc&) {
+        painter.release();
+        throw;
+    }
     OnEndPrinting();
+    if (!drawn)
+        throw std::bad_alloc();
     return printed;
 }
 
@@ -69,7 +96,9 @@ void CNivoView::FilePrint()
     if (PrintPage(*m_printer()))
         return;
     // A folder for a file name (as offered where there is no printer) prints nowhere.
-    if (m_printFileError != 0 && m_printFileError != EISDIR)
+    if (m_printFileError == ENOMEM && m_printer()->outputFileName().isEmpty())
+        ModalFrame::Warn(this, QStringLiteral("nivo"), QString::fromUtf8("Impossible d'imprimer : mémoire insuffisante."));
+    else if (m_printFileError != 0 && m_printFileError != EISDIR)
         ModalFrame::Warn(this, QStringLiteral("nivo"),
                          QString::fromUtf8("Impossible d'écrire « %1 » (%2) ; l'ancien fichier est conservé.")
                              .arg(m_printer()->outputFileName(), PrintFileCause(m_printFileError)));
