@@ -424,7 +424,7 @@ TEST(ErrorEstimate, GivesUpNearAnEscapeTestOrWhenTheErrorNearsZ)
         Perturbation::ErrorEstimate estimate;
         int doubtful = 0;
         for (int step = 1; step <= c.steps && doubtful == 0; ++step)
-            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm) || (c.restarts && !estimate.Close()))
+            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm, c.zNorm - 4.0) || (c.restarts && !estimate.Close()))
                 doubtful = step;
         EXPECT_EQ(doubtful, c.doubtful) << c.name;
     }
@@ -525,6 +525,35 @@ TEST(DeepCalculator, PixelsDecidedFinerThanLongDoublesSeeAreExact)
         for (const Pixel& p : c.pixels)
             EXPECT_EQ(counts[std::size_t(p.column) * view.height + p.row], exact.Count(p.column, p.row))
                 << c.depth.name << " (" << p.column << ", " << p.row << ")";
+    }
+}
+
+// Orbits that run along the escape circle: the needle's (-2 -> 2 -> 2 ...)
+// and those of the minibrots on it, which pass within 1e-7 to 1e-90 of the
+// circle. Their tests went by the rounding of Z, or were skipped inside runs.
+TEST(DeepCalculator, OrbitsAlongTheEscapeCircleAreExact)
+{
+    struct Case {
+        Depth depth;
+        // The brute force's bits; 0: its own choice.
+        mpfr_prec_t bits;
+    };
+    const Case cases[] = {
+        // Column 16 samples x = -2 exactly: there y^2 alone decides, 1e-200.
+        {{"needle_1e100", "-2", "0", "1e100", 2000, 32, 18}, 1100},
+        {{"needle_minibrot_12_4e12", "-1.999999117587260825033350728580647136086", "0", "4.278e12", 200, 32, 18}, 0},
+        {{"needle_minibrot_78_1e92",
+          "-1.9999999999999999999999999999999999999999999998379266231553909279055969194091569945436093891905304180808170340731091401452085783854287361965903989686042813975",
+          "0", "1.409e92", 2000, 32, 18},
+         0},
+    };
+    for (const Case& c : cases) {
+        const DeepView view =
+            ViewOf(c.depth.centreX, c.depth.centreY, c.depth.zoom, c.depth.limit, c.depth.width, c.depth.height);
+        std::vector<std::int32_t> counts;
+        DeepCalculator calculator;
+        ASSERT_TRUE(calculator.Compute(view, counts));
+        EXPECT_EQ(counts, DeepBruteForce(view, c.bits).Picture()) << c.depth.name;
     }
 }
 

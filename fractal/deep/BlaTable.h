@@ -230,8 +230,10 @@ void BlaTable<T>::Build(const ReferenceOrbit& orbit, FloatExp reach, double epsi
             re = orbit.re[m];
             im = orbit.im[m];
         }
-        // It drops dz^2 exactly.
-        const FloatExp radius(epsilon * static_cast<double>(Modulus(re, im)));
+        // It drops dz^2 exactly. No escape is tested within a run: a step
+        // takes only deltas that keep |Z + dz| well under 2.
+        const auto modulus = static_cast<double>(Modulus(re, im));
+        const FloatExp radius(std::max(0.0, std::min(epsilon * modulus, 0.5 * (2.0 - modulus))));
         runs.push_back({re + re, im + im, {1.0}, {0.0}, radius, 1.0L});
     }
     BuildSegments(orbit, runs, reach);

@@ -8,6 +8,7 @@
 // A delta that restarts from a value it restarted from before repeats its
 // steps for ever and never escapes (Brent: compared with the value saved at
 // the restarts numbered by powers of two).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -46,6 +47,40 @@ T Wide(Z value)
         return FloatExp(static_cast<double>(value));
     else
         return static_cast<T>(value);
+}
+
+// Where |z|^2 is this near 4, the escape test takes the orbit's excess as
+// MPFR made it: Z(m) rounded to long doubles could otherwise put an orbit
+// that runs along the circle (the needle's, -2 -> 2 -> 2 ...) on the
+// wrong side of it.
+constexpr long double kNearEscape = 0x1p-30L;
+// The excess is kept to a double's digits.
+constexpr long double kExcessRounding = 0x1p-50L;
+
+// |Z(m) + dz|^2 - 4 as |Z(m)|^2 - 4 + 2 Z(m).dz + |dz|^2, clamped to the
+// long doubles' range, which keeps its sign.
+template <class Z, class T>
+long double PreciseExcess(const FloatExp& orbitExcess, Z Zr, Z Zi, T dzr, T dzi)
+{
+    if constexpr (std::is_same_v<T, FloatExp>) {
+        const FloatExp cross = FloatExp(static_cast<double>(Zr)) * dzr + FloatExp(static_cast<double>(Zi)) * dzi;
+        const FloatExp sum = orbitExcess + (cross * 2.0 + (dzr * dzr + dzi * dzi));
+        return std::ldexp(static_cast<long double>(sum.m), static_cast<int>(std::clamp<std::int64_t>(sum.e, -16000, 16000)));
+    } else {
+        const long double r = dzr, i = dzi;
+        return orbitExcess.ToLongDouble() + (2 * (Zr * r + Zi * i) + (r * r + i * i));
+    }
+}
+
+// The same in double-doubles, from Z(m) in double-doubles: the orbit's own
+// excess replaces theirs where it is too small for them to hold.
+inline DoubleDouble PreciseExcess(const FloatExp& orbitExcess, DoubleDouble Zr, DoubleDouble Zi, DoubleDouble dzr,
+                                  DoubleDouble dzi)
+{
+    const DoubleDouble own = orbitExcess.e < -60 ? DoubleDouble {static_cast<double>(orbitExcess.ToLongDouble()), 0.0}
+                                                 : (Zr * Zr + Zi * Zi) - DoubleDouble {4.0, 0.0};
+    const DoubleDouble cross = Zr * dzr + Zi * dzi;
+    return own + ((cross + cross) + (dzr * dzr + dzi * dzi));
 }
 
 // A run of steps is used while the dropped squares stay this far under the
@@ -98,14 +133,14 @@ public:
     double PlainWidening() const { return 4 * m_norm; }
 
     // After a step that magnified errors by sqrt(widening), added `made`
-    // (squared) of its own and came to |z|^2 = zNorm: false when the
-    // estimate comes near an escape test or near |z|.
-    bool Step(double widening, double made, double zNorm)
+    // (squared) of its own and came to |z|^2 = zNorm, 4 + excess: false when
+    // the estimate comes near an escape test or near |z|.
+    bool Step(double widening, double made, double zNorm, double excess)
     {
         m_spread = m_spread * widening + made;
         m_norm = zNorm;
         // Only where an escape test is near, and at restarts below.
-        return zNorm < 2 || (Close() && 4 * zNorm * m_spread < kMarginSquared * (zNorm - 4) * (zNorm - 4));
+        return zNorm < 2 || (Close() && 4 * zNorm * m_spread < kMarginSquared * excess * excess);
     }
 
     // False when the estimate nears |z|, past which the orbit is no longer
@@ -238,20 +273,29 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         const Z zr = Zr[m] + Z(ToLong(dzr));
         const Z zi = Zi[m] + Z(ToLong(dzi));
         const Z zNorm = zr * zr + zi * zi;
+        Z excess = zNorm - Z(4);
+        const bool near = zNorm > Z(4) - Z(kNearEscape) && zNorm < Z(4) + Z(kNearEscape);
+        if (near) [[unlikely]]
+            excess = static_cast<Z>(PreciseExcess(orbit.excess[m], Zr[m], Zi[m], dzr, dzi));
         if constexpr (kTracked) {
             error = growth * error + dropped + kShare * (std::fabs(dzr) + std::fabs(dzi));
             if (carried)
                 disc.Step(growth, droppedAtEdge, square, kShare * (std::fabs(dzr) + std::fabs(dzi)));
             const Z zError = error + kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
+            // The precise excess leaves Z(m)'s rounding out, and adds its own.
+            const Z testError =
+                near ? error + kShare * (std::fabs(dzr) + std::fabs(dzi)) +
+                           Z(kExcessRounding * std::fabs(orbit.excess[m].ToLongDouble()))
+                     : zError;
             if (!(zError * zError < Z(kLargestErrorShare) * zNorm) ||
-                std::fabs(zNorm - Z(4)) <= Z(kEscapeMargin) * zError)
+                std::fabs(excess) <= Z(kEscapeMargin) * testError)
                 return kUnsure;
         }
         if constexpr (kEstimated) {
-            if (!estimate.Step(widening, 0.0, static_cast<double>(zNorm)))
+            if (!estimate.Step(widening, 0.0, static_cast<double>(zNorm), static_cast<double>(excess)))
                 return kUnsure;
         }
-        if (zNorm > 4.0)
+        if (excess > 0)
             return n;
         if (m == last || NearerToZero(zNorm, Zr[m], Zi[m], dzr, dzi)) {
             if constexpr (kEstimated) {
@@ -299,7 +343,6 @@ inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<lo
 inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaTable<DoubleDouble>* bla,
                                          DoubleDouble dcr, DoubleDouble dci, std::int32_t limit)
 {
-    constexpr double kNearFour = 4.0 - 0x1p-40;
     const std::int32_t last = orbit.Last();
     const double dcNorm = std::hypot(dcr.hi, dci.hi);
     ErrorEstimate estimate;
@@ -335,13 +378,17 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
         }
         m += length;
         n += length;
-        const DoubleDouble zr = orbit.PreciseRe(m) + dzr;
-        const DoubleDouble zi = orbit.PreciseIm(m) + dzi;
+        const DoubleDouble Zr = orbit.PreciseRe(m);
+        const DoubleDouble Zi = orbit.PreciseIm(m);
+        const DoubleDouble zr = Zr + dzr;
+        const DoubleDouble zi = Zi + dzi;
         const double zNorm = zr.hi * zr.hi + zi.hi * zi.hi;
-        if (!estimate.Step(widening, dropped * dropped, zNorm) && ran)
-            return kUnsure;
         // In double-doubles only where doubles could be on the wrong side of 4.
-        if (zNorm > kNearFour && Exceeds(zr * zr + zi * zi, 4.0))
+        const bool near = std::fabs(zNorm - 4) < kNearEscape;
+        const DoubleDouble excess = near ? PreciseExcess(orbit.excess[m], Zr, Zi, dzr, dzi) : DoubleDouble {zNorm - 4, 0.0};
+        if (!estimate.Step(widening, dropped * dropped, zNorm, excess.hi) && ran)
+            return kUnsure;
+        if (Exceeds(excess, 0.0))
             return n;
         if (m == last || zNorm < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
             if (ran && !estimate.Close())

@@ -16,7 +16,7 @@ template <class Keep>
 bool ReferenceOrbit::Iterate(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
                              const std::atomic<bool>* cancel, Keep keep)
 {
-    Mpfr x(precision), y(precision), xx(precision), yy(precision), t(precision);
+    Mpfr x(precision), y(precision), xx(precision), yy(precision), norm(precision), t(precision);
     mpfr_set_zero(x, 1);
     mpfr_set_zero(y, 1);
     mpfr_set_zero(xx, 1);
@@ -30,11 +30,11 @@ bool ReferenceOrbit::Iterate(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
         mpfr_add(y, t, cy, MPFR_RNDN);
         mpfr_sub(t, xx, yy, MPFR_RNDN);
         mpfr_add(x, t, cx, MPFR_RNDN);
-        keep(x, y, t);
         mpfr_sqr(xx, x, MPFR_RNDN);
         mpfr_sqr(yy, y, MPFR_RNDN);
-        mpfr_add(t, xx, yy, MPFR_RNDN);
-        if (mpfr_cmp_ui(t, 4) > 0)
+        mpfr_add(norm, xx, yy, MPFR_RNDN);
+        keep(x, y, norm, t);
+        if (mpfr_cmp_ui(norm, 4) > 0)
             break;
     }
     return true;
@@ -45,9 +45,12 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
 {
     re.assign(1, 0.0);
     im.assign(1, 0.0);
-    return Iterate(cx, cy, precision, limit, cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_ptr) {
+    excess.assign(1, FloatExp(-4.0));
+    return Iterate(cx, cy, precision, limit, cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_srcptr norm, mpfr_ptr t) {
         re.push_back(mpfr_get_ld(x, MPFR_RNDN));
         im.push_back(mpfr_get_ld(y, MPFR_RNDN));
+        mpfr_sub_ui(t, norm, 4, MPFR_RNDN);
+        excess.push_back(ToFloatExp(t));
     });
 }
 
@@ -58,7 +61,7 @@ void ReferenceOrbit::ComputeRests(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t pr
     imRest.assign(1, 0.0);
     reRest.reserve(re.size());
     imRest.reserve(im.size());
-    Iterate(cx, cy, precision, Last(), cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_ptr t) {
+    Iterate(cx, cy, precision, Last(), cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_srcptr, mpfr_ptr t) {
         const std::size_t n = reRest.size();
         reRest.push_back(RestOf(x, re[n], t));
         imRest.push_back(RestOf(y, im[n], t));

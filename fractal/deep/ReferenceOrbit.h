@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DoubleDouble.h"
+#include "FloatExp.h"
 
 struct ReferenceOrbit {
     std::vector<long double> re;
@@ -17,6 +18,9 @@ struct ReferenceOrbit {
     // ComputeRests() was called: re[n] + reRest[n] holds about 117 bits.
     std::vector<double> reRest;
     std::vector<double> imRest;
+    // |Z(n)|^2 - 4 as MPFR makes it: where a pixel's orbit passes this near
+    // the escape circle, Z's own rounding could put it on the wrong side.
+    std::vector<FloatExp> excess;
     // The same rounded to doubles, once KeepDoubles() was called.
     std::vector<double> reDouble;
     std::vector<double> imDouble;
@@ -38,8 +42,9 @@ struct ReferenceOrbit {
     DoubleDouble PreciseIm(std::int32_t m) const { return Precise(im[m], imRest[m]); }
 
 private:
-    // Calls keep(x, y, scratch) with each Z(n) from n = 1, up to Z(limit) or
-    // the first that escapes; false when `cancel` was raised.
+    // Calls keep(x, y, norm, scratch) with each Z(n) from n = 1 and its
+    // modulus squared, up to Z(limit) or the first that escapes; false when
+    // `cancel` was raised.
     template <class Keep>
     static bool Iterate(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision, std::int32_t limit,
                         const std::atomic<bool>* cancel, Keep keep);
