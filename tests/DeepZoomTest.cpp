@@ -333,6 +333,10 @@ TEST(DeepView, RefusesWhatCannotBeComputed)
         {"0", "0", "-3", 50, P::ZoomNegative},
         {"0", "0", "1e100001", 50, P::ZoomOutOfRange},
         {"0", "0", "1e-100001", 50, P::ZoomOutOfRange},
+        // Past MPFR's exponents: read as 0 and as infinite.
+        {"0", "0", "1e-323228497", 50, P::ZoomOutOfRange},
+        {"1e-400000000", "0", "1", 50, P::CentreOutOfRange},
+        {"0", "0", "1e400000000", 50, P::ZoomOutOfRange},
         {"0", "0", "1e100000", 50, P::None},
         {"0", "0", "1", 0, P::BadLimit},
         {"0", "0", "1", 10'000'001, P::BadLimit},

@@ -4,14 +4,15 @@
 #include "Mpfr.h"
 
 namespace {
-// Zero is in range: a centre may be 0.
+// Zero is in range: a centre may be 0. A number too small for MPFR reads
+// as 0 and one too large as infinite: both are far out of range.
 bool InRange(const std::string& text)
 {
-    Mpfr value(64);
-    if (mpfr_set_str(value, text.c_str(), 10, MPFR_RNDN) != 0 || mpfr_nan_p(value) || mpfr_inf_p(value))
-        return false;
-    if (mpfr_zero_p(value))
+    if (DecimalText::Sign(text) == 0)
         return true;
+    Mpfr value(64);
+    if (mpfr_set_str(value, text.c_str(), 10, MPFR_RNDN) != 0 || !mpfr_regular_p(value))
+        return false;
     mpfr_abs(value, value, MPFR_RNDN);
     mpfr_log10(value, value, MPFR_RNDN);
     return mpfr_cmp_si(value, DeepView::kZoomExponentRange) <= 0 && mpfr_cmp_si(value, -DeepView::kZoomExponentRange) >= 0;
