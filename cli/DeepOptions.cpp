@@ -84,3 +84,9 @@ bool BeyondTheDoubles(const CommandLine& line, double zoom)
     const double step = 3.6 / (zoom * line.width);
     return step < std::max(std::fabs(line.centerX), std::fabs(line.centerY)) * kFinestStepShare;
 }
+
+QString NoRoomMessage(const CommandLine& line)
+{
+    const QString picture = QString::fromUtf8("mémoire insuffisante pour une image de %1x%2").arg(line.width).arg(line.height);
+    return line.deep ? QString::fromUtf8("%1 à %2 itérations").arg(picture).arg(line.iterations) : picture;
+}

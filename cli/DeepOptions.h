@@ -10,3 +10,7 @@ QString ReadDeepOption(const QString& option, const QString& value, CommandLine&
 
 // Whether the window's doubles can no longer tell the pixels of this view apart at `zoom`.
 bool BeyondTheDoubles(const CommandLine& line, double zoom);
+
+// Why the picture of this command line could not be made: with --deep, the
+// reference orbit and its runs grow with the limit, which is named too.
+QString NoRoomMessage(const CommandLine& line);

@@ -172,6 +172,6 @@ int RunMovieCommand(const CommandLine& line, const char* output)
         break;
     }
     movie.discard(encoder);
-    std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
+    std::fprintf(stderr, "nivo: %s\n", NoRoomMessage(line).toUtf8().constData());
     return 1;
 }

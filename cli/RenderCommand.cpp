@@ -94,7 +94,7 @@ const char* CauseOf(DWORD error)
 
 int NoRoom(const CommandLine& line)
 {
-    std::fprintf(stderr, "nivo: mémoire insuffisante pour une image de %dx%d\n", line.width, line.height);
+    std::fprintf(stderr, "nivo: %s\n", NoRoomMessage(line).toUtf8().constData());
     return 1;
 }
 

@@ -492,24 +492,38 @@ TEST(RenderCommand, APictureThatCannotHaveItsMemorySaysSo)
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
 #endif
-    QTemporaryDir dir;
-    QProcess nivo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    nivo.setProcessEnvironment(env);
-    // A gibibyte of address space: enough to start, not for 1.4 GB of picture
-    // made whole before its JPEG is written.
-    nivo.setChildProcessModifier([] {
-        const rlimit limit {1ul << 30, 1ul << 30};
-        setrlimit(RLIMIT_AS, &limit);
-    });
-    nivo.start(NIVO_BINARY, {"--render", dir.filePath("big.jpg"), "--size", "20000x10000"});
-    ASSERT_TRUE(nivo.waitForFinished(120000));
-    const QString errors = QString::fromUtf8(nivo.readAllStandardError());
-    EXPECT_EQ(nivo.exitStatus(), QProcess::NormalExit) << errors.toStdString();
-    EXPECT_EQ(nivo.exitCode(), 1) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("mémoire insuffisante")) << errors.toStdString();
-    EXPECT_TRUE(Entries(dir.path()).isEmpty());
+    struct Case {
+        QStringList args;
+        rlim_t addressSpace;
+        const char* told;
+    };
+    const Case cases[] = {
+        // Enough to start, not for 1.4 GB of picture made whole before its JPEG is written.
+        {{"--size", "20000x10000"}, 1ul << 30, "mémoire insuffisante pour une image de 20000x10000\n"},
+        // A needle point's orbit never escapes: its reference keeps every step of the limit.
+        {{"--deep", "--center", "-2,0", "--zoom", "1e10", "--size", "8x8", "--iterations", "10000000"},
+         400ul << 20,
+         "mémoire insuffisante pour une image de 8x8 à 10000000 itérations\n"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        QProcess nivo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        nivo.setProcessEnvironment(env);
+        const rlim_t addressSpace = c.addressSpace;
+        nivo.setChildProcessModifier([addressSpace] {
+            const rlimit limit {addressSpace, addressSpace};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+        nivo.start(NIVO_BINARY, QStringList {"--render", dir.filePath("big.jpg")} + c.args);
+        ASSERT_TRUE(nivo.waitForFinished(120000));
+        const QString errors = QString::fromUtf8(nivo.readAllStandardError());
+        EXPECT_EQ(nivo.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+        EXPECT_EQ(nivo.exitCode(), 1) << errors.toStdString();
+        EXPECT_TRUE(errors.endsWith(QString::fromUtf8(c.told))) << errors.toStdString();
+        EXPECT_TRUE(Entries(dir.path()).isEmpty());
+    }
 }
 
 // Runs nivo with `limit` applied to the child; its exit code, -1 for a
