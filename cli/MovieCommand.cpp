@@ -27,7 +27,9 @@ void OnSignal(int signal)
 }
 
 // Ctrl+C, SIGTERM and a closed terminal stop the movie between frames, so
-// that its file is discarded; the old handlers come back afterwards.
+// that its file is discarded; the old handlers come back afterwards. A
+// signal the caller ignores stays ignored: nohup's hang-up, a background
+// job's Ctrl+C.
 class StopOnSignals {
 public:
     StopOnSignals()
@@ -37,7 +39,8 @@ public:
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-            sigaction(kStopSignals[i], &action, &m_old[i]);
+            if (sigaction(kStopSignals[i], nullptr, &m_old[i]) == 0 && m_old[i].sa_handler != SIG_IGN)
+                sigaction(kStopSignals[i], &action, nullptr);
     }
     ~StopOnSignals()
     {

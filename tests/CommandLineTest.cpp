@@ -1370,6 +1370,28 @@ TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
     }
 }
 
+// Under nohup, or as a background job, the signals the caller ignores leave the movie to its end.
+TEST(MovieCommand, SignalsIgnoredByTheCallerStayIgnored)
+{
+    for (const int signal : {SIGINT, SIGHUP}) {
+        QTemporaryDir dir;
+        QProcess nivo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        nivo.setProcessEnvironment(env);
+        nivo.setChildProcessModifier([signal] { std::signal(signal, SIG_IGN); });
+        nivo.start(NIVO_BINARY, {"--movie", dir.filePath("m.mkv"), "--size", "640x480", "--iterations", "1000",
+                                 "--zoom", "1:1e5", "--frames", "600"});
+        ASSERT_TRUE(nivo.waitForStarted());
+        ASSERT_FALSE(nivo.waitForFinished(500)) << "the movie ended before the signal";
+        ::kill(pid_t(nivo.processId()), signal);
+        ASSERT_TRUE(nivo.waitForFinished(120000));
+        EXPECT_EQ(nivo.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(nivo.exitCode(), 0) << signal;
+        EXPECT_EQ(Entries(dir.path()), QStringList {"m.mkv"});
+    }
+}
+
 // A deep frame inside the set takes minutes: Ctrl+C stops it, not the movie after it.
 TEST(MovieCommand, CtrlCStopsADeepFrameHalfWay)
 {
