@@ -336,6 +336,8 @@ CommandLine CommandLine::Parse(const QStringList& args)
         line.mode = Mode::Version;
         return line;
     }
+    if (args.contains("--render") && args.contains("--movie"))
+        return Refuse(QString::fromUtf8("--render et --movie ne vont pas ensemble"));
     if (args.contains("--render"))
         return ParseRender(args);
     if (args.contains("--movie"))

@@ -100,6 +100,7 @@ TEST(CommandLine, RefusalsNameTheCause)
           Refusal {{"--render", "a.png", "--bogus"}, "option inconnue « --bogus »"},
           Refusal {{"--render", "a.png", "--size=10x10"}, "option inconnue « --size=10x10 »"},
           Refusal {{"--render", "a.png", "--frames"}, "option inconnue « --frames »"},
+          Refusal {{"--movie", "m.mkv", "--render", "a.png"}, "--render et --movie ne vont pas ensemble"},
           Refusal {{"--render", "a.png", "extra", "more"}, "argument en trop « extra »"},
           Refusal {{"--render", "a.png", "--help"}, "« --help » ne va pas avec --render"},
           Refusal {{"--render", "a.png", "--version"}, "« --version » ne va pas avec --render"},
