@@ -112,8 +112,11 @@ bool CNivoApp::InitInstance(const CommandLine& line)
 
     if (line.mode == CommandLine::Mode::Print)
         return PrintFromCommandLine(line);
-    if (!line.file.isEmpty())
-        OpenDocumentPath(DocumentOf(line));
+    // A file that cannot be opened ends the program once the user has been told.
+    if (!line.file.isEmpty() && !OpenDocumentPath(DocumentOf(line))) {
+        m_exitStatus = 1;
+        return false;
+    }
 
     m_frame->setWindowTitle("Nivo - Lumivex");
     m_frame->setWindowIcon(ApplicationIcon());
@@ -246,8 +249,9 @@ void CNivoApp::ReportOpenFailure(const QByteArray& path, CNivoDoc::OpenResult wh
         text = QString::fromUtf8("Impossible d'ouvrir « %1 » : boucle de liens symboliques.").arg(name);
     else
         text = QString::fromUtf8("Impossible d'ouvrir le document « %1 » : accès refusé.").arg(name);
+    // Before the window is shown, the message stands alone in the middle of the screen.
     if (!m_printingFromCommandLine)
-        ModalFrame::Warn(m_frame.get(), QStringLiteral("nivo"), text);
+        ModalFrame::Warn(m_frame->isVisible() ? m_frame.get() : nullptr, QStringLiteral("nivo"), text);
     else
         std::fprintf(stderr, "nivo: %s\n", text.toUtf8().constData());
 }

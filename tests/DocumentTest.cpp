@@ -195,6 +195,17 @@ TEST_F(Documents, FileOnTheCommandLineOpensButTheStartTitleStays)
     EXPECT_EQ(App().Document()->m_strPathName, line.file.toStdString());
 }
 
+TEST_F(Documents, AFileOnTheCommandLineThatCannotBeOpenedEndsTheProgram)
+{
+    CommandLine line;
+    line.file = files.filePath("absent.nivo");
+    AnswerMessage();
+    EXPECT_FALSE(App().InitInstance(line));
+    EXPECT_EQ(App().ExitStatus(), 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("introuvable"));
+}
+
 TEST(RecentFileList, KeepsTheOldSettingsWhenTheyCannotBeWritten)
 {
     QTemporaryDir dir;
