@@ -11,6 +11,7 @@
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <new>
@@ -121,6 +122,27 @@ TEST_F(Printing, OnePrinterDotPerPixelFromTheTopLeftCorner)
     // Nothing beyond the picture.
     EXPECT_EQ(corner.pixel(130, 10), qRgb(255, 255, 255));
     EXPECT_EQ(corner.pixel(10, 100), qRgb(255, 255, 255));
+}
+
+// A PDF makes no copies of its own: each copy asked for is a page of it.
+TEST_F(Printing, EachCopyOfAPdfIsAPage)
+{
+    view.Render();
+    for (const int copies : {1, 3}) {
+        printer.setCopyCount(copies);
+        ASSERT_TRUE(view.FilePrintDirect());
+        QProcess pdfinfo;
+        pdfinfo.start("pdfinfo", {printer.outputFileName()});
+        ASSERT_TRUE(pdfinfo.waitForFinished(60000));
+        const QRegularExpressionMatch pages =
+            QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromUtf8(pdfinfo.readAllStandardOutput()));
+        EXPECT_EQ(pages.captured(1), QString::number(copies));
+    }
+    QProcess pdfimages;
+    pdfimages.start("pdfimages", {"-list", printer.outputFileName()});
+    ASSERT_TRUE(pdfimages.waitForFinished(60000));
+    // A header of two lines, then one picture a page.
+    EXPECT_EQ(pdfimages.readAllStandardOutput().trimmed().split('\n').size(), 2 + 3);
 }
 
 // Printing over an existing PDF on a disk that fills: the old PDF stays

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <new>
@@ -68,10 +69,17 @@ bool CNivoView::PaintPage(QPrinter& printer)
         return false;
     // The picture goes onto the page as it is, never through JPEG.
     painter->setRenderHint(QPainter::LosslessImageRendering);
+    // Where the printer makes no copies itself (a PDF file), each is a page of its own.
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
     bool drawn = true;
+    bool paged = true;
     try {
         PainterDC dc(painter.get());
-        OnDraw(&dc);
+        for (int copy = 0; copy < copies && paged; ++copy) {
+            paged = copy == 0 || printer.newPage();
+            if (paged)
+                OnDraw(&dc);
+        }
     } catch (const std::bad_alloc&) {
         drawn = false;
     }
@@ -85,7 +93,7 @@ bool CNivoView::PaintPage(QPrinter& printer)
     OnEndPrinting();
     if (!drawn)
         throw std::bad_alloc();
-    return printed;
+    return printed && paged;
 }
 
 void CNivoView::FilePrint()
