@@ -87,6 +87,7 @@ bool BeyondTheDoubles(const CommandLine& line, double zoom)
 
 QString NoRoomMessage(const CommandLine& line)
 {
-    const QString picture = QString::fromUtf8("mémoire insuffisante pour une image de %1x%2").arg(line.width).arg(line.height);
+    const QString picture =
+        QString::fromUtf8("mémoire insuffisante pour une image de %1x%2").arg(line.width).arg(line.height);
     return line.deep ? QString::fromUtf8("%1 à %2 itérations").arg(picture).arg(line.iterations) : picture;
 }

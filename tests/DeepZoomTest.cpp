@@ -428,7 +428,8 @@ TEST(ErrorEstimate, GivesUpNearAnEscapeTestOrWhenTheErrorNearsZ)
         Perturbation::ErrorEstimate estimate;
         int doubtful = 0;
         for (int step = 1; step <= c.steps && doubtful == 0; ++step)
-            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm, c.zNorm - 4.0) || (c.restarts && !estimate.Close()))
+            if (!estimate.Step(c.widening, step == 1 ? c.made : 0.0, c.zNorm, c.zNorm - 4.0) ||
+                (c.restarts && !estimate.Close()))
                 doubtful = step;
         EXPECT_EQ(doubtful, c.doubtful) << c.name;
     }

@@ -65,7 +65,8 @@ long double PreciseExcess(const FloatExp& orbitExcess, Z Zr, Z Zi, T dzr, T dzi)
     if constexpr (std::is_same_v<T, FloatExp>) {
         const FloatExp cross = FloatExp(static_cast<double>(Zr)) * dzr + FloatExp(static_cast<double>(Zi)) * dzi;
         const FloatExp sum = orbitExcess + (cross * 2.0 + (dzr * dzr + dzi * dzi));
-        return std::ldexp(static_cast<long double>(sum.m), static_cast<int>(std::clamp<std::int64_t>(sum.e, -16000, 16000)));
+        const auto exponent = static_cast<int>(std::clamp<std::int64_t>(sum.e, -16000, 16000));
+        return std::ldexp(static_cast<long double>(sum.m), exponent);
     } else {
         const long double r = dzr, i = dzi;
         return orbitExcess.ToLongDouble() + (2 * (Zr * r + Zi * i) + (r * r + i * i));
@@ -385,7 +386,8 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
         const double zNorm = zr.hi * zr.hi + zi.hi * zi.hi;
         // In double-doubles only where doubles could be on the wrong side of 4.
         const bool near = std::fabs(zNorm - 4) < kNearEscape;
-        const DoubleDouble excess = near ? PreciseExcess(orbit.excess[m], Zr, Zi, dzr, dzi) : DoubleDouble {zNorm - 4, 0.0};
+        const DoubleDouble excess =
+            near ? PreciseExcess(orbit.excess[m], Zr, Zi, dzr, dzi) : DoubleDouble {zNorm - 4, 0.0};
         if (!estimate.Step(widening, dropped * dropped, zNorm, excess.hi) && ran)
             return kUnsure;
         if (Exceeds(excess, 0.0))

@@ -46,12 +46,13 @@ bool ReferenceOrbit::Compute(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precisi
     re.assign(1, 0.0);
     im.assign(1, 0.0);
     excess.assign(1, FloatExp(-4.0));
-    return Iterate(cx, cy, precision, limit, cancel, [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_srcptr norm, mpfr_ptr t) {
+    const auto keep = [this](mpfr_srcptr x, mpfr_srcptr y, mpfr_srcptr norm, mpfr_ptr t) {
         re.push_back(mpfr_get_ld(x, MPFR_RNDN));
         im.push_back(mpfr_get_ld(y, MPFR_RNDN));
         mpfr_sub_ui(t, norm, 4, MPFR_RNDN);
         excess.push_back(ToFloatExp(t));
-    });
+    };
+    return Iterate(cx, cy, precision, limit, cancel, keep);
 }
 
 void ReferenceOrbit::ComputeRests(mpfr_srcptr cx, mpfr_srcptr cy, mpfr_prec_t precision,
