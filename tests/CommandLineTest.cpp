@@ -197,6 +197,14 @@ QImage ViewPicture(int width, int height, int iterations, double cx, double cy, 
     return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The process runs with no display to reach, as on a server.
+void WithoutDisplay(QProcess& process)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    process.setProcessEnvironment(env);
+}
+
 int RunNivo(const QStringList& args, QString* errors = nullptr, const QProcessEnvironment& extra = {},
             const QString& folder = {})
 {
@@ -358,9 +366,7 @@ TEST(RenderCommand, FailsClearlyWithANonZeroStatus)
 int RunNivoInShell(const QString& script, const QStringList& args, QString* errors)
 {
     QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    shell.setProcessEnvironment(env);
+    WithoutDisplay(shell);
     shell.start("/bin/sh", QStringList {"-c", script, NIVO_BINARY} + args);
     shell.waitForFinished(120000);
     *errors = QString::fromUtf8(shell.readAllStandardError());
@@ -509,9 +515,7 @@ TEST(RenderCommand, APictureThatCannotHaveItsMemorySaysSo)
     for (const Case& c : cases) {
         QTemporaryDir dir;
         QProcess nivo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        nivo.setProcessEnvironment(env);
+        WithoutDisplay(nivo);
         const rlim_t addressSpace = c.addressSpace;
         nivo.setChildProcessModifier([addressSpace] {
             const rlimit limit {addressSpace, addressSpace};
@@ -532,9 +536,7 @@ TEST(RenderCommand, APictureThatCannotHaveItsMemorySaysSo)
 int RunLimited(const QStringList& args, const std::function<void()>& limit, QString* errors)
 {
     QProcess nivo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    nivo.setProcessEnvironment(env);
+    WithoutDisplay(nivo);
     nivo.setChildProcessModifier(limit);
     nivo.start(NIVO_BINARY, args);
     if (!nivo.waitForFinished(60000)) {
@@ -1355,9 +1357,7 @@ TEST(MovieCommand, AnInterruptedMovieLeavesTheOldFileAndNothingElse)
         QTemporaryDir dir;
         WriteFile(dir.filePath("old.mkv"), "old movie");
         QProcess nivo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        nivo.setProcessEnvironment(env);
+        WithoutDisplay(nivo);
         nivo.start(NIVO_BINARY, {"--movie", dir.filePath("old.mkv"), "--size", "640x480", "--iterations", "1000",
                                  "--zoom", "1:1e5", "--frames", "2000"});
         ASSERT_TRUE(nivo.waitForStarted());
@@ -1377,9 +1377,7 @@ TEST(MovieCommand, SignalsIgnoredByTheCallerStayIgnored)
     for (const int signal : {SIGINT, SIGHUP}) {
         QTemporaryDir dir;
         QProcess nivo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        nivo.setProcessEnvironment(env);
+        WithoutDisplay(nivo);
         nivo.setChildProcessModifier([signal] { std::signal(signal, SIG_IGN); });
         nivo.start(NIVO_BINARY, {"--movie", dir.filePath("m.mkv"), "--size", "640x480", "--iterations", "1000",
                                  "--zoom", "1:1e5", "--frames", "600"});
@@ -1398,9 +1396,7 @@ TEST(MovieCommand, CtrlCStopsADeepFrameHalfWay)
 {
     QTemporaryDir dir;
     QProcess nivo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    nivo.setProcessEnvironment(env);
+    WithoutDisplay(nivo);
     nivo.start(NIVO_BINARY, {"--movie", dir.filePath("deep.mkv"), "--deep", "--size", "4000x1", "--iterations",
                              "3000000", "--center", "0,0", "--zoom", "1e5:1e6", "--frames", "2"});
     ASSERT_TRUE(nivo.waitForStarted());
@@ -1451,9 +1447,7 @@ TEST(RenderCommand, AnInterruptedDeepRenderLeavesTheOldFileAlone)
     const QByteArray old(1000, 'o');
     WriteFile(dir.filePath("old.png"), old);
     QProcess nivo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    nivo.setProcessEnvironment(env);
+    WithoutDisplay(nivo);
     // Inside a minibrot: every pixel runs to the limit.
     nivo.start(NIVO_BINARY, {"--render", dir.filePath("old.png"), "--deep", "--size", "1000x1000", "--iterations",
                              "1000000", "--center",
