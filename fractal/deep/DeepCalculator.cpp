@@ -12,6 +12,7 @@
 #include "Mpfr.h"
 #include "NucleusSearch.h"
 #include "PerturbedCount.h"
+#include "PreciseCount.h"
 #include "ReferenceOrbit.h"
 
 namespace {
@@ -152,13 +153,17 @@ struct Job {
     PreciseRuns* preciseRuns;
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
+    // The last word on the pixels double-doubles are unsure of.
+    const PreciseCount* mpfrCount;
+    const std::atomic<bool>* cancel;
     std::int32_t width;
     std::int32_t height;
     std::int32_t limit;
     std::int32_t* out;
 };
 
-// The careful pass, and where it may be wrong and doubles reach, the count in double-doubles.
+// The careful pass, and where it may be wrong and doubles reach, the count
+// in double-doubles, and where that may be wrong too, in MPFR.
 template <class T>
 std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t row)
 {
@@ -174,7 +179,10 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
             const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, &runs, dcr, dci, job.limit);
             if (precise != Perturbation::kUnsure)
                 return precise;
-            return Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
+            const std::int32_t plain = Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
+            if (plain != Perturbation::kUnsure)
+                return plain;
+            return job.mpfrCount->Count(column, row, job.cancel);
         }
     }
     return Perturbation::Count(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
@@ -304,6 +312,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
     const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
     std::vector<DoubleDouble> preciseColumns, preciseRows;
     PreciseRuns preciseRuns(reference, reach, cancel);
+    const PreciseCount mpfrCount(view, mpfr_get_prec(reference.pointX));
     if (inDoubles) {
         preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
         preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
@@ -317,6 +326,8 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
                       &preciseRuns,
                       inDoubles ? preciseColumns.data() : nullptr,
                       inDoubles ? preciseRows.data() : nullptr,
+                      &mpfrCount,
+                      cancel,
                       view.width,
                       view.height,
                       view.limit,

@@ -119,16 +119,17 @@ constexpr long double kLargestErrorShare = 0x1p-16L;
 // a pixel step (in valleys, where orbits wander long before they escape)
 // come out wrong from long doubles with an estimate within a few times the
 // distance to an escape test; a margin of 64 leaves a more precise count to
-// about 0.5 % of those views' pixels. In doubles, apart from the long
-// doubles' own registers.
-class ErrorEstimate {
+// about 0.5 % of those views' pixels. Held in S: doubles, or FloatExp for
+// the count in MPFR, whose errors lie below the doubles' reach.
+template <class S>
+class BasicErrorEstimate {
 public:
     // The long doubles' rounding of one step, 2^-63, squared.
     static constexpr double kLongDoubleShare = 0x1p-126;
     // The double-doubles', 2^-100, squared.
     static constexpr double kDoubleDoubleShare = 0x1p-200;
 
-    void Add(double squaredError) { m_spread += squaredError; }
+    void Add(S squaredError) { m_spread = m_spread + squaredError; }
 
     // What a plain step from the last |z| magnifies errors by, squared.
     double PlainWidening() const { return 4 * m_norm; }
@@ -136,26 +137,28 @@ public:
     // After a step that magnified errors by sqrt(widening), added `made`
     // (squared) of its own and came to |z|^2 = zNorm, 4 + excess: false when
     // the estimate comes near an escape test or near |z|.
-    bool Step(double widening, double made, double zNorm, double excess)
+    bool Step(double widening, S made, double zNorm, S excess)
     {
         m_spread = m_spread * widening + made;
         m_norm = zNorm;
         // Only where an escape test is near, and at restarts below.
-        return zNorm < 2 || (Close() && 4 * zNorm * m_spread < kMarginSquared * excess * excess);
+        return zNorm < 2 || (Close() && S(4 * zNorm) * m_spread < S(kMarginSquared) * excess * excess);
     }
 
     // False when the estimate nears |z|, past which the orbit is no longer
     // the pixel's: checked at each restart, where |z| is least.
-    bool Close() const { return m_spread < kLargestShareSquared * m_norm; }
+    bool Close() const { return m_spread < S(kLargestShareSquared * m_norm); }
 
 private:
     static constexpr double kMarginSquared = 0x1p-12;
     // Past this share of |z| (squared), the orbit is no longer the pixel's.
     static constexpr double kLargestShareSquared = 0x1p-20;
 
-    double m_spread = 0;
+    S m_spread = S(0.0);
     double m_norm = 0;
 };
+
+using ErrorEstimate = BasicErrorEstimate<double>;
 
 enum class Tracking {
     // The count alone.
@@ -337,10 +340,9 @@ inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<lo
 }
 
 // The count with the deltas, the orbit and the runs in double-doubles, for
-// the pixels CountIfLikely is unsure of. With `bla`, kUnsure where the runs'
-// dropped squares may have moved the count (once one was taken: before,
-// this is the count step by step); without, step by step. Needs the
-// orbit's rests.
+// the pixels CountIfLikely is unsure of, with `bla` by runs, else step by
+// step; kUnsure where the estimated error (the roundings, and the runs'
+// dropped squares) may have moved the count. Needs the orbit's rests.
 inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaTable<DoubleDouble>* bla,
                                          DoubleDouble dcr, DoubleDouble dci, std::int32_t limit)
 {
@@ -351,7 +353,6 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
     std::int32_t m = 0;
     std::int32_t n = 0;
     RestartCycle<DoubleDouble> cycle(DoubleDouble {std::numeric_limits<double>::quiet_NaN(), 0.0});
-    bool ran = false;
     while (n < limit) {
         const double dzNorm = dzr.hi * dzr.hi + dzi.hi * dzi.hi;
         estimate.Add(ErrorEstimate::kDoubleDoubleShare * dzNorm);
@@ -363,7 +364,6 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
             const DoubleDouble r = (run->ar * dzr - run->ai * dzi) + (run->br * dcr - run->bi * dci);
             dzi = (run->ar * dzi + run->ai * dzr) + (run->br * dci + run->bi * dcr);
             dzr = r;
-            ran = true;
             widening = static_cast<double>(run->aNorm * run->aNorm);
             const double dz = std::sqrt(dzNorm);
             dropped = static_cast<double>((run->dzz * dz + 2 * run->dzc * dcNorm) * dz + run->dcc * dcNorm * dcNorm);
@@ -388,12 +388,12 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
         const bool near = std::fabs(zNorm - 4) < kNearEscape;
         const DoubleDouble excess =
             near ? PreciseExcess(orbit.excess[m], Zr, Zi, dzr, dzi) : DoubleDouble {zNorm - 4, 0.0};
-        if (!estimate.Step(widening, dropped * dropped, zNorm, excess.hi) && ran)
+        if (!estimate.Step(widening, dropped * dropped, zNorm, excess.hi))
             return kUnsure;
         if (Exceeds(excess, 0.0))
             return n;
         if (m == last || zNorm < dzr.hi * dzr.hi + dzi.hi * dzi.hi) {
-            if (ran && !estimate.Close())
+            if (!estimate.Close())
                 return kUnsure;
             dzr = zr;
             dzi = zi;
@@ -402,7 +402,7 @@ inline std::int32_t CountInDoubleDoubles(const ReferenceOrbit& orbit, const BlaT
                 return limit;
         }
     }
-    return limit;
+    return estimate.Close() ? limit : kUnsure;
 }
 
 // The count, or kUnsure; for long double or double deltas, whose error fits
