@@ -162,28 +162,33 @@ struct Job {
     std::int32_t* out;
 };
 
-// The careful pass, and where it may be wrong and doubles reach, the count
-// in double-doubles, and where that may be wrong too, in MPFR.
+// The careful pass, and where it may be wrong, the count in double-doubles
+// where doubles reach, and where that may be wrong too, in MPFR.
 template <class T>
 std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t row)
 {
     if constexpr (std::is_same_v<T, long double>) {
+        using Perturbation::CountIfLikely;
+        const ReferenceOrbit& orbit = *job.orbit;
+        const long double dcr = job.columns[column];
+        const long double dci = job.rows[row];
+        const std::int32_t count = job.preciseColumns ? CountIfLikely<double>(orbit, *job.bla, dcr, dci, job.limit)
+                                                      : CountIfLikely<long double>(orbit, *job.bla, dcr, dci, job.limit);
+        if (count != Perturbation::kUnsure)
+            return count;
+        // Double-doubles where doubles reach the deltas; past them, straight to MPFR.
         if (job.preciseColumns) {
-            const std::int32_t count =
-                Perturbation::CountIfLikely(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
-            if (count != Perturbation::kUnsure)
-                return count;
-            const DoubleDouble dcr = job.preciseColumns[column];
-            const DoubleDouble dci = job.preciseRows[row];
+            const DoubleDouble ddr = job.preciseColumns[column];
+            const DoubleDouble ddi = job.preciseRows[row];
             const BlaTable<DoubleDouble>& runs = job.preciseRuns->Get();
-            const std::int32_t precise = Perturbation::CountInDoubleDoubles(*job.orbit, &runs, dcr, dci, job.limit);
+            const std::int32_t precise = Perturbation::CountInDoubleDoubles(orbit, &runs, ddr, ddi, job.limit);
             if (precise != Perturbation::kUnsure)
                 return precise;
-            const std::int32_t plain = Perturbation::CountInDoubleDoubles(*job.orbit, nullptr, dcr, dci, job.limit);
+            const std::int32_t plain = Perturbation::CountInDoubleDoubles(orbit, nullptr, ddr, ddi, job.limit);
             if (plain != Perturbation::kUnsure)
                 return plain;
-            return job.mpfrCount->Count(column, row, job.cancel);
         }
+        return job.mpfrCount->Count(column, row, job.cancel);
     }
     return Perturbation::Count(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
 }

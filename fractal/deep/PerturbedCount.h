@@ -119,8 +119,8 @@ constexpr long double kLargestErrorShare = 0x1p-16L;
 // a pixel step (in valleys, where orbits wander long before they escape)
 // come out wrong from long doubles with an estimate within a few times the
 // distance to an escape test; a margin of 64 leaves a more precise count to
-// about 0.5 % of those views' pixels. Held in S: doubles, or FloatExp for
-// the count in MPFR, whose errors lie below the doubles' reach.
+// about 0.5 % of those views' pixels. Held in S: doubles, long doubles past
+// their exponents, FloatExp for the count in MPFR, whose errors lie below both.
 template <class S>
 class BasicErrorEstimate {
 public:
@@ -132,22 +132,22 @@ public:
     void Add(S squaredError) { m_spread = m_spread + squaredError; }
 
     // What a plain step from the last |z| magnifies errors by, squared.
-    double PlainWidening() const { return 4 * m_norm; }
+    S PlainWidening() const { return m_norm * S(4.0); }
 
     // After a step that magnified errors by sqrt(widening), added `made`
     // (squared) of its own and came to |z|^2 = zNorm, 4 + excess: false when
     // the estimate comes near an escape test or near |z|.
-    bool Step(double widening, S made, double zNorm, S excess)
+    bool Step(S widening, S made, S zNorm, S excess)
     {
         m_spread = m_spread * widening + made;
         m_norm = zNorm;
         // Only where an escape test is near, and at restarts below.
-        return zNorm < 2 || (Close() && S(4 * zNorm) * m_spread < S(kMarginSquared) * excess * excess);
+        return zNorm < S(2.0) || (Close() && zNorm * S(4.0) * m_spread < excess * excess * S(kMarginSquared));
     }
 
     // False when the estimate nears |z|, past which the orbit is no longer
     // the pixel's: checked at each restart, where |z| is least.
-    bool Close() const { return m_spread < S(kLargestShareSquared * m_norm); }
+    bool Close() const { return m_spread < m_norm * S(kLargestShareSquared); }
 
 private:
     static constexpr double kMarginSquared = 0x1p-12;
@@ -155,7 +155,7 @@ private:
     static constexpr double kLargestShareSquared = 0x1p-20;
 
     S m_spread = S(0.0);
-    double m_norm = 0;
+    S m_norm = S(0.0);
 };
 
 using ErrorEstimate = BasicErrorEstimate<double>;
@@ -200,7 +200,7 @@ private:
     std::int64_t m_saveAt = 1;
 };
 
-template <class T, Tracking kTracking>
+template <class T, Tracking kTracking, class S = double>
 std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T dci, std::int32_t limit)
 {
     constexpr bool kTracked = kTracking == Tracking::Bound;
@@ -224,7 +224,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     T dzr = 0.0;
     T dzi = 0.0;
     Z error = 0;
-    ErrorEstimate estimate;
+    BasicErrorEstimate<S> estimate;
     std::int32_t m = 0;
     std::int32_t n = 0;
     RestartCycle<T> cycle(T(std::numeric_limits<double>::quiet_NaN()));
@@ -233,13 +233,13 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
         const T dzNorm = dzr * dzr + dzi * dzi;
         // The last step's rounding, grown by this one below.
         if constexpr (kEstimated)
-            estimate.Add(ErrorEstimate::kLongDoubleShare * static_cast<double>(dzNorm));
+            estimate.Add(S(ErrorEstimate::kLongDoubleShare) * S(ToLong(dzNorm)));
         // While a disc is carried, runs must hold up to its edge.
         const bool carried = kProved && disc.Carried();
         const Z edge = carried ? std::sqrt(Z(ToLong(dzNorm))) + disc.Radius() : Z(0);
         const BlaStep<T>* run = m > 0 ? bla.Find(m, carried ? T(edge * edge) : dzNorm, limit - n, length) : nullptr;
         Z growth = 0;
-        double widening = 0;
+        S widening = 0;
         Z dropped = 0;
         Z droppedAtEdge = 0;
         Z square = 0;
@@ -249,7 +249,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             dzr = r;
             dzi = i;
             if constexpr (kEstimated)
-                widening = static_cast<double>(run->aNorm * run->aNorm);
+                widening = S(run->aNorm * run->aNorm);
             if constexpr (kTracked) {
                 const Z dz = std::sqrt(Z(ToLong(dzNorm)));
                 growth = run->aNorm;
@@ -296,7 +296,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
                 return kUnsure;
         }
         if constexpr (kEstimated) {
-            if (!estimate.Step(widening, 0.0, static_cast<double>(zNorm), static_cast<double>(excess)))
+            if (!estimate.Step(widening, S(0), S(zNorm), S(excess)))
                 return kUnsure;
         }
         if (excess > 0)
@@ -305,7 +305,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
             if constexpr (kEstimated) {
                 if (!estimate.Close())
                     return kUnsure;
-                estimate.Add(ErrorEstimate::kLongDoubleShare * static_cast<double>(Zr[m] * Zr[m] + Zi[m] * Zi[m]));
+                estimate.Add(S(ErrorEstimate::kLongDoubleShare) * S(Zr[m] * Zr[m] + Zi[m] * Zi[m]));
             }
             if constexpr (kTracked)
                 error += kShare * (std::fabs(Zr[m]) + std::fabs(Zi[m]));
@@ -332,11 +332,14 @@ std::int32_t Count(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr, T
     return Iterate<T, Tracking::None>(orbit, bla, dcr, dci, limit);
 }
 
-// The careful count, or kUnsure where its estimated error may have moved it.
-inline std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<long double>& bla, long double dcr,
-                                  long double dci, std::int32_t limit)
+// The careful count, or kUnsure where its estimated error may have moved
+// it. The estimate in S: doubles, faster, while the deltas' squares stay
+// within their exponents (pixel steps above 2^-300); long doubles past them.
+template <class S>
+std::int32_t CountIfLikely(const ReferenceOrbit& orbit, const BlaTable<long double>& bla, long double dcr,
+                           long double dci, std::int32_t limit)
 {
-    return Iterate<long double, Tracking::Estimate>(orbit, bla, dcr, dci, limit);
+    return Iterate<long double, Tracking::Estimate, S>(orbit, bla, dcr, dci, limit);
 }
 
 // The count with the deltas, the orbit and the runs in double-doubles, for

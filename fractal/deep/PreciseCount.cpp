@@ -42,6 +42,10 @@ PreciseCount::Attempt PreciseCount::CountAt(mpfr_prec_t p, std::int32_t column, 
     mpfr_div_2ui(y, y, 1, MPFR_RNDN);
     mpfr_set_str(centre, m_view.centreY.c_str(), 10, MPFR_RNDN);
     mpfr_sub(y, y, centre, MPFR_RNDN);
+    // On the real axis from -2 to 1/4 the orbit stays within [-2, 2] for
+    // ever, however its roundings grow (near -2 by a bit a step).
+    if (2 * row == m_view.height && mpfr_zero_p(centre) && mpfr_cmp_si(x, -2) >= 0 && mpfr_cmp_d(x, 0.25) <= 0)
+        return {m_view.limit, true};
     mpfr_set_zero(re, 1);
     mpfr_set_zero(im, 1);
     mpfr_set_zero(rr, 1);
