@@ -153,7 +153,7 @@ struct Job {
     PreciseRuns* preciseRuns;
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
-    // The last word on the pixels double-doubles are unsure of.
+    // The last word on the pixels the careful pass (and double-doubles) are unsure of.
     const PreciseCount* mpfrCount;
     const std::atomic<bool>* cancel;
     std::int32_t width;

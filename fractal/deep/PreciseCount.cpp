@@ -7,6 +7,9 @@
 namespace {
 // Steps between two looks at the cancel flag.
 constexpr std::int32_t kCancelStride = 1024;
+// Bits beyond those that place the pixel, at first: the valleys where
+// double-doubles fail needed 50 to 200.
+constexpr mpfr_prec_t kFirstExtraBits = 128;
 } // namespace
 
 // Each step magnifies errors by |2z| <= 4 until the orbit escapes: past
@@ -18,8 +21,8 @@ PreciseCount::PreciseCount(const DeepView& view, mpfr_prec_t precision)
 
 std::int32_t PreciseCount::Count(std::int32_t column, std::int32_t row, const std::atomic<bool>* cancel) const
 {
-    for (mpfr_prec_t precision = 2 * m_precision;; precision *= 2) {
-        const Attempt attempt = CountAt(std::min(precision, m_most), column, row, cancel);
+    for (mpfr_prec_t extra = kFirstExtraBits;; extra *= 2) {
+        const Attempt attempt = CountAt(std::min(m_precision + extra, m_most), column, row, cancel);
         if (attempt.sure)
             return attempt.count;
     }

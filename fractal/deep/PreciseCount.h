@@ -2,8 +2,8 @@
 // The count of one pixel iterated from its own point in MPFR, for the few
 // whose orbits wander so long in a valley that double-doubles lose them
 // (rounding grows by |2z| a step: thousands of steps can need hundreds of
-// bits). The precision doubles until an estimate of the rounding's growth
-// keeps every escape test on its side.
+// bits). The bits beyond those that place the pixel double until an
+// estimate of the rounding's growth keeps every escape test on its side.
 #include <atomic>
 #include <cstdint>
 #include <mpfr.h>
