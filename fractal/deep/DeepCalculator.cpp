@@ -163,7 +163,8 @@ struct Job {
 };
 
 // The careful pass, and where it may be wrong, the count in double-doubles
-// where doubles reach, and where that may be wrong too, in MPFR.
+// where doubles reach, and where that may be wrong too, from the pixel's own
+// point in fixed point.
 template <class T>
 std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t row)
 {
@@ -176,7 +177,7 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
                                                       : CountIfLikely<long double>(orbit, *job.bla, dcr, dci, job.limit);
         if (count != Perturbation::kUnsure)
             return count;
-        // Double-doubles where doubles reach the deltas; past them, straight to MPFR.
+        // Double-doubles where doubles reach the deltas; past them, straight to fixed point.
         if (job.preciseColumns) {
             const DoubleDouble ddr = job.preciseColumns[column];
             const DoubleDouble ddi = job.preciseRows[row];

@@ -120,7 +120,8 @@ constexpr long double kLargestErrorShare = 0x1p-16L;
 // come out wrong from long doubles with an estimate within a few times the
 // distance to an escape test; a margin of 64 leaves a more precise count to
 // about 0.5 % of those views' pixels. Held in S: doubles, long doubles past
-// their exponents, FloatExp for the count in MPFR, whose errors lie below both.
+// their exponents, FloatExp for the count in fixed point, whose errors lie
+// below both.
 template <class S>
 class BasicErrorEstimate {
 public:

@@ -1,5 +1,8 @@
 #include "PreciseCount.h"
 
+#include <vector>
+
+#include "FixedPoint.h"
 #include "FloatExp.h"
 #include "Mpfr.h"
 #include "PerturbedCount.h"
@@ -34,7 +37,9 @@ std::int32_t PreciseCount::Count(std::int32_t column, std::int32_t row, const st
 PreciseCount::Attempt PreciseCount::CountAt(mpfr_prec_t p, std::int32_t column, std::int32_t row,
                                             const std::atomic<bool>* cancel) const
 {
-    Mpfr zoom(p), step(p), x(p), y(p), centre(p), re(p), im(p), rr(p), ii(p), t(p);
+    // The point to p bits past its magnitude, and a limb more than the fixed point keeps.
+    const mpfr_prec_t placed = p + mp_bits_per_limb + 64;
+    Mpfr zoom(placed), step(placed), x(placed), y(placed), centre(placed);
     mpfr_set_str(zoom, m_view.zoom.c_str(), 10, MPFR_RNDN);
     mpfr_set_str(step, "3.6", 10, MPFR_RNDN);
     mpfr_div(step, step, zoom, MPFR_RNDN);
@@ -52,32 +57,36 @@ PreciseCount::Attempt PreciseCount::CountAt(mpfr_prec_t p, std::int32_t column, 
     // ever, however its roundings grow (near -2 by a bit a step).
     if (2 * row == m_view.height && mpfr_zero_p(centre) && mpfr_cmp_si(x, -2) >= 0 && mpfr_cmp_d(x, 0.25) <= 0)
         return {m_view.limit, true};
-    mpfr_set_zero(re, 1);
-    mpfr_set_zero(im, 1);
-    mpfr_set_zero(rr, 1);
-    mpfr_set_zero(ii, 1);
-    // A step's few roundings of numbers up to 4, squared, generously.
-    const FloatExp made = FloatExp(1.0, 8 - 2 * static_cast<std::int64_t>(p));
+    // Past 4 on either axis, |z|^2 > 4 at the first step; within, the
+    // orbit's numbers stay below 2^32 and their products within the limbs.
+    if (mpfr_cmpabs_ui(x, 4) > 0 || mpfr_cmpabs_ui(y, 4) > 0)
+        return {1, true};
+    const auto fraction = static_cast<mp_size_t>((p + mp_bits_per_limb - 1) / mp_bits_per_limb);
+    const FixedPoint cx = FixedPoint::Of(x, fraction);
+    const FixedPoint cy = FixedPoint::Of(y, fraction);
+    FixedPoint re(fraction), im(fraction), rr(fraction), ii(fraction), t(fraction), norm(fraction);
+    std::vector<mp_limb_t> scratch(2 * static_cast<std::size_t>(fraction + 1));
+    // A step's few truncations of numbers up to 4, squared, generously.
+    const FloatExp made = FloatExp(1.0, 8 - 2 * static_cast<std::int64_t>(fraction) * mp_bits_per_limb);
     Perturbation::BasicErrorEstimate<FloatExp> estimate;
     // At the most bits, the count stands whatever the estimate says.
     const bool last = p >= m_most;
     for (std::int32_t n = 1; n <= m_view.limit; ++n) {
         if (n % kCancelStride == 0 && cancel && cancel->load(std::memory_order_relaxed))
             return {n, true};
-        mpfr_mul(t, re, im, MPFR_RNDN);
-        mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
-        mpfr_add(im, t, y, MPFR_RNDN);
-        mpfr_sub(t, rr, ii, MPFR_RNDN);
-        mpfr_add(re, t, x, MPFR_RNDN);
-        mpfr_sqr(rr, re, MPFR_RNDN);
-        mpfr_sqr(ii, im, MPFR_RNDN);
-        mpfr_add(t, rr, ii, MPFR_RNDN);
-        const double zNorm = mpfr_get_d(t, MPFR_RNDN);
+        // im = 2 re im + y, re = re^2 - im^2 + x
+        FixedPoint::Multiply(t, re, im, scratch);
+        t.Double();
+        FixedPoint::Add(im, t, cy);
+        FixedPoint::Subtract(t, rr, ii);
+        FixedPoint::Add(re, t, cx);
+        FixedPoint::Multiply(rr, re, re, scratch);
+        FixedPoint::Multiply(ii, im, im, scratch);
+        FixedPoint::Add(norm, rr, ii);
+        const double zNorm = norm.Magnitude();
         FloatExp excess;
-        if (zNorm >= 2) {
-            mpfr_sub_ui(t, t, 4, MPFR_RNDN);
-            excess = ToFloatExp(t);
-        }
+        if (zNorm >= 2)
+            excess = norm.MagnitudeLess4();
         if (!estimate.Step(estimate.PlainWidening(), made, zNorm, excess) && !last)
             return {n, false};
         if (excess.m > 0)

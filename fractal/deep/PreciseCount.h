@@ -1,5 +1,5 @@
 #pragma once
-// The count of one pixel iterated from its own point in MPFR, for the few
+// The count of one pixel iterated from its own point in fixed point, for the few
 // whose orbits wander so long in a valley that double-doubles lose them
 // (rounding grows by |2z| a step: thousands of steps can need hundreds of
 // bits). The bits beyond those that place the pixel double until an
