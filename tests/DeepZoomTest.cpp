@@ -11,6 +11,7 @@
 #include "fractal/kernels/ScalarKernel.h"
 #include "fractal/deep/DeepCalculator.h"
 #include "fractal/deep/DoubleDouble.h"
+#include "fractal/deep/FixedPoint.h"
 #include "fractal/deep/FloatExp.h"
 #include "fractal/deep/InteriorDisc.h"
 #include "fractal/deep/Mpfr.h"
@@ -433,6 +434,48 @@ TEST(ErrorEstimate, GivesUpNearAnEscapeTestOrWhenTheErrorNearsZ)
                 (c.restarts && !estimate.Close()))
                 doubtful = step;
         EXPECT_EQ(doubtful, c.doubtful) << c.name;
+    }
+}
+
+// a b + c + d (d = 0, then 8, which shows the sum's sign), by Add and by
+// Subtract of -c, less 4 in magnitude, against MPFR: every branch of the
+// signs, and the difference kept where |a b + c| is within 1e-31 of 4 (the
+// escape test of the count in fixed point).
+TEST(FixedPoint, KeepsSignsAndTheDistanceTo4)
+{
+    const char* cases[][3] = {
+        {"1.5", "-2", "-1.0000000000000000000000000000001"}, {"-1.5", "-2", "0.9999999999999999999999999999999"},
+        {"2", "2", "0"}, {"-0.5", "0.25", "4.125"}, {"0.3", "0.7", "-4.21"}, {"-0.3", "0.7", "4.21"},
+        {"0.5", "0.5", "-0.125"}, {"0.5", "0.5", "-0.5"},
+    };
+    for (const auto& c : cases) {
+        for (const char* d : {"0", "8"}) {
+            Mpfr a(400), b(400), sum(400), shift(400), expected(400);
+            mpfr_set_str(a, c[0], 10, MPFR_RNDN);
+            mpfr_set_str(b, c[1], 10, MPFR_RNDN);
+            mpfr_set_str(sum, c[2], 10, MPFR_RNDN);
+            mpfr_set_str(shift, d, 10, MPFR_RNDN);
+            mpfr_fma(expected, a, b, sum, MPFR_RNDN);
+            mpfr_add(expected, expected, shift, MPFR_RNDN);
+            mpfr_abs(expected, expected, MPFR_RNDN);
+            mpfr_sub_ui(expected, expected, 4, MPFR_RNDN);
+            const FloatExp want = ToFloatExp(expected);
+            const FixedPoint x = FixedPoint::Of(a, 3), y = FixedPoint::Of(b, 3), z = FixedPoint::Of(sum, 3);
+            const FixedPoint w = FixedPoint::Of(shift, 3);
+            mpfr_neg(sum, sum, MPFR_RNDN);
+            const FixedPoint minusZ = FixedPoint::Of(sum, 3);
+            FixedPoint product(3), added(3), subtracted(3), shifted(3);
+            std::vector<mp_limb_t> scratch(8);
+            FixedPoint::Multiply(product, x, y, scratch);
+            FixedPoint::Add(added, product, z);
+            FixedPoint::Subtract(subtracted, product, minusZ);
+            for (const FixedPoint* r : {&added, &subtracted}) {
+                FixedPoint::Add(shifted, *r, w);
+                const FloatExp got = shifted.MagnitudeLess4();
+                EXPECT_EQ(got.e, want.e) << c[0] << " " << c[1] << " " << c[2] << " " << d;
+                EXPECT_NEAR(got.m, want.m, 1e-12) << c[0] << " " << c[1] << " " << c[2] << " " << d;
+            }
+        }
     }
 }
 
