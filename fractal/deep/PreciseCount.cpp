@@ -10,8 +10,8 @@
 namespace {
 // Steps between two looks at the cancel flag.
 constexpr std::int32_t kCancelStride = 1024;
-// Bits beyond those that place the pixel, at first: the valleys where
-// double-doubles fail needed 50 to 200.
+// Bits beyond those that place the pixel, at first: beside the minibrot of
+// period 251 at 3.4e12, placed by 129 bits, 160 in all were too few, 330 enough.
 constexpr mpfr_prec_t kFirstExtraBits = 128;
 } // namespace
 
@@ -25,8 +25,7 @@ PreciseCount::PreciseCount(const DeepView& view, mpfr_prec_t precision)
 std::int32_t PreciseCount::Count(std::int32_t column, std::int32_t row, const std::atomic<bool>* cancel) const
 {
     for (mpfr_prec_t extra = kFirstExtraBits;; extra *= 2) {
-        // Down to whole limbs: a part-filled one costs as much as a whole
-        // one (257 bits took 8 % longer than 256, 321 29 % longer than 320).
+        // Down to whole limbs, which the fixed point works in.
         const mpfr_prec_t bits = (m_precision + extra) / mp_bits_per_limb * mp_bits_per_limb;
         const Attempt attempt = CountAt(std::min(bits, m_most), column, row, cancel);
         if (attempt.sure)
@@ -37,7 +36,7 @@ std::int32_t PreciseCount::Count(std::int32_t column, std::int32_t row, const st
 PreciseCount::Attempt PreciseCount::CountAt(mpfr_prec_t p, std::int32_t column, std::int32_t row,
                                             const std::atomic<bool>* cancel) const
 {
-    // The point to p bits past its magnitude, and a limb more than the fixed point keeps.
+    // The point to more bits than the fixed point keeps: rounded once, into it.
     const mpfr_prec_t placed = p + mp_bits_per_limb + 64;
     Mpfr zoom(placed), step(placed), x(placed), y(placed), centre(placed);
     mpfr_set_str(zoom, m_view.zoom.c_str(), 10, MPFR_RNDN);
