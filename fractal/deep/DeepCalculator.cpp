@@ -154,7 +154,7 @@ struct Job {
     const DoubleDouble* preciseColumns;
     const DoubleDouble* preciseRows;
     // The last word on the pixels the careful pass (and double-doubles) are unsure of.
-    const PreciseCount* mpfrCount;
+    const PreciseCount* ownPointCount;
     const std::atomic<bool>* cancel;
     std::int32_t width;
     std::int32_t height;
@@ -189,7 +189,7 @@ std::int32_t CountCarefully(const Job<T>& job, std::int32_t column, std::int32_t
             if (plain != Perturbation::kUnsure)
                 return plain;
         }
-        return job.mpfrCount->Count(column, row, job.cancel);
+        return job.ownPointCount->Count(column, row, job.cancel);
     }
     return Perturbation::Count(*job.orbit, *job.bla, job.columns[column], job.rows[row], job.limit);
 }
@@ -318,7 +318,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
     const std::vector<T> rows = OffsetsOf<T>(exactStep, reference.exactShiftY, view.height);
     std::vector<DoubleDouble> preciseColumns, preciseRows;
     PreciseRuns preciseRuns(reference, reach, cancel);
-    const PreciseCount mpfrCount(view, mpfr_get_prec(reference.pointX));
+    const PreciseCount ownPointCount(view, mpfr_get_prec(reference.pointX));
     if (inDoubles) {
         preciseColumns = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftX, view.width);
         preciseRows = OffsetsOf<DoubleDouble>(exactStep, reference.exactShiftY, view.height);
@@ -332,7 +332,7 @@ bool Fill(WorkerPool& pool, Reference& reference, mpfr_srcptr exactStep, const D
                       &preciseRuns,
                       inDoubles ? preciseColumns.data() : nullptr,
                       inDoubles ? preciseRows.data() : nullptr,
-                      &mpfrCount,
+                      &ownPointCount,
                       cancel,
                       view.width,
                       view.height,
