@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 
 #include "CDibImage.h"
@@ -296,8 +295,84 @@ NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int3
     }
 }
 
-// Eight pixels at a time, as on AVX-512; each half of the vector turns four
-// colours into twelve bytes, stored without touching the pixels after them.
+namespace {
+// Eight rows of eight counts, a vector a column, become a vector a row.
+NIVO_AVX2 inline void Transpose8(__m256i v[8])
+{
+    __m256i t[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
+        t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        v[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        v[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        v[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        v[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int j = 0; j < 4; ++j) {
+        t[j] = _mm256_permute2x128_si256(v[j], v[j + 4], 0x20);
+        t[j + 4] = _mm256_permute2x128_si256(v[j], v[j + 4], 0x31);
+    }
+    for (int j = 0; j < 8; ++j)
+        v[j] = t[j];
+}
+
+// The tile of eight columns from `column` on and eight rows from `row` on,
+// a vector a row, as LoadTile reads sixteen.
+NIVO_AVX2 inline void LoadTile8(__m256i tile[8], const std::int32_t* counts, std::ptrdiff_t H, std::int32_t column,
+                                std::int32_t row)
+{
+    for (int j = 0; j < 8; ++j) {
+        const std::int32_t* entry = counts + (column + j) * H + row;
+        Prefetch(entry);
+        tile[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(entry));
+    }
+    // A tile of one count, as inside the set, is its own transpose.
+    const __m256i first = _mm256_broadcastd_epi32(_mm256_castsi256_si128(tile[0]));
+    __m256i same = _mm256_cmpeq_epi32(tile[0], first);
+    for (int j = 1; j < 8; ++j)
+        same = _mm256_and_si256(same, _mm256_cmpeq_epi32(tile[j], first));
+    if (_mm256_movemask_epi8(same) != -1)
+        Transpose8(tile);
+}
+
+// Eight pixels of a row from their counts, as RowPainter does on AVX-512.
+struct RowPainter8 {
+    ColourTable::Lookup colour;
+    const std::int32_t* counts;
+    std::ptrdiff_t H;
+    __m256i lastInTable;
+    __m256i bgr;
+
+    NIVO_AVX2 void Paint(__m256i rowCounts, std::int32_t row, std::int32_t column, BYTE* pixel) const
+    {
+        const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(rowCounts, lastInTable),
+                                                _mm256_cmpgt_epi32(_mm256_setzero_si256(), rowCounts));
+        if (!_mm256_testz_si256(outside, outside)) {
+            const std::int32_t* entry = counts + column * H + row;
+            for (int i = 0; i < 8; ++i, entry += H, pixel += 3)
+                WritePixel(pixel, colour(*entry));
+            return;
+        }
+        // A run of one count needs no gather.
+        const __m256i first = _mm256_broadcastd_epi32(_mm256_castsi256_si128(rowCounts));
+        const __m256i colours =
+            _mm256_movemask_epi8(_mm256_cmpeq_epi32(rowCounts, first)) == -1
+                ? _mm256_set1_epi32(static_cast<int>(colour.colours[_mm256_cvtsi256_si32(rowCounts)]))
+                : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colour.colours), rowCounts, 4);
+        // Twelve bytes in each half, then the 24 side by side.
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(colours, bgr),
+                                                          _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel), _mm256_castsi256_si128(bytes));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(pixel + 16), _mm256_extracti128_si256(bytes, 1));
+    }
+};
+} // namespace
+
+// Eight pixels of a row at a time, as on AVX-512: a tile of eight columns by
+// eight rows is read a column at a time and transposed, unless it holds one
+// count; at the edges the counts are gathered across the columns.
 NIVO_AVX2 void FrameColourer::ColourTileAvx2(const Job& job, std::int32_t firstColumn, std::int32_t lastColumn,
                                              std::int32_t firstRow, std::int32_t lastRow)
 {
@@ -307,40 +382,26 @@ NIVO_AVX2 void FrameColourer::ColourTileAvx2(const Job& job, std::int32_t firstC
     const std::ptrdiff_t H = job.H;
     const __m256i across =
         _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(job.H));
-    const __m256i lastInTable = _mm256_set1_epi32(static_cast<int>(colour.size) - 1);
-    const __m256i bgr = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
-                                         9, 8, 14, 13, 12, -1, -1, -1, -1);
-    for (std::int32_t column = firstColumn; column < lastColumn; ++column)
+    const RowPainter8 put {colour, job.counts, H, _mm256_set1_epi32(static_cast<int>(colour.size) - 1),
+                           _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5,
+                                            4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1)};
+    std::int32_t tiled = firstColumn;
+    if (lastRow - firstRow == 16)
+        for (; tiled + 8 <= lastColumn; tiled += 8)
+            for (std::int32_t row = firstRow; row < lastRow; row += 8) {
+                __m256i tile[8];
+                LoadTile8(tile, job.counts, H, tiled, row);
+                for (int i = 0; i < 8; ++i)
+                    put.Paint(tile[i], row + i, tiled, topRow + (row + i) * pitch + std::ptrdiff_t(tiled) * 3);
+            }
+    for (std::int32_t column = tiled; column < lastColumn; ++column)
         Prefetch(job.counts + column * H + firstRow);
     for (std::int32_t row = firstRow; row < lastRow; ++row) {
-        const std::int32_t* entry = job.counts + firstColumn * H + row;
-        BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(firstColumn) * 3;
-        std::int32_t column = firstColumn;
-        for (; column + 8 <= lastColumn; column += 8, entry += 8 * H, pixel += 24) {
-            const __m256i counts = _mm256_i32gather_epi32(entry, across, 4);
-            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(counts, lastInTable),
-                                                    _mm256_cmpgt_epi32(_mm256_setzero_si256(), counts));
-            if (!_mm256_testz_si256(outside, outside)) {
-                for (int i = 0; i < 8; ++i)
-                    WritePixel(pixel + 3 * i, colour(entry[i * H]));
-                continue;
-            }
-            // A run of one count needs no gather.
-            const __m256i first = _mm256_broadcastd_epi32(_mm256_castsi256_si128(counts));
-            const __m256i colours =
-                _mm256_movemask_epi8(_mm256_cmpeq_epi32(counts, first)) == -1
-                    ? _mm256_set1_epi32(static_cast<int>(colour.colours[_mm256_cvtsi256_si32(counts)]))
-                    : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colour.colours), counts, 4);
-            const __m256i bytes = _mm256_shuffle_epi8(colours, bgr);
-            const __m128i low = _mm256_castsi256_si128(bytes);
-            const __m128i high = _mm256_extracti128_si256(bytes, 1);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(pixel), low);
-            const std::uint32_t lowTail = static_cast<std::uint32_t>(_mm_extract_epi32(low, 2));
-            std::memcpy(pixel + 8, &lowTail, 4);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(pixel + 12), high);
-            const std::uint32_t highTail = static_cast<std::uint32_t>(_mm_extract_epi32(high, 2));
-            std::memcpy(pixel + 20, &highTail, 4);
-        }
+        std::int32_t column = tiled;
+        const std::int32_t* entry = job.counts + column * H + row;
+        BYTE* pixel = topRow + row * pitch + std::ptrdiff_t(column) * 3;
+        for (; column + 8 <= lastColumn; column += 8, entry += 8 * H, pixel += 24)
+            put.Paint(_mm256_i32gather_epi32(entry, across, 4), row, column, pixel);
         for (; column < lastColumn; ++column, entry += H, pixel += 3)
             WritePixel(pixel, colour(*entry));
     }
