@@ -1,5 +1,3 @@
-// The vector Adler-32 must give zlib's sum for any length and start,
-// including blocks of bytes that drive every partial sum to its largest.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -9,6 +7,29 @@
 #include "platform/PngRows.h"
 
 namespace {
+// Red, green, blue of each pixel minus the pixel above, for widths about the
+// vectors' sixteen pixels, and not a byte written past the row.
+TEST(PngRows, FilterUpGivesEachRowsDifferencesAndNoMore)
+{
+    std::mt19937 random(11);
+    for (const int width : {0, 1, 15, 16, 17, 31, 32, 33, 47, 48, 49, 100}) {
+        std::vector<BYTE> row(3 * width), above(3 * width), out(3 * width + 64, 0xA5);
+        for (BYTE& b : row)
+            b = static_cast<BYTE>(random());
+        for (BYTE& b : above)
+            b = static_cast<BYTE>(random());
+        PngRows::FilterUp(row.data(), above.data(), width, out.data());
+        for (int i = 0; i < 3 * width; ++i) {
+            const int source = 3 * (i / 3) + 2 - i % 3;
+            ASSERT_EQ(out[i], static_cast<BYTE>(row[source] - above[source])) << width << " pixels, byte " << i;
+        }
+        for (int i = 3 * width; i < 3 * width + 64; ++i)
+            ASSERT_EQ(out[i], 0xA5) << width << " pixels: byte " << i << " past the row written";
+    }
+}
+
+// The vector Adler-32 must give zlib's sum for any length and start,
+// including blocks of bytes that drive every partial sum to its largest.
 TEST(PngRows, Adler32IsZlibs)
 {
     std::mt19937 random(7);
