@@ -242,9 +242,10 @@ struct RowPainter {
 } // namespace
 
 // Sixteen pixels of a row at a time: their colours gathered from the table
-// and their bytes picked out of the colours. A whole tile of sixteen columns
-// by sixteen rows reads each column's counts in one load and transposes
-// them; at the tile's edges the counts are gathered across the columns.
+// (read once for a row of one count) and their bytes picked out of the
+// colours. A whole tile of sixteen columns by sixteen rows reads each
+// column's counts in one load and transposes them, unless it holds one
+// count; at the tile's edges the counts are gathered across the columns.
 // Counts the table does not hold go through the rule.
 NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int32_t firstColumn,
                                                        std::int32_t lastColumn, std::int32_t firstRow,
