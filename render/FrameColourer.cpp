@@ -312,11 +312,10 @@ NIVO_AVX2 inline void Transpose8(__m256i v[8])
         v[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
     }
     for (int j = 0; j < 4; ++j) {
-        t[j] = _mm256_permute2x128_si256(v[j], v[j + 4], 0x20);
-        t[j + 4] = _mm256_permute2x128_si256(v[j], v[j + 4], 0x31);
+        const __m256i top = v[j], bottom = v[j + 4];
+        v[j] = _mm256_permute2x128_si256(top, bottom, 0x20);
+        v[j + 4] = _mm256_permute2x128_si256(top, bottom, 0x31);
     }
-    for (int j = 0; j < 8; ++j)
-        v[j] = t[j];
 }
 
 // The tile of eight columns from `column` on and eight rows from `row` on,
