@@ -128,7 +128,9 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int v = 0; v < kVectors; ++v) {
-                    TestAndStep(o[v], cx[v], cy[v]);
+                    // One vector in three fused: the mix that keeps a tested step's adds
+                    // and multiplies in balance on AMD's separate pipes.
+                    TestAndStep(o[v], cx[v], cy[v], v % 3 == 2);
                     StoreMask(&passed[v][steps + k], o[v].alive);
                 }
             }

@@ -77,7 +77,7 @@ NIVO_AVX512_INLINE bool StepUntested(LaneStepsAvx512::Orbit (&o)[kGroups], __m51
     for (int k = 0; k < kLockstep; ++k) {
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g)
-            StepWithoutTest(o[g], x, y[g]);
+            StepWithoutTest(o[g], x, y[g], g % 2 == 1);
     }
     __mmask8 beyond = 0;
 #pragma GCC unroll 8
@@ -302,7 +302,7 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g) {
-                    TestAndStep(o[g], x, y[g]);
+                    TestAndStep(o[g], x, y[g], g % 2 == 1);
                     StoreMask(&passed[k][g], o[g].alive);
                 }
             }
