@@ -80,6 +80,7 @@ TEST(LaneSteps, CountsEveryPassedTestWhereverItIs)
     }
     EXPECT_EQ(CountWithAvx512(masks.data(), 40), expected);
 }
+
 TEST(LaneSteps, FusedDoublingGivesTheSameBits)
 {
     if (!LaneKernelAvx512::Supported())
