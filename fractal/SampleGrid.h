@@ -9,7 +9,7 @@
 class SampleGrid {
 public:
     // Ys() can be read this far past the last row (the values there are 0).
-    static constexpr int kReadablePastRows = 16;
+    static constexpr int kReadablePastRows = 20;
 
     struct Bounds {
         double xmin, xmax, ymin, ymax;

@@ -17,18 +17,18 @@ constexpr int kLockstep = 8;
 // Past it, orbits caught in a cycle are left to the lanes, which detect it.
 constexpr int kLongestLockstep = 256;
 // Groups of rows (one vector each) stepped together, for instruction-level
-// parallelism: on AVX-512 four groups leave the steps' latency showing (a
-// fifth made untested steps 14 % faster, a sixth spills), AVX2's sixteen
-// registers hold four.
+// parallelism: four left the steps' latency showing (a fifth made untested
+// steps 14 % faster on AVX-512, 5 % on AVX2), a sixth spills.
 constexpr int kGroups = 5;
-constexpr int kNarrowGroups = 4;
-// Most rows one pass of the lockstep takes: five groups of eight, or four of four on AVX2.
+// Most rows one pass of the lockstep takes: five groups of eight, or of four on AVX2.
 constexpr int kPassRows = 8 * kGroups;
-constexpr int kNarrowPassRows = 4 * kNarrowGroups;
+constexpr int kNarrowPassRows = 4 * kGroups;
 // Rows queued at a time: a tall column is queued in slices, so that the
 // queue's size does not grow with the picture's height.
 constexpr std::int32_t kSliceRows = 4000;
 static_assert(kSliceRows % kPassRows == 0 && kSliceRows % kNarrowPassRows == 0, "slices end on whole passes");
+// AVX2 passes load their rows whole, the last pass up to its last row.
+static_assert(SampleGrid::kReadablePastRows >= kNarrowPassRows - 1, "a pass reads only the grid");
 
 // Every other group takes the fused step (LaneStepsAvx512::Advance), so that
 // the multiplying and the adding pipes share the work.
@@ -43,32 +43,32 @@ constexpr double kUntestedBound = 4.0 - 0x1p-20;
 
 // Eight untested steps of every group; false, with the orbits as they were,
 // when a candidate lane may have escaped in them.
-NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kNarrowGroups], __m256d x, const __m256d (&y)[kNarrowGroups],
-                                   const unsigned (&candidates)[kNarrowGroups])
+NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kGroups], __m256d x, const __m256d (&y)[kGroups],
+                                   const unsigned (&candidates)[kGroups])
 {
     using namespace LaneStepsAvx2;
-    Orbit start[kNarrowGroups];
+    Orbit start[kGroups];
 #pragma GCC unroll 8
-    for (int g = 0; g < kNarrowGroups; ++g)
+    for (int g = 0; g < kGroups; ++g)
         start[g] = o[g];
     for (int k = 0; k < kLockstep; ++k) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kNarrowGroups; ++g)
+        for (int g = 0; g < kGroups; ++g)
             StepWithoutTest(o[g], x, y[g]);
     }
     unsigned beyond = 0;
 #pragma GCC unroll 8
-    for (int g = 0; g < kNarrowGroups; ++g)
+    for (int g = 0; g < kGroups; ++g)
         beyond |= candidates[g] & Beyond(o[g].re, o[g].im, kUntestedBound);
     if (beyond != 0) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kNarrowGroups; ++g)
+        for (int g = 0; g < kGroups; ++g)
             o[g] = start[g];
         return false;
     }
     // The lanes still running passed all eight tests.
 #pragma GCC unroll 8
-    for (int g = 0; g < kNarrowGroups; ++g)
+    for (int g = 0; g < kGroups; ++g)
         o[g].n = _mm256_add_epi64(o[g].n, _mm256_and_si256(_mm256_castpd_si256(o[g].alive),
                                                             _mm256_set1_epi64x(kLockstep)));
     return true;
@@ -175,13 +175,12 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
     const int first = m_end;
     const std::int32_t end = SliceEnd();
     for (std::int32_t r0 = m_sliceRow; r0 < end; r0 += kNarrowPassRows) {
-        Orbit o[kNarrowGroups];
-        __m256d y[kNarrowGroups];
-        unsigned candidates[kNarrowGroups];
+        Orbit o[kGroups];
+        __m256d y[kGroups];
+        unsigned candidates[kGroups];
 #pragma GCC unroll 8
-        for (int g = 0; g < kNarrowGroups; ++g) {
+        for (int g = 0; g < kGroups; ++g) {
             const std::int32_t r = r0 + 4 * g;
-            // The sample grid keeps four readable rows past the last one.
             y[g] = _mm256_loadu_pd(m_ys + r);
             const int valid = std::clamp(end - r, 0, 4);
             const unsigned interior = static_cast<unsigned>(_mm256_movemask_pd(Interior(x, y[g])));
@@ -191,14 +190,14 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
             o[g] = {_mm256_setzero_pd(), _mm256_setzero_pd(), Mask(candidates[g]), _mm256_setzero_si256()};
         }
         unsigned anyCandidate = 0;
-        for (int g = 0; g < kNarrowGroups; ++g)
+        for (int g = 0; g < kGroups; ++g)
             anyCandidate |= candidates[g];
         // Every pixel here is inside the set or past the slice: all are settled.
         if (anyCandidate == 0)
             continue;
         unsigned outside = 0;
 #pragma GCC unroll 8
-        for (int g = 0; g < kNarrowGroups; ++g)
+        for (int g = 0; g < kGroups; ++g)
             outside |= candidates[g] & Beyond(x, y[g], kUntestedBound);
         // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
         int& lastEnd = m_lockstepEnds[r0 / kNarrowPassRows];
@@ -214,20 +213,20 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
             }
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
-                for (int g = 0; g < kNarrowGroups; ++g)
+                for (int g = 0; g < kGroups; ++g)
                     Step(o[g], x, y[g]);
             }
             done += chunk;
             unsigned escaped = 0;
 #pragma GCC unroll 8
-            for (int g = 0; g < kNarrowGroups; ++g)
+            for (int g = 0; g < kGroups; ++g)
                 escaped |= candidates[g] & ~static_cast<unsigned>(_mm256_movemask_pd(o[g].alive));
             if (escaped != 0 || done >= kLongestLockstep)
                 break;
         }
         lastEnd = done;
 #pragma GCC unroll 8
-        for (int g = 0; g < kNarrowGroups; ++g) {
+        for (int g = 0; g < kGroups; ++g) {
             const std::int32_t r = r0 + 4 * g;
             const __m256i running = _mm256_andnot_si256(_mm256_cmpeq_epi64(o[g].n, limit), _mm256_castpd_si256(o[g].alive));
             const unsigned queued = static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(running)));
