@@ -15,14 +15,14 @@ struct BandCase {
     ViewRecord view;
 };
 
-// Sizes about the writers' bands of 64 rows and the colourer's tiles of 16;
+// Sizes about the writers' bands of 80 rows and the colourer's tiles of 16;
 // views with few and many steps a pixel, and pixels inside the set.
 const BandCase kCases[] = {
     {1, 1, {1000, -0.5, 0.0, 1.0}},
     {7, 3, {50, -0.5, 0.0, 1.0}},
     {33, 129, {1000, -0.75, 0.1, 30.0}},
-    {301, 64, {300, -0.5, 0.0, 2.0}},
-    {300, 65, {1000, -0.743643887037151, 0.131825904205330, 1e5}},
+    {301, 80, {300, -0.5, 0.0, 2.0}},
+    {300, 81, {1000, -0.743643887037151, 0.131825904205330, 1e5}},
     {257, 200, {1, -0.5, 0.0, 1.0}},
     {2560, 2200, {50, -0.5, 0.0, 1.0}}, // a frame image large enough to be streamed out of the cache
 };
@@ -36,7 +36,7 @@ TEST(RenderedBands, EveryBandHoldsTheFrameImagesRows)
         const RenderedBands bands(c.W, c.H, c.view, 3780, progress);
         ASSERT_TRUE(bands.Regular());
         const auto maker = bands.NewMaker();
-        for (const std::int32_t height : {64, 65, 17}) {
+        for (const std::int32_t height : {80, 81, 17}) {
             for (std::int32_t first = 0; first < c.H; first += height) {
                 const std::int32_t last = std::min(first + height, c.H);
                 const SectionRows rows = maker->Rows(first, last);
