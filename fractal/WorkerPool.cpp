@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/ThreadPlacement.h"
+
 WorkerPool::~WorkerPool() { StopWorkers(); }
 
 void WorkerPool::StopWorkers()
@@ -17,6 +19,7 @@ void WorkerPool::StopWorkers()
     for (std::thread& thread : m_threads)
         thread.join();
     m_threads.clear();
+    m_placed = 0;
     m_stopping = false;
 }
 
@@ -25,6 +28,7 @@ void WorkerPool::Run(int count, const std::function<void(int)>& task)
     if (count > 1)
         count = 1 + Grow(count - 1);
     if (count > 1) {
+        PlaceWorkers();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_task = &task;
         m_wanted = count - 1;
@@ -51,6 +55,21 @@ void WorkerPool::WaitForWorkers(std::unique_lock<std::mutex>& lock)
 {
     m_idle.wait(lock, [this] { return m_running == 0; });
     m_task = nullptr;
+}
+
+// Woken by a busy thread, a worker would otherwise often share its processor.
+void WorkerPool::PlaceWorkers()
+{
+    const int caller = sched_getcpu();
+    if (caller == m_placedOff && m_placed == m_threads.size())
+        return;
+    cpu_set_t others;
+    if (!ThreadPlacement::OthersThanCallers(others))
+        return;
+    for (std::thread& thread : m_threads)
+        pthread_setaffinity_np(thread.native_handle(), sizeof others, &others);
+    m_placedOff = caller;
+    m_placed = m_threads.size();
 }
 
 int WorkerPool::Grow(int threads)

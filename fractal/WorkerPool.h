@@ -25,6 +25,7 @@ public:
 private:
     // Starts threads until there are `threads`; returns how many there are, at most `threads`.
     int Grow(int threads);
+    void PlaceWorkers();
     void Serve(int index);
     void WaitForWorkers(std::unique_lock<std::mutex>& lock);
     bool CanStartOneMore() const;
@@ -40,4 +41,7 @@ private:
     int m_running = 0;
     bool m_stopping = false;
     bool m_scarce = false;
+    // The processor the workers were last kept off, for how many of them.
+    int m_placedOff = -1;
+    std::size_t m_placed = 0;
 };

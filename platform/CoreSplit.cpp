@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "ThreadPlacement.h"
+
 namespace {
 // The parts, taken in turn by the calling thread and its helpers. A helper
 // that starts late, on a busy machine, finds nothing left and ends: nobody
@@ -53,7 +55,9 @@ void SplitAmongCores(std::int64_t count, std::int64_t bytes,
     parts->part = &part;
     for (std::int64_t h = 0; h < helpers; ++h) {
         try {
-            std::thread([parts] { parts->Take(); }).detach();
+            std::thread helper([parts] { parts->Take(); });
+            ThreadPlacement::KeepOffCallers(helper.native_handle());
+            helper.detach();
         } catch (const std::system_error&) {
             break; // the calling thread takes what no helper does
         }

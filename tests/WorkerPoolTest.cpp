@@ -98,6 +98,27 @@ TEST(WorkerPool, WhereThreadsAreScarceIdleWorkersLeaveTheirPlace)
     EXPECT_EQ(status, 0);
 }
 
+// A worker woken by a busy caller on its own processor would wait for it;
+// workers grown later are kept off it too.
+TEST(WorkerPool, WorkersMayRunAnywhereButOnTheCallersProcessor)
+{
+    cpu_set_t mine;
+    ASSERT_EQ(sched_getaffinity(0, sizeof mine, &mine), 0);
+    if (CPU_COUNT(&mine) < 2)
+        GTEST_SKIP() << "needs two processors";
+    WorkerPool pool;
+    for (const int count : {2, 4}) {
+        std::vector<int> processors(std::size_t(count), 0);
+        pool.Run(count, [&](int index) {
+            cpu_set_t own;
+            if (index > 0 && pthread_getaffinity_np(pthread_self(), sizeof own, &own) == 0)
+                processors[std::size_t(index)] = CPU_COUNT(&own);
+        });
+        for (int index = 1; index < count; ++index)
+            EXPECT_EQ(processors[std::size_t(index)], CPU_COUNT(&mine) - 1) << count << " tasks, worker " << index;
+    }
+}
+
 TEST(WorkerPool, WithoutThreadsComputeGivesTheSamePicture)
 {
     SkipUnlessPossible();
