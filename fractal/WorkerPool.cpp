@@ -1,5 +1,7 @@
 #include "WorkerPool.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -63,11 +65,8 @@ void WorkerPool::PlaceWorkers()
     const int caller = sched_getcpu();
     if (caller == m_placedOff && m_placed == m_threads.size())
         return;
-    cpu_set_t others;
-    if (!ThreadPlacement::OthersThanCallers(others))
-        return;
     for (std::thread& thread : m_threads)
-        pthread_setaffinity_np(thread.native_handle(), sizeof others, &others);
+        ThreadPlacement::KeepOffCallers(thread.native_handle());
     m_placedOff = caller;
     m_placed = m_threads.size();
 }

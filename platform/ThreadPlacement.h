@@ -7,12 +7,8 @@
 // (0.1 ms).
 #include <pthread.h>
 
-#include <sched.h>
-
 namespace ThreadPlacement {
-// The processors the calling thread may run on, less the one it runs on
-// now; false when there is no other (one processor, or an unknown one).
-bool OthersThanCallers(cpu_set_t& others);
-// Keeps `thread` off the calling thread's processor, where there is another.
+// Keeps `thread` off the calling thread's processor, free among the others
+// the caller may use; where there is no other, the system places it.
 void KeepOffCallers(pthread_t thread);
 } // namespace ThreadPlacement
