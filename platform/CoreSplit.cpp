@@ -55,9 +55,7 @@ void SplitAmongCores(std::int64_t count, std::int64_t bytes,
     parts->part = &part;
     for (std::int64_t h = 0; h < helpers; ++h) {
         try {
-            std::thread helper([parts] { parts->Take(); });
-            ThreadPlacement::KeepOffCallers(helper.native_handle());
-            helper.detach();
+            ThreadPlacement::StartOffCallers([parts] { parts->Take(); }).detach();
         } catch (const std::system_error&) {
             break; // the calling thread takes what no helper does
         }

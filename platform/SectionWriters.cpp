@@ -99,10 +99,8 @@ int RunBands(BandRun& run, const std::function<void(RowBands::Maker&, bool calli
     const auto cores = static_cast<std::size_t>(
         run.source.threads > 0 ? unsigned(run.source.threads) : std::max(1u, std::thread::hardware_concurrency()));
     try {
-        while (helpers.size() + 1 < std::min(cores, std::size_t(run.count))) {
-            helpers.emplace_back(body, false);
-            ThreadPlacement::KeepOffCallers(helpers.back().native_handle());
-        }
+        while (helpers.size() + 1 < std::min(cores, std::size_t(run.count)))
+            helpers.push_back(ThreadPlacement::StartOffCallers([&] { body(false); }));
     } catch (const std::exception&) {
         // No thread or no memory for one: the calling thread takes what is left.
     }

@@ -2,6 +2,9 @@
 
 #include <sched.h>
 
+#include <atomic>
+#include <memory>
+
 namespace ThreadPlacement {
 void KeepOffCallers(pthread_t thread)
 {
@@ -12,5 +15,20 @@ void KeepOffCallers(pthread_t thread)
     CPU_CLR(current, &others);
     if (CPU_COUNT(&others) > 0)
         pthread_setaffinity_np(thread, sizeof others, &others);
+}
+
+std::thread StartOffCallers(std::function<void()> body)
+{
+    // The thread waits to be placed: one that had already ended would have
+    // no thread id left, and the system would place the caller instead.
+    const auto placed = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([placed, body = std::move(body)] {
+        placed->wait(false);
+        body();
+    });
+    KeepOffCallers(thread.native_handle());
+    placed->store(true);
+    placed->notify_one();
+    return thread;
 }
 } // namespace ThreadPlacement

@@ -7,8 +7,15 @@
 // (0.1 ms).
 #include <pthread.h>
 
+#include <functional>
+#include <thread>
+
 namespace ThreadPlacement {
-// Keeps `thread` off the calling thread's processor, free among the others
-// the caller may use; where there is no other, the system places it.
+// Keeps `thread`, which must not have ended, off the calling thread's
+// processor, free among the others the caller may use; where there is no
+// other, the system places it.
 void KeepOffCallers(pthread_t thread);
+// Starts `body` on a new thread kept off the calling thread's processor.
+// May throw what std::thread throws.
+std::thread StartOffCallers(std::function<void()> body);
 } // namespace ThreadPlacement

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "HelperThreads.h"
 #include "platform/CoreSplit.h"
 
 namespace {
@@ -24,5 +25,14 @@ TEST(SplitAmongCores, CoversEveryIndexOnce)
         for (std::int64_t i = 0; i < c.count; ++i)
             ASSERT_EQ(seen[std::size_t(i)].load(), 1) << "index " << i << " of " << c.count;
     }
+}
+
+TEST(SplitAmongCores, HelpersRunOffTheCallersProcessor)
+{
+    if (HelperThreads::CallersProcessors() < 2 || std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "needs two processors";
+    HelperThreads helpers;
+    SplitAmongCores(8, 100 << 20, [&](std::int64_t, std::int64_t) { helpers.Work(); });
+    EXPECT_EQ(helpers.HelperProcessors(), HelperThreads::CallersProcessors() - 1);
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "HelperThreads.h"
 #include "platform/SectionWriters.h"
 
 namespace {
@@ -94,5 +95,48 @@ TEST(SectionWriters, AMissingFolderIsNamed)
     const Section section = Section::Random(9, 4, true);
     EXPECT_EQ(SectionWriters::WriteBmp((dir.path() + "/missing/p.bmp").toStdString(), section.Rows()), ENOENT);
     EXPECT_EQ(SectionWriters::WritePng((dir.path() + "/missing/p.png").toStdString(), section.Rows()), ENOENT);
+}
+
+// Bands of black rows, whose makers note where the threads writing them may run.
+class WatchedBands : public RowBands {
+public:
+    WatchedBands(std::int32_t height, HelperThreads& helpers) : RowBands(1, height, 3780, 3780, 2), m_helpers(helpers)
+    {
+    }
+    std::unique_ptr<Maker> NewMaker() const override { return std::make_unique<Black>(m_helpers); }
+    void Written(std::int32_t, std::int32_t) const override {}
+
+private:
+    class Black : public Maker {
+    public:
+        explicit Black(HelperThreads& helpers) : m_helpers(helpers) {}
+        SectionRows Rows(std::int32_t first, std::int32_t last) override
+        {
+            m_helpers.Work();
+            m_row.assign(4 * std::size_t(last - first), 0);
+            return {m_row.data(), 4, 1, last - first, 3780, 3780};
+        }
+
+    private:
+        HelperThreads& m_helpers;
+        std::vector<BYTE> m_row;
+    };
+
+    HelperThreads& m_helpers;
+};
+
+TEST(SectionWriters, BandHelpersRunOffTheCallersProcessor)
+{
+    if (HelperThreads::CallersProcessors() < 2)
+        GTEST_SKIP() << "needs two processors";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const bool png : {false, true}) {
+        HelperThreads helpers;
+        const std::string target = (dir.path() + (png ? "/b.png" : "/b.bmp")).toStdString();
+        const WatchedBands bands(400, helpers);
+        ASSERT_EQ(png ? SectionWriters::WritePng(target, bands) : SectionWriters::WriteBmp(target, bands), 0);
+        EXPECT_EQ(helpers.HelperProcessors(), HelperThreads::CallersProcessors() - 1) << (png ? "PNG" : "BMP");
+    }
 }
 } // namespace
