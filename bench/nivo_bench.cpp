@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fractal/ComputeSettings.h"
@@ -62,6 +63,19 @@ double MedianOf(std::vector<double> runs)
 struct Timing {
     double elapsed, cpu;
 };
+
+// Median wall times of two runs taken in turn, so that both meet the same
+// moments of a shared machine.
+std::pair<double, double> MediansInTurn(const std::function<void()>& first, const std::function<void()>& second,
+                                        int times)
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < times; ++i) {
+        a.push_back(Seconds(first, 1));
+        b.push_back(Seconds(second, 1));
+    }
+    return {MedianOf(a), MedianOf(b)};
+}
 
 Timing Medians(const std::function<void()>& run, int times)
 {
@@ -292,10 +306,10 @@ int main(int argc, char** argv)
             view.m_centerX = s.cx;
             view.m_centerY = s.cy;
             view.m_zoom = s.zoom;
-            const double compute = Seconds([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 3);
+            const auto [compute, render] = MediansInTurn(
+                [&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, [&] { view.Render(); }, 9);
             const bool identical =
                 !quick && std::equal(reference.entries.begin(), reference.entries.end(), renderer.Calculator().m_buffer);
-            const double render = Seconds([&] { view.Render(); }, 3);
             double iterations = 0;
             for (int count : reference.entries)
                 iterations += count;
