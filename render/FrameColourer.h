@@ -28,6 +28,8 @@ public:
     // (row r at topRow + r * pitch).
     static void ColourRows(const std::int32_t* counts, std::int32_t W, std::int32_t H, const ColourTable& colours,
                            BYTE* topRow, std::ptrdiff_t pitch);
+    // Sections of this many bytes or more are stored past the cache.
+    static std::int64_t StreamedBytes();
 
 private:
     struct Job {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "render/CDibImage.h"
+#include "render/FrameColourer.h"
 #include "render/FrameRenderer.h"
 #include "render/RenderedBands.h"
 
@@ -24,7 +25,8 @@ const BandCase kCases[] = {
     {301, 80, {300, -0.5, 0.0, 2.0}},
     {300, 81, {1000, -0.743643887037151, 0.131825904205330, 1e5}},
     {257, 200, {1, -0.5, 0.0, 1.0}},
-    {2560, 2200, {50, -0.5, 0.0, 1.0}}, // a frame image large enough to be streamed out of the cache
+    // A frame image just large enough to be streamed out of the cache on this machine.
+    {1920, std::int32_t(FrameColourer::StreamedBytes() / (1920 * 3)) + 17, {50, -0.5, 0.0, 1.0}},
 };
 
 TEST(RenderedBands, EveryBandHoldsTheFrameImagesRows)
