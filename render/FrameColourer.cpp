@@ -21,6 +21,10 @@ constexpr std::int32_t kBlockColumns = 64;
 // A block is coloured this many rows at a time: the buffer is column by
 // column and the image row by row, and a tile of both stays in cache.
 constexpr std::int32_t kTileRows = 16;
+// A block streamed past the cache is coloured this many rows at a time, so
+// that each column's counts are read 1 KiB at a stretch: at 4K the colouring
+// took 0.3 to 1.5 ms less than with 64 columns read 64 bytes at a time.
+constexpr std::int32_t kStreamedRows = 256;
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined vector
 // and then warn about it wherever they are inlined.
@@ -138,8 +142,9 @@ void FrameColourer::ColourBlocks(const Job& job, bool reports)
 
 void FrameColourer::ColourBlock(const Job& job, std::int32_t first, std::int32_t last)
 {
-    for (std::int32_t row = 0; row < job.H; row += kTileRows) {
-        const std::int32_t end = std::min(row + kTileRows, job.H);
+    const std::int32_t step = job.stream && job.kernel == Kernel::Avx512 ? kStreamedRows : kTileRows;
+    for (std::int32_t row = 0; row < job.H; row += step) {
+        const std::int32_t end = std::min(row + step, job.H);
         switch (job.kernel) {
         case Kernel::Avx512:
             ColourTileAvx512(job, first, last, row, end);
@@ -284,19 +289,27 @@ NIVO_AVX512_BYTES void FrameColourer::ColourTileAvx512(const Job& job, std::int3
     const RowPainter put {colour, job.counts, topRow, pitch, H, tableSize, bgr};
     std::int32_t column = firstColumn;
     BYTE* const firstPixel = topRow + firstRow * pitch + std::ptrdiff_t(firstColumn) * 3;
-    if (job.stream && lastRow - firstRow == 16 && lastColumn - firstColumn == 64 && pitch % 64 == 0 &&
-        reinterpret_cast<std::uintptr_t>(firstPixel) % 64 == 0) {
-        // Sixteen rows of 192 bytes, three whole cache lines each: made in
-        // a staging tile and streamed out, so that no line of the picture
-        // is read before it is written.
-        alignas(64) BYTE stage[16][192];
-        for (int group = 0; group < 4; ++group, column += 16) {
-            __m512i tile[16];
-            LoadTile(tile, job.counts, H, column, firstRow);
-            for (int i = 0; i < 16; ++i)
-                put.PaintAt(tile[i], 16, firstRow + i, column, stage[i] + 48 * group);
-        }
-        for (int i = 0; i < 16; ++i)
+    const std::int32_t rows = lastRow - firstRow;
+    const bool streamable = job.stream && rows % kTileRows == 0 && lastColumn - firstColumn == 64 &&
+                            pitch % 64 == 0 && reinterpret_cast<std::uintptr_t>(firstPixel) % 64 == 0;
+    if (!streamable && rows > kTileRows) {
+        for (std::int32_t row = firstRow; row < lastRow; row += kTileRows)
+            ColourTileAvx512(job, firstColumn, lastColumn, row, std::min(row + kTileRows, lastRow));
+        return;
+    }
+    if (streamable) {
+        // Rows of 192 bytes, three whole cache lines each: made in a staging
+        // tile, sixteen columns at a time down all its rows, and streamed
+        // out, so that no line of the picture is read before it is written.
+        alignas(64) BYTE stage[kStreamedRows][192];
+        for (int group = 0; group < 4; ++group, column += 16)
+            for (std::int32_t sub = 0; sub < rows; sub += kTileRows) {
+                __m512i tile[16];
+                LoadTile(tile, job.counts, H, column, firstRow + sub);
+                for (int i = 0; i < 16; ++i)
+                    put.PaintAt(tile[i], 16, firstRow + sub + i, column, stage[sub + i] + 48 * group);
+            }
+        for (int i = 0; i < rows; ++i)
             for (int line = 0; line < 3; ++line)
                 _mm512_stream_si512(reinterpret_cast<__m512i*>(firstPixel + i * pitch + 64 * line),
                                     _mm512_load_si512(stage[i] + 64 * line));
