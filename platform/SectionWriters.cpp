@@ -99,7 +99,10 @@ int RunBands(BandRun& run, const std::function<void(RowBands::Maker&, bool calli
     const auto cores = static_cast<std::size_t>(
         run.source.threads > 0 ? unsigned(run.source.threads) : std::max(1u, std::thread::hardware_concurrency()));
     try {
-        while (helpers.size() + 1 < std::min(cores, std::size_t(run.count)))
+        const std::size_t threads = std::min(cores, std::size_t(run.count));
+        // Room first: a started thread the vector could not take would end the program.
+        helpers.reserve(threads > 1 ? threads - 1 : 0);
+        while (helpers.size() + 1 < threads)
             helpers.push_back(ThreadPlacement::StartOffCallers([&] { body(false); }));
     } catch (const std::exception&) {
         // No thread or no memory for one: the calling thread takes what is left.
