@@ -3,8 +3,9 @@
 // HiDPI screen (or at the sizes given as WxH arguments), and checks that the
 // buffers are identical. --avx2 keeps to the AVX2 kernels where AVX-512 is
 // there too; --quick leaves the literal loop out (its columns then read 0);
-// --threads N computes on N threads. Render/Compute stands beside its floor,
-// what the memory passes after the calculator cost at best on this machine.
+// --threads N computes on N threads. Render/Compute stands beside its
+// floors, what the memory passes after the calculator cost at best on this
+// machine, warm and from memory.
 // A second table sets the calculator's time per lane-step beside what the
 // floating-point pipes allow.
 #include <QApplication>
@@ -171,29 +172,42 @@ StepBound MeasureStepBound(bool wide)
 // The least time the passes after the calculator can take here: the bytes
 // they move (reading the counts into the section, reading it into the
 // window's 32-bit backing store) at the speed this machine copies a block
-// of the same size on `threads` threads. Render/Compute cannot go below
-// (Compute + this) / Compute.
-double MemoryFloorSeconds(int W, int H, int threads)
+// of the same size on `threads` threads, warm (best of 21) and from memory
+// (blocks far larger than any last-level cache, taken in turn, median of
+// 21). Render/Compute cannot go below (Compute + the warm one) / Compute;
+// where the render's buffers together outgrow the cache it shares, its
+// passes run nearer the second.
+struct PassesFloor {
+    double warm, fromMemory;
+};
+
+PassesFloor MemoryFloorSeconds(int W, int H, int threads)
 {
     const auto counts = std::int64_t(4) * W * H, window = counts;
     const std::int64_t section = std::int64_t((3 * W + 3) / 4 * 4) * H;
-    std::vector<char> from(window, 1), to(window, 1);
+    constexpr std::int64_t kColdBytes = std::int64_t(192) << 20;
+    const std::int64_t blocks = std::max<std::int64_t>(2, kColdBytes / window);
+    std::vector<char> from(window * blocks, 1), to(window * blocks, 1);
     WorkerPool pool;
     // One part a thread, taken in turn: a pool thread that cannot start leaves its part to the others.
-    const auto onThreads = [&](std::int64_t bytes, const std::function<void(std::int64_t, std::int64_t)>& pass) {
+    const auto copy = [&](std::int64_t block) {
+        char* const out = to.data() + block * window;
+        const char* const in = from.data() + block * window;
         std::atomic<int> next {0};
         pool.Run(threads, [&](int) {
-            for (int part; (part = next++) < threads;)
-                pass(bytes * part / threads, bytes * (part + 1) / threads);
+            for (int part; (part = next++) < threads;) {
+                const std::int64_t first = window * part / threads, last = window * (part + 1) / threads;
+                std::memcpy(out + first, in + first, last - first);
+            }
         });
     };
-    const double copy = Seconds(
-        [&] {
-            onThreads(window, [&](std::int64_t a, std::int64_t b) { std::memcpy(to.data() + a, from.data() + a, b - a); });
-        },
-        21);
+    const double warm = Seconds([&] { copy(0); }, 21);
+    std::vector<double> cold;
+    for (int i = 0; i < 21; ++i)
+        cold.push_back(Seconds([&] { copy(1 + i % (blocks - 1)); }, 1));
     // A copy moves its bytes twice, read and written.
-    return double(counts + 2 * section + window) * copy / (2.0 * window);
+    const double bytes = double(counts + 2 * section + window) / (2.0 * window);
+    return {bytes * warm, bytes * MedianOf(cold)};
 }
 
 struct Scene {
@@ -292,11 +306,13 @@ int main(int argc, char** argv)
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;
         view.ShowWithClientSize(W, H);
-        const double passes = MemoryFloorSeconds(W, H, threads);
-        std::printf("\n%d x %d (the passes after the calculator move their bytes in %.2f ms at best)\n\n", W, H,
-                    passes * 1e3);
-        std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | its floor | ns/iteration (literal) | colouring ns/pixel | identical |\n");
-        std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+        const PassesFloor floor = MemoryFloorSeconds(W, H, threads);
+        const double passes = floor.warm;
+        std::printf("\n%d x %d (the passes after the calculator move their bytes in %.2f ms at best, %.2f ms from "
+                    "memory)\n\n",
+                    W, H, passes * 1e3, floor.fromMemory * 1e3);
+        std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | its floor | from memory | ns/iteration (literal) | colouring ns/pixel | identical |\n");
+        std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
         for (const Scene& s : scenes) {
             ReferenceResult reference;
             // The calculator is handed the centre's y negated, as the view does.
@@ -313,14 +329,16 @@ int main(int argc, char** argv)
             double iterations = 0;
             for (int count : reference.entries)
                 iterations += count;
+            const double cold = (compute + floor.fromMemory) / compute;
             if (quick)
-                std::printf("| %s | - | %.4f | - | %.4f | %.2f | %.2f | - | %.1f | - |\n", s.name, compute, render,
-                            render / compute, (compute + passes) / compute, (render - compute) * 1e9 / (double(W) * H));
+                std::printf("| %s | - | %.4f | - | %.4f | %.2f | %.2f | %.2f | - | %.1f | - |\n", s.name, compute, render,
+                            render / compute, (compute + passes) / compute, cold,
+                            (render - compute) * 1e9 / (double(W) * H));
             else
-                std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.2f | %.1f | %s |\n", s.name, literal,
-                            compute, literal / compute, render, render / compute, (compute + passes) / compute,
-                            literal * 1e9 / iterations,
-                            (render - compute) * 1e9 / (double(W) * H), identical ? "yes" : "NO");
+                std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.2f | %.2f | %.1f | %s |\n", s.name,
+                            literal, compute, literal / compute, render, render / compute, (compute + passes) / compute,
+                            cold, literal * 1e9 / iterations, (render - compute) * 1e9 / (double(W) * H),
+                            identical ? "yes" : "NO");
             std::fflush(stdout);
         }
         std::printf("\n| %d x %d | Compute median of 11 (ms) | lane-steps (1e9) | of which at the limit | "
