@@ -155,10 +155,12 @@ struct StepBound {
     double nsPerLaneStep;
 };
 
+double Peak(bool wide) { return wide ? PeakAvx512() : PeakAvx2(); }
+
 StepBound MeasureStepBound(bool wide)
 {
     const int lanes = wide ? 8 : 4;
-    const double peak = wide ? PeakAvx512() : PeakAvx2();
+    const double peak = Peak(wide);
     const double ghz = ReportedGHz();
     std::printf("FP peak: %.2f %d-lane multiplies and adds per ns on one core (%d independent chains, best of 20)",
                 peak, lanes, PeakChains(wide));
@@ -167,6 +169,14 @@ StepBound MeasureStepBound(bool wide)
     const StepBound bound {lanes, 8.0 / (lanes * peak)};
     std::printf(";\nbound: 8 operations per %d-lane step = %.4f ns per lane-step\n", lanes, bound.nsPerLaneStep);
     return bound;
+}
+
+// A neighbour busy while the peak was measured would flatter every ratio
+// (once 6.05 operations per ns instead of 7.39): measured again before each
+// table, the bound keeps the best peak seen.
+void MeasureAgain(StepBound& bound, bool wide)
+{
+    bound.nsPerLaneStep = std::min(bound.nsPerLaneStep, 8.0 / (bound.lanes * Peak(wide)));
 }
 
 // The least time the passes after the calculator can take here: the bytes
@@ -302,7 +312,7 @@ int main(int argc, char** argv)
     const bool wide = ComputeSettings::Current().widest == Kernel::Avx512 && __builtin_cpu_supports("avx512f");
     std::printf("machine: %s, %u logical processors, %s kernels; threads: %d\n", CpuInfo("model name").c_str(),
                 std::thread::hardware_concurrency(), wide ? "AVX-512" : "AVX2", threads);
-    const StepBound bound = MeasureStepBound(wide);
+    StepBound bound = MeasureStepBound(wide);
     for (const Size& size : Sizes(argc, argv)) {
         const int W = size.width, H = size.height;
         view.ShowWithClientSize(W, H);
@@ -341,10 +351,11 @@ int main(int argc, char** argv)
                             identical ? "yes" : "NO");
             std::fflush(stdout);
         }
+        MeasureAgain(bound, wide);
         std::printf("\n| %d x %d | Compute median of 11 (ms) | lane-steps (1e9) | of which at the limit | "
-                    "ns/lane-step x %d threads | ratio to bound | CPU ns/lane-step | ratio to bound |\n"
+                    "ns/lane-step x %d threads | ratio to bound (%.4f ns) | CPU ns/lane-step | ratio to bound |\n"
                     "|---|---|---|---|---|---|---|---|\n",
-                    W, H, threads);
+                    W, H, threads, bound.nsPerLaneStep);
         for (const Scene& s : scenes) {
             const Timing compute =
                 Medians([&] { renderer.Compute(W, H, {s.limit, s.cx, s.cy, s.zoom}, silent); }, 11);
