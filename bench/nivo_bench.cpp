@@ -317,10 +317,9 @@ int main(int argc, char** argv)
         const int W = size.width, H = size.height;
         view.ShowWithClientSize(W, H);
         const PassesFloor floor = MemoryFloorSeconds(W, H, threads);
-        const double passes = floor.warm;
         std::printf("\n%d x %d (the passes after the calculator move their bytes in %.2f ms at best, %.2f ms from "
                     "memory)\n\n",
-                    W, H, passes * 1e3, floor.fromMemory * 1e3);
+                    W, H, floor.warm * 1e3, floor.fromMemory * 1e3);
         std::printf("| scene | literal (s) | Compute (s) | literal/Compute | Render (s) | Render/Compute | its floor | from memory | ns/iteration (literal) | colouring ns/pixel | identical |\n");
         std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
         for (const Scene& s : scenes) {
@@ -342,11 +341,11 @@ int main(int argc, char** argv)
             const double cold = (compute + floor.fromMemory) / compute;
             if (quick)
                 std::printf("| %s | - | %.4f | - | %.4f | %.2f | %.2f | %.2f | - | %.1f | - |\n", s.name, compute, render,
-                            render / compute, (compute + passes) / compute, cold,
+                            render / compute, (compute + floor.warm) / compute, cold,
                             (render - compute) * 1e9 / (double(W) * H));
             else
                 std::printf("| %s | %.3f | %.4f | %.1fx | %.4f | %.2f | %.2f | %.2f | %.2f | %.1f | %s |\n", s.name,
-                            literal, compute, literal / compute, render, render / compute, (compute + passes) / compute,
+                            literal, compute, literal / compute, render, render / compute, (compute + floor.warm) / compute,
                             cold, literal * 1e9 / iterations, (render - compute) * 1e9 / (double(W) * H),
                             identical ? "yes" : "NO");
             std::fflush(stdout);
