@@ -46,17 +46,18 @@ constexpr double kUntestedBound = 4.0 - 0x1p-20;
 // |z|^2): their bound leaves fifty times that.
 constexpr double kUntestedPairBound = 4.0 - 0x1p-10;
 
-// A chunk's untested steps (a pair's too, on AVX-512) of every group; false,
-// with the orbits as they were, when a candidate lane may have escaped in them.
+// A chunk's or a pair's untested steps of every group; false, with the
+// orbits as they were, when a candidate lane may have escaped in them.
+template <int Steps>
 NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kGroups], __m256d x, const __m256d (&y)[kGroups],
-                                   const unsigned (&candidates)[kGroups])
+                                   const unsigned (&candidates)[kGroups], double bound)
 {
     using namespace LaneStepsAvx2;
     Orbit start[kGroups];
 #pragma GCC unroll 8
     for (int g = 0; g < kGroups; ++g)
         start[g] = o[g];
-    for (int k = 0; k < kLockstep; ++k) {
+    for (int k = 0; k < Steps; ++k) {
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g)
             StepWithoutTest(o[g], x, y[g]);
@@ -64,18 +65,18 @@ NIVO_AVX2_INLINE bool StepUntested(LaneStepsAvx2::Orbit (&o)[kGroups], __m256d x
     unsigned beyond = 0;
 #pragma GCC unroll 8
     for (int g = 0; g < kGroups; ++g)
-        beyond |= candidates[g] & Beyond(o[g].re, o[g].im, kUntestedBound);
+        beyond |= candidates[g] & Beyond(o[g].re, o[g].im, bound);
     if (beyond != 0) {
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g)
             o[g] = start[g];
         return false;
     }
-    // The lanes still running passed all eight tests.
+    // The lanes still running passed all the tests.
 #pragma GCC unroll 8
     for (int g = 0; g < kGroups; ++g)
         o[g].n = _mm256_add_epi64(o[g].n, _mm256_and_si256(_mm256_castpd_si256(o[g].alive),
-                                                            _mm256_set1_epi64x(kLockstep)));
+                                                            _mm256_set1_epi64x(Steps)));
     return true;
 }
 
@@ -208,10 +209,21 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
         // As on AVX-512: on, kLockstep steps at a time, while no pixel escapes.
         int& lastEnd = m_lockstepEnds[r0 / kNarrowPassRows];
         int done = 0;
+        bool pairs = true;
         while (done < m_limit) {
             const int chunk = std::min(kLockstep, m_limit - done);
             const bool untested = outside == 0 && chunk == kLockstep && done + kLockstep != lastEnd;
-            if (untested && StepUntested(o, x, y, candidates)) {
+            const int pairEnd = done + 2 * kLockstep;
+            if (untested && pairs && pairEnd + kLockstep <= lastEnd && pairEnd <= std::min(kLongestLockstep, m_limit)) {
+                pairs = StepUntested<2 * kLockstep>(o, x, y, candidates, kUntestedPairBound);
+                if (pairs) {
+                    done = pairEnd;
+                    if (done >= kLongestLockstep)
+                        break;
+                    continue;
+                }
+            }
+            if (untested && StepUntested<kLockstep>(o, x, y, candidates, kUntestedBound)) {
                 done += chunk;
                 if (done >= kLongestLockstep)
                     break;
