@@ -27,8 +27,7 @@ struct LaneBook {
     alignas(32) double savedRe[kLanes];
     alignas(32) double savedIm[kLanes];
     alignas(32) std::int64_t saveAt[kLanes]; // count at which the next cycle save is due
-    alignas(32) double sequence[kLanes]; // queue sequence number, LaneQueue::kNoPixel when parked
-    alignas(32) std::int64_t index[kLanes];
+    alignas(32) std::int64_t index[kLanes];  // buffer entry, -1 when parked
     alignas(32) std::int32_t* entry[4];
     alignas(32) std::int32_t result[8];
     std::int32_t trash = 0;
@@ -96,11 +95,9 @@ NIVO_AVX2_INLINE void EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::
 
     double* const cx = book.cx + 4 * v;
     double* const cy = book.cy + 4 * v;
-    double* const sequence = book.sequence + 4 * v;
     double* const index = reinterpret_cast<double*>(book.index + 4 * v);
     _mm256_store_pd(cx, _mm256_blendv_pd(_mm256_load_pd(cx), Take(queue.X(), order), fresh));
     _mm256_store_pd(cy, _mm256_blendv_pd(_mm256_load_pd(cy), Take(queue.Y(), order), fresh));
-    _mm256_store_pd(sequence, _mm256_blendv_pd(_mm256_load_pd(sequence), Take(queue.Sequence(), order), fresh));
     _mm256_store_pd(index, _mm256_blendv_pd(_mm256_load_pd(index),
                                             Take(reinterpret_cast<const double*>(queue.Index()), order), fresh));
     o.re = _mm256_blendv_pd(o.re, Take(queue.Re(), order), fresh);
@@ -108,12 +105,6 @@ NIVO_AVX2_INLINE void EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std::
     o.n = _mm256_blendv_epi8(o.n, Take(queue.Count(), order), _mm256_castpd_si256(fresh));
     o.alive = _mm256_or_pd(o.alive, fresh);
     queue.Consume(std::popcount(lanes));
-}
-
-NIVO_AVX2_INLINE double Lowest(__m256d v)
-{
-    const __m128d half = _mm_min_pd(_mm256_castpd256_pd128(v), _mm256_extractf128_pd(v, 1));
-    return _mm_cvtsd_f64(_mm_min_sd(half, _mm_unpackhi_pd(half, half)));
 }
 
 NIVO_AVX2_INLINE __m256i Larger(__m256i a, __m256i b) { return _mm256_blendv_epi8(a, b, _mm256_cmpgt_epi64(b, a)); }
@@ -138,19 +129,19 @@ NIVO_AVX2 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIter
     bool start = true;
     for (;;) {
         queue.TopUp(kLanes);
-        __m256d oldest = _mm256_set1_pd(LaneQueue::kNoPixel);
         __m256i highest = _mm256_setzero_si256();
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
             EndBlock(o[v], book, queue, out, v, limit, start);
-            oldest = _mm256_min_pd(oldest, _mm256_load_pd(book.sequence + 4 * v));
             highest = Larger(highest, o[v].n);
         }
         start = false;
-        const double lowestInLanes = Lowest(oldest);
-        const double nextQueued = *queue.Sequence();
-        queue.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
-        if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
+        // Read unsigned, a parked lane's -1 is above every entry.
+        std::uint64_t lowestInLanes = ~std::uint64_t(0);
+        for (const std::int64_t index : book.index)
+            lowestInLanes = std::min(lowestInLanes, static_cast<std::uint64_t>(index));
+        queue.Retire(std::min(lowestInLanes, static_cast<std::uint64_t>(*queue.Index())));
+        if (lowestInLanes == ~std::uint64_t(0) && queue.Exhausted())
             break;
 
         const std::int64_t room = maxIterations - Highest(highest);

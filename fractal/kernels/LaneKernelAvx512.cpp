@@ -30,7 +30,6 @@ struct LaneBook {
     alignas(64) double savedRe[kLanes];
     alignas(64) double savedIm[kLanes];
     alignas(64) std::int64_t saveAt[kLanes]; // count at which the next cycle save is due
-    alignas(64) double sequence[kLanes];     // queue sequence number, LaneQueue::kNoPixel when parked
     alignas(64) std::int64_t index[kLanes];  // buffer entry, -1 when parked
 };
 
@@ -67,11 +66,9 @@ NIVO_AVX512_INLINE void EndBlock(Orbit& o, LaneBook& book, LaneQueue& queue, std
     // Expanding loads put the next queued entries on the fresh lanes, in order.
     double* const cx = book.cx + 8 * v;
     double* const cy = book.cy + 8 * v;
-    double* const sequence = book.sequence + 8 * v;
     std::int64_t* const entries = book.index + 8 * v;
     _mm512_store_pd(cx, _mm512_mask_expandloadu_pd(_mm512_load_pd(cx), fresh, queue.X()));
     _mm512_store_pd(cy, _mm512_mask_expandloadu_pd(_mm512_load_pd(cy), fresh, queue.Y()));
-    _mm512_store_pd(sequence, _mm512_mask_expandloadu_pd(_mm512_load_pd(sequence), fresh, queue.Sequence()));
     _mm512_store_si512(entries, _mm512_mask_expandloadu_epi64(index, fresh, queue.Index()));
     o.re = _mm512_mask_expandloadu_pd(o.re, fresh, queue.Re());
     o.im = _mm512_mask_expandloadu_pd(o.im, fresh, queue.Im());
@@ -96,19 +93,19 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
     bool start = true;
     for (;;) {
         queue.TopUp(kLanes);
-        __m512d oldest = _mm512_set1_pd(LaneQueue::kNoPixel);
+        // Read unsigned, a parked lane's -1 is above every entry.
+        __m512i oldest = _mm512_set1_epi64(-1);
         __m512i highest = _mm512_setzero_si512();
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
             EndBlock(o[v], book, queue, out, v, limit, start);
-            oldest = _mm512_min_pd(oldest, _mm512_load_pd(book.sequence + 8 * v));
+            oldest = _mm512_min_epu64(oldest, _mm512_load_si512(book.index + 8 * v));
             highest = _mm512_max_epi64(highest, o[v].n);
         }
         start = false;
-        const double lowestInLanes = _mm512_reduce_min_pd(oldest);
-        const double nextQueued = *queue.Sequence();
-        queue.Retire(lowestInLanes < nextQueued ? lowestInLanes : nextQueued);
-        if (lowestInLanes == LaneQueue::kNoPixel && queue.Exhausted())
+        const std::uint64_t lowestInLanes = _mm512_reduce_min_epu64(oldest);
+        queue.Retire(std::min(lowestInLanes, static_cast<std::uint64_t>(*queue.Index())));
+        if (lowestInLanes == ~std::uint64_t(0) && queue.Exhausted())
             break;
 
         const std::int64_t room = maxIterations - _mm512_reduce_max_epi64(highest);

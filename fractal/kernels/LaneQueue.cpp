@@ -131,13 +131,12 @@ void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
     // A slice adds at most its rows; a pass stores whole vectors past the last entry.
     const std::size_t capacity =
         static_cast<std::size_t>(std::min(m_rows, kSliceRows)) + kPassRows + kMaxWanted + kPadding;
-    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
+    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im})
         v->resize(capacity);
     m_count.resize(capacity);
     m_lockstepEnds.assign(static_cast<std::size_t>(m_rows) / kNarrowPassRows + 1, 0);
     m_index.resize(capacity);
     m_cursor = m_end = 0;
-    m_nextSequence = 0.0;
     m_pendingHead = m_pendingCount = 0;
     m_sliceRow = 0;
     Park();
@@ -146,7 +145,7 @@ void LaneQueue::Begin(const SampleGrid& grid, std::int32_t maxIterations, std::i
 void LaneQueue::Refill(int wanted)
 {
     const int left = m_end - m_cursor;
-    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im, &m_sequence})
+    for (std::vector<double>* v : {&m_x, &m_y, &m_re, &m_im})
         std::copy_n(v->begin() + m_cursor, left, v->begin());
     std::copy_n(m_count.begin() + m_cursor, left, m_count.begin());
     std::copy_n(m_index.begin() + m_cursor, left, m_index.begin());
@@ -264,17 +263,13 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
             // Packs the running lanes to the end of the queue, in row order.
             const __m256i pack = Pack(queued);
             const __m256i rows = _mm256_add_epi64(_mm256_set1_epi64x(base + r), _mm256_setr_epi64x(0, 1, 2, 3));
-            const __m256d order = _mm256_add_pd(_mm256_set1_pd(m_nextSequence), _mm256_setr_pd(0, 1, 2, 3));
             _mm256_storeu_pd(m_x.data() + m_end, x);
             _mm256_storeu_pd(m_y.data() + m_end, Permute(y[g], pack));
             _mm256_storeu_pd(m_re.data() + m_end, Permute(o[g].re, pack));
             _mm256_storeu_pd(m_im.data() + m_end, Permute(o[g].im, pack));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(m_count.data() + m_end), Permute(o[g].n, pack));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(m_index.data() + m_end), Permute(rows, pack));
-            _mm256_storeu_pd(m_sequence.data() + m_end, order);
-            const int added = std::popcount(queued);
-            m_end += added;
-            m_nextSequence += added;
+            m_end += std::popcount(queued);
         }
     }
     EndSlice(end, first);
@@ -369,14 +364,12 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
         // The vector stores may alias any member: the queue's ends are kept in
         // locals while a pass appends to it.
         int tail = m_end;
-        double sequence = m_nextSequence;
         double* const xs = m_x.data();
         double* const ys = m_y.data();
         double* const res = m_re.data();
         double* const ims = m_im.data();
         std::int64_t* const counts = m_count.data();
         std::int64_t* const indices = m_index.data();
-        double* const sequences = m_sequence.data();
         std::int32_t* const out = m_out + base;
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
@@ -387,20 +380,15 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
                                               _mm512_mask_blend_epi64(candidates[g], limit, o[g].n));
             // Packs the running lanes to the end of the queue, in row order.
             const __m512i rows = _mm512_add_epi64(_mm512_set1_epi64(base + r), _mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7));
-            const __m512d order = _mm512_add_pd(_mm512_set1_pd(sequence), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
             _mm512_storeu_pd(xs + tail, x);
             _mm512_storeu_pd(ys + tail, _mm512_maskz_compress_pd(queued, y[g]));
             _mm512_storeu_pd(res + tail, _mm512_maskz_compress_pd(queued, o[g].re));
             _mm512_storeu_pd(ims + tail, _mm512_maskz_compress_pd(queued, o[g].im));
             _mm512_storeu_si512(counts + tail, _mm512_maskz_compress_epi64(queued, o[g].n));
             _mm512_storeu_si512(indices + tail, _mm512_maskz_compress_epi64(queued, rows));
-            _mm512_storeu_pd(sequences + tail, order);
-            const int added = std::popcount(static_cast<unsigned>(queued));
-            tail += added;
-            sequence += added;
+            tail += std::popcount(static_cast<unsigned>(queued));
         }
         m_end = tail;
-        m_nextSequence = sequence;
     }
     EndSlice(end, first);
 }
@@ -419,8 +407,7 @@ void LaneQueue::EndSlice(std::int32_t end, int first)
     }
     const int slot = (m_pendingHead + m_pendingCount++) % kPendingCapacity;
     m_pendingColumn[slot] = column;
-    // Its slices were queued one after the other, so its last pixel is the last queued.
-    m_pendingLast[slot] = m_nextSequence - 1.0;
+    m_pendingLast[slot] = static_cast<std::uint64_t>(column + 1) * static_cast<std::uint64_t>(m_rows) - 1;
 }
 
 void LaneQueue::Park()
@@ -429,11 +416,10 @@ void LaneQueue::Park()
         m_x[i] = m_y[i] = m_re[i] = m_im[i] = 0.0;
         m_count[i] = 0;
         m_index[i] = -1;
-        m_sequence[i] = kNoPixel;
     }
 }
 
-void LaneQueue::RetireColumns(double oldest)
+void LaneQueue::RetireColumns(std::uint64_t oldest)
 {
     while (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest) {
         m_columns->Finish(m_pendingColumn[m_pendingHead]);

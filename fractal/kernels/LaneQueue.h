@@ -17,10 +17,10 @@ class LaneQueue {
 public:
     // Most entries a kernel asks to find queued at once.
     static constexpr int kMaxWanted = 64;
-    // Parked entries after the last queued one: c = 0 and no buffer entry.
-    // Lanes read up to four entries past the cursor.
+    // Parked entries after the last queued one: c = 0 and no buffer entry
+    // (-1, the highest index read unsigned). Lanes read up to eight entries
+    // past the cursor.
     static constexpr int kPadding = 8;
-    static constexpr double kNoPixel = 1e300;
 
     // reports: this is the calling thread, which reports progress as it takes columns.
     // wide: the first steps run on AVX-512, eight rows to a vector.
@@ -39,13 +39,13 @@ public:
     const double* Re() const { return m_re.data() + m_cursor; }
     const double* Im() const { return m_im.data() + m_cursor; }
     const std::int64_t* Count() const { return m_count.data() + m_cursor; }
+    // Buffer entries rise in queue order: a thread takes columns in order.
     const std::int64_t* Index() const { return m_index.data() + m_cursor; }
-    const double* Sequence() const { return m_sequence.data() + m_cursor; }
     // Taking parked entries does not move the cursor.
     void Consume(int count) { m_cursor = count < m_end - m_cursor ? m_cursor + count : m_end; }
 
-    // Every pixel whose sequence number is below `oldest` has its entry written.
-    void Retire(double oldest)
+    // Every pixel whose buffer entry is below `oldest` has been written.
+    void Retire(std::uint64_t oldest)
     {
         if (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest)
             RetireColumns(oldest);
@@ -62,7 +62,7 @@ private:
     // Once a slice is queued: moves to the next, or settles its column.
     void EndSlice(std::int32_t end, int first);
     void Park();
-    void RetireColumns(double oldest);
+    void RetireColumns(std::uint64_t oldest);
 
     const double* m_xs = nullptr;
     const double* m_ys = nullptr;
@@ -80,7 +80,6 @@ private:
     std::vector<double> m_im;
     std::vector<std::int64_t> m_count;
     std::vector<std::int64_t> m_index;
-    std::vector<double> m_sequence;
     // Where the lockstep of each pass of rows ended in the last column.
     std::vector<int> m_lockstepEnds;
     // The column being queued, and its next row (0: none is being queued).
@@ -89,13 +88,12 @@ private:
     bool m_columnQueued = false;
     int m_cursor = 0;
     int m_end = 0;
-    double m_nextSequence = 0.0;
 
-    // Columns with pixels still queued or in lanes, oldest first, with the
-    // sequence number of their last pixel.
+    // Columns with pixels still queued or in lanes, oldest first, with their
+    // last buffer entry.
     static constexpr int kPendingCapacity = 256;
     std::int32_t m_pendingColumn[kPendingCapacity] = {};
-    double m_pendingLast[kPendingCapacity] = {};
+    std::uint64_t m_pendingLast[kPendingCapacity] = {};
     int m_pendingHead = 0;
     int m_pendingCount = 0;
 };
