@@ -305,7 +305,7 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
         // The steps go uncounted: the lanes still running have passed every
         // test, and the tests of the last few steps, kept as masks (a store
         // costs no vector instruction), count those that escaped in them.
-        __mmask8 passed[kLockstep][kGroups];
+        alignas(8) __mmask8 passed[kGroups][kLockstep];
         // Chunks go untested where they may, but for the one in which these
         // rows escaped in the last column: that one would mostly run twice.
         __mmask8 outside = 0;
@@ -338,11 +338,14 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
                     break;
                 continue;
             }
+            // A short last chunk leaves the rest of each group's masks clear.
+            if (chunk < kLockstep)
+                std::fill_n(&passed[0][0], sizeof passed, __mmask8(0));
             for (int k = 0; k < chunk; ++k) {
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g) {
                     TestAndStep(o[g], x, y[g], Fused(g));
-                    StoreMask(&passed[k][g], o[g].alive);
+                    StoreMask(&passed[g][k], o[g].alive);
                 }
             }
             done += chunk;
@@ -355,12 +358,8 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
         }
         lastEnd = done;
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            __m512i n = _mm512_set1_epi64(done - chunk);
-            for (int k = 0; k < chunk; ++k)
-                n = _mm512_mask_add_epi64(n, _load_mask8(&passed[k][g]), n, _mm512_set1_epi64(1));
-            o[g].n = n;
-        }
+        for (int g = 0; g < kGroups; ++g)
+            o[g].n = _mm512_add_epi64(_mm512_set1_epi64(done - chunk), CountPassed(passed[g], chunk));
         // The vector stores may alias any member: the queue's ends are kept in
         // locals while a pass appends to it.
         int tail = m_end;
