@@ -136,12 +136,11 @@ NIVO_AVX2 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIter
             highest = Larger(highest, o[v].n);
         }
         start = false;
-        // Read unsigned, a parked lane's -1 is above every entry.
-        std::uint64_t lowestInLanes = ~std::uint64_t(0);
+        std::uint64_t lowestInLanes = LaneQueue::kParked;
         for (const std::int64_t index : book.index)
             lowestInLanes = std::min(lowestInLanes, static_cast<std::uint64_t>(index));
-        queue.Retire(std::min(lowestInLanes, static_cast<std::uint64_t>(*queue.Index())));
-        if (lowestInLanes == ~std::uint64_t(0) && queue.Exhausted())
+        queue.Retire(lowestInLanes);
+        if (lowestInLanes == LaneQueue::kParked && queue.Exhausted())
             break;
 
         const std::int64_t room = maxIterations - Highest(highest);

@@ -93,8 +93,7 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
     bool start = true;
     for (;;) {
         queue.TopUp(kLanes);
-        // Read unsigned, a parked lane's -1 is above every entry.
-        __m512i oldest = _mm512_set1_epi64(-1);
+        __m512i oldest = _mm512_set1_epi64(static_cast<std::int64_t>(LaneQueue::kParked));
         __m512i highest = _mm512_setzero_si512();
 #pragma GCC unroll 8
         for (int v = 0; v < kVectors; ++v) {
@@ -104,8 +103,8 @@ NIVO_AVX512 void Iterate(LaneQueue& queue, std::int32_t* out, std::int32_t maxIt
         }
         start = false;
         const std::uint64_t lowestInLanes = _mm512_reduce_min_epu64(oldest);
-        queue.Retire(std::min(lowestInLanes, static_cast<std::uint64_t>(*queue.Index())));
-        if (lowestInLanes == ~std::uint64_t(0) && queue.Exhausted())
+        queue.Retire(lowestInLanes);
+        if (lowestInLanes == LaneQueue::kParked && queue.Exhausted())
             break;
 
         const std::int64_t room = maxIterations - _mm512_reduce_max_epi64(highest);

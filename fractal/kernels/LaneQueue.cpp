@@ -47,12 +47,9 @@ constexpr double kUntestedBound = 4.0 - 0x1p-20;
 constexpr double kUntestedPairBound = 4.0 - 0x1p-10;
 
 // Whether the two chunks from `done` end a chunk or more before these rows'
-// escape in the last column, within the lockstep's longest run and the limit.
-bool PairFits(int done, int lastEnd, std::int32_t limit)
-{
-    const int pairEnd = done + 2 * kLockstep;
-    return pairEnd + kLockstep <= lastEnd && pairEnd <= std::min(kLongestLockstep, limit);
-}
+// escape in the last column. That escape was within the limit and the
+// lockstep's longest run, so the pair is too.
+bool PairFits(int done, int lastEnd) { return done + 3 * kLockstep <= lastEnd; }
 
 // A chunk's or a pair's untested steps of every group; false, with the
 // orbits as they were, when a candidate lane may have escaped in them.
@@ -220,7 +217,7 @@ NIVO_AVX2 void LaneQueue::QueueSliceAvx2()
         while (done < m_limit) {
             const int chunk = std::min(kLockstep, m_limit - done);
             const bool untested = outside == 0 && chunk == kLockstep && done + kLockstep != lastEnd;
-            if (untested && pairs && PairFits(done, lastEnd, m_limit)) {
+            if (untested && pairs && PairFits(done, lastEnd)) {
                 pairs = StepUntested<2 * kLockstep>(o, x, y, candidates, kUntestedPairBound);
                 if (pairs) {
                     done += 2 * kLockstep;
@@ -321,7 +318,7 @@ NIVO_AVX512 void LaneQueue::QueueSliceAvx512()
             chunk = std::min(kLockstep, m_limit - done);
             const bool untested = outside == 0 && chunk == kLockstep && done + kLockstep != lastEnd;
             // Pairs stop at the first that sees an escape: these rows escape soon after.
-            if (untested && pairs && PairFits(done, lastEnd, m_limit)) {
+            if (untested && pairs && PairFits(done, lastEnd)) {
                 pairs = StepUntested<2 * kLockstep>(o, x, y, candidates, kUntestedPairBound);
                 if (pairs) {
                     done += 2 * kLockstep;

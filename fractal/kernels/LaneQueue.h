@@ -7,6 +7,7 @@
 // pixel through its first steps in lockstep, writes those that are done and
 // queues the others with their orbit so far. A column goes back to the scheduler once none of its pixels
 // is left in the queue or in a lane, in whatever order the lanes finish them.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -17,10 +18,11 @@ class LaneQueue {
 public:
     // Most entries a kernel asks to find queued at once.
     static constexpr int kMaxWanted = 64;
-    // Parked entries after the last queued one: c = 0 and no buffer entry
-    // (-1, the highest index read unsigned). Lanes read up to eight entries
-    // past the cursor.
+    // Parked entries after the last queued one: c = 0 and no buffer entry.
+    // Lanes read up to eight entries past the cursor.
     static constexpr int kPadding = 8;
+    // A parked entry's buffer entry, -1, read unsigned: above every other.
+    static constexpr std::uint64_t kParked = ~std::uint64_t(0);
 
     // reports: this is the calling thread, which reports progress as it takes columns.
     // wide: the first steps run on AVX-512, eight rows to a vector.
@@ -44,9 +46,11 @@ public:
     // Taking parked entries does not move the cursor.
     void Consume(int count) { m_cursor = count < m_end - m_cursor ? m_cursor + count : m_end; }
 
-    // Every pixel whose buffer entry is below `oldest` has been written.
-    void Retire(std::uint64_t oldest)
+    // The lanes hold no buffer entry below `lowestInLanes` (read unsigned):
+    // every pixel below it and below the next queued one has been written.
+    void Retire(std::uint64_t lowestInLanes)
     {
+        const std::uint64_t oldest = std::min(lowestInLanes, static_cast<std::uint64_t>(m_index[m_cursor]));
         if (m_pendingCount > 0 && m_pendingLast[m_pendingHead] < oldest)
             RetireColumns(oldest);
     }
