@@ -194,6 +194,16 @@ TEST_F(ComputeEquivalence, LimitsAtAndBelowOne)
         ASSERT_TRUE(Matches({17, 13, limit, -0.5, 0.0, 1.0}));
 }
 
+// Inside the period-3 bulb, which the interior test leaves to the steps, the
+// lockstep runs to the limit, or to its longest run, column after column: its
+// chunks, and the pairs it takes where the last column ran further, must stop
+// there exactly.
+TEST_F(ComputeEquivalence, LockstepRunsThatReachTheLimit)
+{
+    for (int limit : {16, 17, 23, 24, 25, 40, 255, 256, 257, 264})
+        ASSERT_TRUE(Matches({24, 48, limit, -1.754, 0.0, 300.0}));
+}
+
 TEST_F(ComputeEquivalence, DeepZoomStallsAndEarlyEnds)
 {
     // Steps near or below one ulp of the centre: repeated samples, columns and
