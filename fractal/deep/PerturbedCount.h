@@ -228,7 +228,7 @@ std::int32_t Iterate(const ReferenceOrbit& orbit, const BlaTable<T>& bla, T dcr,
     BasicErrorEstimate<S> estimate;
     std::int32_t m = 0;
     std::int32_t n = 0;
-    RestartCycle<T> cycle(T(std::numeric_limits<double>::quiet_NaN()));
+    RestartCycle<T> cycle {T(std::numeric_limits<double>::quiet_NaN())};
     while (n < limit) {
         std::int32_t length = 1;
         const T dzNorm = dzr * dzr + dzi * dzi;
