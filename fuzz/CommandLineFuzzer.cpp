@@ -9,6 +9,7 @@
 
 #include "FuzzCheck.h"
 #include "cli/CommandLine.h"
+#include "fractal/deep/DeepView.h"
 
 namespace {
 // Words the parser knows, so that inputs reach past the first refusal.
@@ -35,7 +36,8 @@ void CheckRender(const CommandLine& line)
     Require(!line.output.isEmpty(), "a render has a file to write");
     Require(line.width >= 1 && line.height >= 1, "a render has a picture");
     Require(std::int64_t(line.width) * line.height <= 200'000'000, "a render fits one image");
-    Require(line.iterations >= 1 && line.iterations <= 1000, "a render has a limit the view takes");
+    Require(line.iterations >= 1 && line.iterations <= (line.deep ? DeepView::kMostIterations : 1000),
+            "a render has a limit its calculator takes");
     Require(std::isfinite(line.centerX) && std::isfinite(line.centerY), "a render has a finite centre");
     Require(std::isfinite(line.zoom) && line.zoom > 0, "a render has a positive finite zoom");
 }

@@ -1,9 +1,9 @@
-// The calculator measuring a window of any size, including sizes whose
-// buffer cannot be had: it must never write outside the W x H entries it
-// holds, and must give up cleanly when the allocation fails. Iteration limits
-// stay tiny and allocations above 64 MiB fail, so each input is quick. The
-// sanitizer aborts where a throwing allocation fails, so sides whose sample
-// points pass that limit are left to the unit test that limits memory instead.
+// The calculator measuring a window of any size, including sizes it refuses:
+// it must never write outside the W x H entries it holds. Iteration limits
+// stay tiny and sizes it takes are cut down, so each input is quick. The
+// sanitizer fails allocations above 64 MiB and aborts where a throwing one
+// fails, so sides whose sample points pass that limit, and buffers that
+// cannot be had, are left to the unit test that limits memory instead.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -33,14 +33,18 @@ constexpr std::int64_t kLargestAllocation = 64 * 1024 * 1024;
 constexpr LONG kLongestSampled = kLargestAllocation / 8 - 1024;
 constexpr LONG kWidestComputed = 65536;
 constexpr LONG kLargestComputed = 1 << 20;
+// More entries than the calculator takes: refused before anything is allocated.
+constexpr std::int64_t kRefusedEntries = 0x7fffffff / 3;
 
 void ComputeOnce(CNivoDoc& doc, FuzzedDataProvider& input)
 {
     LONG width = std::min(SideFrom(input), kLongestSampled);
     LONG height = std::min(SideFrom(input), kLongestSampled);
-    // A picture whose buffer fits is really computed, and without rows every
-    // column still reports its progress: keep those quick, narrower and then shorter.
-    if (width > 0 && (height <= 0 || std::int64_t(width) * height * 4 <= kLargestAllocation)) {
+    // Every buffer the calculator does not refuse is granted (mapped memory,
+    // past the sanitizer's limit), then computed or cleared, and without rows
+    // every column still reports its progress: keep those quick, narrower and
+    // then shorter.
+    if (width > 0 && (height <= 0 || std::int64_t(width) * height <= kRefusedEntries)) {
         width = std::min(width, kWidestComputed);
         if (height > 0)
             height = std::min<LONG>(height, std::max<LONG>(1, kLargestComputed / width));
