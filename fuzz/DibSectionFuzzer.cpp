@@ -1,7 +1,8 @@
 // Section bitmaps from any header: CreateDIBSection makes one only for a
 // header it can hold, with exactly the rows it describes; GetObjectA writes
 // no more than the caller's buffer takes; pixel writes and blits with any
-// coordinates stay inside their bitmaps. Allocations above 64 MiB fail.
+// coordinates stay inside their bitmaps. Bitmaps the calls take are kept
+// within 64 MiB, so that each input is quick.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -56,6 +57,20 @@ std::int64_t SectionBytes(const BITMAPINFOHEADER& h, std::int64_t* stride)
     if (*stride > std::numeric_limits<LONG>::max() || *stride > std::numeric_limits<DWORD>::max() / height)
         return -1;
     return *stride * height;
+}
+
+// The bitmaps' pixels are mapped memory, out of the sanitizer's allocation
+// limit, and a plain bitmap is zeroed: a header that would be taken keeps its
+// sign but no more pixels than 64 MiB holds at 32 bits.
+void KeepQuick(BITMAPINFOHEADER& h)
+{
+    constexpr std::int64_t kQuickPixels = 16 * 1024 * 1024;
+    std::int64_t stride = 0;
+    if (h.biWidth <= 0 || h.biHeight == 0 || SectionBytes(h, &stride) < 0)
+        return;
+    h.biWidth = LONG(std::min<std::int64_t>(h.biWidth, kQuickPixels));
+    const LONG rows = LONG(std::clamp<std::int64_t>(kQuickPixels / h.biWidth, 1, std::abs(std::int64_t(h.biHeight))));
+    h.biHeight = h.biHeight < 0 ? -rows : rows;
 }
 
 void CheckDescription(HBITMAP bitmap, const BITMAPINFOHEADER& h, std::int64_t stride, BYTE* bits, FuzzedDataProvider& input)
@@ -129,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     BITMAPINFO info {};
     info.bmiHeader = HeaderFrom(input);
+    KeepQuick(info.bmiHeader);
     const UINT usage = Pick<UINT>(input, {DIB_RGB_COLORS, 1});
     const bool wantBits = input.ConsumeBool();
     void* bits = reinterpret_cast<void*>(1);
