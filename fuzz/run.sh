@@ -5,6 +5,8 @@
 #   fuzz/run.sh [SECONDS] [TARGET...]    fuzz; new inputs go to build-fuzz/corpus/TARGET/
 #   fuzz/run.sh --merge [TARGET...]      minimise the committed seeds in fuzz/corpus/TARGET/
 #                                        together with what fuzzing found
+#   fuzz/run.sh --replay [TARGET...]     run each committed seed once (CI: a clang-only
+#                                        break or a stale property shows at once)
 #
 # TARGET is a name like fuzz_number_text; without one, every target that was built.
 # A failing input is saved as build-fuzz/artifacts/TARGET-crash-*; replay it with
@@ -14,9 +16,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${NIVO_FUZZ_BUILD_DIR:-build-fuzz}
 
-merge=false
-if [ "${1:-}" = "--merge" ]; then
-  merge=true
+mode=fuzz
+if [ "${1:-}" = "--merge" ] || [ "${1:-}" = "--replay" ]; then
+  mode=${1#--}
   shift
 fi
 seconds=60
@@ -49,7 +51,7 @@ for target in "${targets[@]}"; do
   seeds=fuzz/corpus/$target
   found=$build/corpus/$target
   mkdir -p "$seeds" "$found"
-  if $merge; then
+  if [ "$mode" = merge ]; then
     # Keeps the smallest set of inputs that covers everything either folder reaches.
     merged=$(mktemp -d)
     "$build/fuzz/$target" -merge=1 "$merged" "$seeds" "$found"
@@ -57,6 +59,9 @@ for target in "${targets[@]}"; do
     cp "$merged"/* "$seeds"/
     rm -rf "$merged"
     echo "$target: $(ls "$seeds" | wc -l) seeds"
+  elif [ "$mode" = replay ]; then
+    "$build/fuzz/$target" -runs=0 "$seeds" -artifact_prefix="$build/artifacts/$target-" 2>"$build/$target.log" ||
+      { cat "$build/$target.log" >&2; failed+=("$target"); }
   else
     echo "== $target for ${seconds}s"
     "$build/fuzz/$target" "$found" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
