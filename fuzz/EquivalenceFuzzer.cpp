@@ -18,9 +18,23 @@ namespace {
 struct Place {
     double x, y;
 };
-const Place kPlaces[] = {{-0.5, 0.0},       {0.25, 0.0},   {-0.75, 0.1},     {-1.25, 0.0},  {-1.75, 0.0},
-                         {-2.0, 0.0},       {-0.1225, 0.745}, {0.28, 0.53},  {-0.7436447860, 0.1318252536},
-                         {-1.401155, 0.0},  {0.0, 1.0},    {-0.16, 1.0405}, {0.3, 0.0},    {-1.9, 0.0}};
+// In this order: the inputs pick them by index.
+const Place kPlaces[] = {
+    {-0.5, 0.0},                   // start view
+    {0.25, 0.0},                   // main cusp
+    {-0.75, 0.1},                  // seahorse valley
+    {-1.25, 0.0},                  // period-2 bulb's edge
+    {-1.75, 0.0},                  // period-3 minibrot
+    {-2.0, 0.0},                   // antenna's tip
+    {-0.1225, 0.745},              // rabbit bulb
+    {0.28, 0.53},                  // period-4 bulb
+    {-0.7436447860, 0.1318252536}, // seahorse spiral
+    {-1.401155, 0.0},              // Feigenbaum point
+    {0.0, 1.0},                    // c = i, a Misiurewicz point
+    {-0.16, 1.0405},               // filaments above the set
+    {0.3, 0.0},                    // just right of the cusp
+    {-1.9, 0.0},                   // on the antenna
+};
 
 double Wander(FuzzedDataProvider& input, double from, double scale)
 {

@@ -5,8 +5,8 @@
 #   fuzz/run.sh [SECONDS] [TARGET...]    fuzz; new inputs go to build-fuzz/corpus/TARGET/
 #   fuzz/run.sh --merge [TARGET...]      minimise the committed seeds in fuzz/corpus/TARGET/
 #                                        together with what fuzzing found
-#   fuzz/run.sh --replay [TARGET...]     run each committed seed once (CI: a clang-only
-#                                        break or a stale property shows at once)
+#   fuzz/run.sh --replay [TARGET...]     run each committed seed once through the clang
+#                                        build (CI: what only clang rejects shows at once)
 #
 # TARGET is a name like fuzz_number_text; without one, every target that was built.
 # A failing input is saved as build-fuzz/artifacts/TARGET-crash-*; replay it with
